@@ -1,0 +1,105 @@
+/*
+ * The writer's byte loop over a flat map. Most German text is plain ASCII, so
+ * runs of bytes that map to themselves are moved sixteen at a time; every
+ * other byte costs one lookup and one fixed-size copy.
+ */
+#include "charmap/flat_map.h"
+
+#include <string.h>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+
+void
+flatten_map(mt* map, int32_t nylMod, flat_map& flat)
+{
+	bool anySkip = false;
+	bool printablePlain = true;
+	for (int c = 0; c < 256; c++) {
+		char* text = flat.text[c];
+		memset(text, 0, kFlatTextSize);
+		size_t length = 0;
+		if (c == 0 && nylMod == 2)
+			length = 1; // the zero byte itself; a text cannot hold it
+		size_t textLength = strnlen(map[c].str, sizeof(map[c].str));
+		memcpy(text + length, map[c].str, textLength);
+		length += textLength;
+		flat.length[c] = (uint8_t)length;
+		// A negative count would hold the loop in place for ever.
+		int skip = map[c].getb();
+		flat.skip[c] = skip > 0 ? skip : 0;
+
+		if (flat.skip[c] != 0)
+			anySkip = true;
+		if (c >= 0x20 && c < 0x7F && (length != 1 || text[0] != (char)c))
+			printablePlain = false;
+	}
+	flat.printablePlain = printablePlain && !anySkip;
+}
+
+
+namespace {
+
+// One byte the way the map says, skip count included.
+inline void
+map_one(const flat_map& flat, const uint8_t* source, size_t& i, char*& out)
+{
+	uint8_t c = source[i];
+	memcpy(out, flat.text[c], kFlatTextSize);
+	out += flat.length[c];
+	i += (size_t)flat.skip[c] + 1;
+}
+
+
+// Length of the run of bytes 0x20 to 0x7E at the start of 16 bytes.
+inline unsigned
+printable_prefix(const uint8_t* block)
+{
+#ifdef __SSE2__
+	__m128i bytes = _mm_loadu_si128((const __m128i*)block);
+	// Signed: 0x80 to 0xFF are negative, so below 0x20 as well.
+	__m128i low = _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20));
+	__m128i del = _mm_cmpeq_epi8(bytes, _mm_set1_epi8(0x7F));
+	unsigned mask = (unsigned)_mm_movemask_epi8(_mm_or_si128(low, del));
+	return mask == 0 ? 16 : (unsigned)__builtin_ctz(mask);
+#else
+	unsigned n = 0;
+	while (n < 16 && block[n] >= 0x20 && block[n] < 0x7F)
+		n++;
+	return n;
+#endif
+}
+
+} // namespace
+
+
+size_t
+map_bytes(const flat_map& flat, const uint8_t* source, size_t length,
+	size_t& position, char* output, size_t capacity)
+{
+	if (capacity < kMapBytesSlack)
+		return 0;
+
+	char* out = output;
+	char* end = output + capacity - kMapBytesSlack;
+	size_t i = position;
+
+	if (flat.printablePlain) {
+		while (i + 16 <= length && out <= end) {
+			unsigned run = printable_prefix(source + i);
+			memcpy(out, source + i, 16);
+			out += run;
+			i += run;
+			if (run < 16)
+				map_one(flat, source, i, out);
+		}
+	}
+	while (i < length && out <= end)
+		map_one(flat, source, i, out);
+
+	// A skip count may carry the position past the end.
+	position = i < length ? i : length;
+	return (size_t)(out - output);
+}

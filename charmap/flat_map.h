@@ -1,0 +1,40 @@
+/*
+ * A flat copy of a prepared character map, for the writer's byte loop. The
+ * mt entries stay the source of truth; this only lays their texts out so that
+ * the loop can copy them without formatting anything.
+ */
+#ifndef CHARMAP_FLAT_MAP_H
+#define CHARMAP_FLAT_MAP_H
+
+#include "charmap/mt.h"
+
+#include <stddef.h>
+#include <stdint.h>
+
+const size_t kFlatTextSize = 16;
+
+struct flat_map {
+	// Output of each source byte: for NUL with nyl_mod 2 a zero byte, then
+	// the entry's text.
+	char text[256][kFlatTextSize];
+	uint8_t length[256];
+	int32_t skip[256];
+
+	// Every byte from 0x20 to 0x7E maps to itself and no entry skips: runs
+	// of such bytes can be copied whole.
+	bool printablePlain;
+};
+
+void flatten_map(mt* map, int32_t nylMod, flat_map& flat);
+
+// Room that map_bytes needs beyond what it writes, so that it can always
+// store whole blocks.
+const size_t kMapBytesSlack = 64;
+
+// Turns source bytes, from position, into output through the map, as far as
+// the output holds; position moves on past what was done. The result is the
+// number of bytes written. The output must hold at least kMapBytesSlack.
+size_t map_bytes(const flat_map& flat, const uint8_t* source, size_t length,
+	size_t& position, char* output, size_t capacity);
+
+#endif // CHARMAP_FLAT_MAP_H

@@ -1,0 +1,6 @@
+#include "charmap/options.h"
+
+int32_t anz_tab = TEXTWEND_ANZ_TAB;
+int32_t nyl_mod = TEXTWEND_NYL_MOD;
+int32_t r_modus = TEXTWEND_R_MODUS;
+int32_t pop_ind = TEXTWEND_POP_IND;

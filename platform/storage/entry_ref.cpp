@@ -1,0 +1,212 @@
+/*
+ * entry_ref, and the process-wide memory of the folders refs were made in.
+ */
+#include <Entry.h>
+
+#include <ref_paths.h>
+
+#include <errno.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <utility>
+
+
+namespace {
+
+std::mutex sFolderLock;
+std::map<std::pair<dev_t, ino_t>, std::string> sFolders;
+
+
+std::string
+current_folder()
+{
+	char* cwd = getcwd(NULL, 0);
+	if (cwd == NULL)
+		return std::string();
+	std::string result(cwd);
+	free(cwd);
+	return result;
+}
+
+
+// Splits an absolute path into folder and leaf; trailing slashes belong to
+// neither. "/" itself is the folder "/" with the leaf ".".
+void
+split_path(const std::string& path, std::string& folder, std::string& leaf)
+{
+	size_t end = path.find_last_not_of('/');
+	if (end == std::string::npos) {
+		folder = "/";
+		leaf = ".";
+		return;
+	}
+	size_t slash = path.rfind('/', end);
+	leaf = path.substr(slash + 1, end - slash);
+	size_t folderEnd = path.find_last_not_of('/', slash);
+	folder = folderEnd == std::string::npos
+		? std::string("/") : path.substr(0, folderEnd + 1);
+}
+
+} // namespace
+
+
+entry_ref::entry_ref()
+	: device(-1)
+	, directory(-1)
+	, name(NULL)
+{
+}
+
+
+entry_ref::entry_ref(dev_t dev, ino_t dir, const char* leaf)
+	: device(dev)
+	, directory(dir)
+	, name(NULL)
+{
+	set_name(leaf);
+}
+
+
+entry_ref::entry_ref(const entry_ref& ref)
+	: device(ref.device)
+	, directory(ref.directory)
+	, name(NULL)
+{
+	set_name(ref.name);
+}
+
+
+entry_ref::~entry_ref()
+{
+	free(name);
+}
+
+
+status_t
+entry_ref::set_name(const char* leaf)
+{
+	free(name);
+	name = NULL;
+	if (leaf == NULL)
+		return B_OK;
+	name = strdup(leaf);
+	return name != NULL ? B_OK : B_NO_MEMORY;
+}
+
+
+bool
+entry_ref::operator==(const entry_ref& ref) const
+{
+	if (device != ref.device || directory != ref.directory)
+		return false;
+	if (name == NULL || ref.name == NULL)
+		return name == ref.name;
+	return strcmp(name, ref.name) == 0;
+}
+
+
+bool
+entry_ref::operator!=(const entry_ref& ref) const
+{
+	return !(*this == ref);
+}
+
+
+entry_ref&
+entry_ref::operator=(const entry_ref& ref)
+{
+	if (this == &ref)
+		return *this;
+	device = ref.device;
+	directory = ref.directory;
+	set_name(ref.name);
+	return *this;
+}
+
+
+status_t
+get_ref_for_path(const char* path, entry_ref* ref)
+{
+	if (path == NULL || path[0] == '\0' || ref == NULL)
+		return B_BAD_VALUE;
+
+	std::string absolute(path);
+	if (absolute[0] != '/') {
+		std::string cwd = current_folder();
+		if (cwd.empty())
+			return status_from_errno(errno);
+		absolute = cwd + "/" + absolute;
+	}
+
+	std::string folder;
+	std::string leaf;
+	split_path(absolute, folder, leaf);
+	if (leaf == "." || leaf == "..") {
+		// A leaf that only names a folder relative to another: resolve it
+		// whole, so the ref gets the folder's real name.
+		char* resolved = realpath(absolute.c_str(), NULL);
+		if (resolved == NULL)
+			return status_from_errno(errno);
+		absolute = resolved;
+		free(resolved);
+		split_path(absolute, folder, leaf);
+	}
+
+	char* resolvedFolder = realpath(folder.c_str(), NULL);
+	if (resolvedFolder == NULL)
+		return status_from_errno(errno);
+	std::string canonical(resolvedFolder);
+	free(resolvedFolder);
+
+	struct stat folderStat;
+	if (stat(canonical.c_str(), &folderStat) != 0)
+		return status_from_errno(errno);
+	if (!S_ISDIR(folderStat.st_mode))
+		return B_NOT_A_DIRECTORY;
+
+	{
+		std::lock_guard<std::mutex> guard(sFolderLock);
+		sFolders[{folderStat.st_dev, folderStat.st_ino}] = canonical;
+	}
+
+	ref->device = folderStat.st_dev;
+	ref->directory = folderStat.st_ino;
+	return ref->set_name(leaf.c_str());
+}
+
+
+status_t
+path_for_ref(const entry_ref& ref, std::string& path)
+{
+	if (ref.name == NULL || ref.name[0] == '\0')
+		return B_BAD_VALUE;
+
+	std::string folder;
+	{
+		std::lock_guard<std::mutex> guard(sFolderLock);
+		auto found = sFolders.find({ref.device, ref.directory});
+		if (found == sFolders.end())
+			return B_ENTRY_NOT_FOUND;
+		folder = found->second;
+	}
+
+	// The folder may have moved since the ref was made.
+	struct stat folderStat;
+	if (stat(folder.c_str(), &folderStat) != 0
+		|| folderStat.st_dev != ref.device
+		|| folderStat.st_ino != ref.directory)
+		return B_ENTRY_NOT_FOUND;
+
+	if (strcmp(ref.name, ".") == 0) {
+		path = folder;
+		return B_OK;
+	}
+	path = folder == "/" ? folder + ref.name : folder + "/" + ref.name;
+	return B_OK;
+}

@@ -1,0 +1,96 @@
+/*
+ * Error codes of the kits, with the platform's values. Kit methods return
+ * them as status_t; the C-level calls keep -1 and errno, as on the platform.
+ */
+#ifndef _ERRORS_H
+#define _ERRORS_H
+
+#include <limits.h>
+
+#define B_GENERAL_ERROR_BASE INT_MIN
+#define B_OS_ERROR_BASE (B_GENERAL_ERROR_BASE + 0x1000)
+#define B_APP_ERROR_BASE (B_GENERAL_ERROR_BASE + 0x2000)
+#define B_INTERFACE_ERROR_BASE (B_GENERAL_ERROR_BASE + 0x3000)
+#define B_STORAGE_ERROR_BASE (B_GENERAL_ERROR_BASE + 0x6000)
+#define B_POSIX_ERROR_BASE (B_GENERAL_ERROR_BASE + 0x7000)
+
+enum {
+	B_NO_MEMORY = B_GENERAL_ERROR_BASE + 0,
+	B_IO_ERROR,
+	B_PERMISSION_DENIED,
+	B_BAD_INDEX,
+	B_BAD_TYPE,
+	B_BAD_VALUE,
+	B_MISMATCHED_VALUES,
+	B_NAME_NOT_FOUND,
+	B_NAME_IN_USE,
+	B_TIMED_OUT,
+	B_INTERRUPTED,
+	B_WOULD_BLOCK,
+	B_CANCELED,
+	B_NO_INIT,
+	B_BUSY,
+	B_NOT_ALLOWED,
+	B_BAD_DATA,
+	B_DONT_DO_THAT,
+
+	B_ERROR = -1,
+	B_OK = 0,
+	B_NO_ERROR = 0
+};
+
+enum {
+	B_BAD_THREAD_ID = B_OS_ERROR_BASE + 0x100,
+	B_BAD_PORT_ID = B_OS_ERROR_BASE + 0x200,
+	B_BAD_IMAGE_ID = B_OS_ERROR_BASE + 0x300,
+	B_MISSING_SYMBOL = B_OS_ERROR_BASE + 0x302
+};
+
+enum {
+	B_BAD_REPLY = B_APP_ERROR_BASE,
+	B_DUPLICATE_REPLY,
+	B_MESSAGE_TO_SELF,
+	B_BAD_HANDLER,
+	B_ALREADY_RUNNING,
+	B_LAUNCH_FAILED
+};
+
+enum {
+	B_FILE_ERROR = B_STORAGE_ERROR_BASE,
+	B_FILE_NOT_FOUND,
+	B_FILE_EXISTS,
+	B_ENTRY_NOT_FOUND,
+	B_NAME_TOO_LONG,
+	B_NOT_A_DIRECTORY,
+	B_DIRECTORY_NOT_EMPTY,
+	B_DEVICE_FULL,
+	B_READ_ONLY_DEVICE,
+	B_IS_A_DIRECTORY,
+	B_NO_MORE_FDS,
+	B_CROSS_DEVICE_LINK,
+	B_LINK_LIMIT,
+	B_BUSTED_PIPE,
+	B_UNSUPPORTED,
+	B_PARTITION_TOO_SMALL
+};
+
+enum {
+	B_FILE_TOO_LARGE = B_POSIX_ERROR_BASE + 4,
+	B_RESULT_NOT_REPRESENTABLE = B_POSIX_ERROR_BASE + 17,
+	B_BUFFER_OVERFLOW = B_POSIX_ERROR_BASE + 41,
+	B_NOT_SUPPORTED = B_POSIX_ERROR_BASE + 42
+};
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Turns a host errno value into the kits' status code; the one place where
+// host errors cross into the kits.
+int status_from_errno(int error);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif // _ERRORS_H

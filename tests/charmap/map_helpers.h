@@ -1,0 +1,109 @@
+// Maps prepared as the writer prepares them, and their output computed two
+// ways: entry by entry through mt, and through the flat byte loop.
+#ifndef TESTS_CHARMAP_MAP_HELPERS_H
+#define TESTS_CHARMAP_MAP_HELPERS_H
+
+#include "charmap/flat_map.h"
+#include "charmap/mt.h"
+#include "charmap/options.h"
+
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+enum class Table { none, tos, pc, mac, ansi, latex };
+
+struct Map {
+	mt entries[kMapSize];
+
+	explicit Map(int lineEnds = 1, Table table = Table::none)
+	{
+		entries[0].Clear();
+		entries[0].SetNewline(lineEnds);
+		switch (table) {
+			case Table::none:
+				break;
+			case Table::tos:
+				entries[0].SetTos();
+				break;
+			case Table::pc:
+				entries[0].SetPc();
+				break;
+			case Table::mac:
+				entries[0].SetMac();
+				break;
+			case Table::ansi:
+				entries[0].SetAnsi();
+				break;
+			case Table::latex:
+				entries[0].SetLatex();
+				break;
+		}
+	}
+
+	std::string text(int byte) const { return entries[byte].str; }
+};
+
+// The writer's loop, step by step, on the entries themselves.
+inline std::string
+reference_output(mt* map, const std::string& source)
+{
+	std::string out;
+	size_t i = 0;
+	while (i < source.size()) {
+		unsigned char d = (unsigned char)source[i];
+		int s = map[d].getb();
+		if (d == 0 && nyl_mod == 2)
+			out.push_back('\0');
+		out += map[d].str;
+		i += 1 + (size_t)s;
+	}
+	return out;
+}
+
+// The same through the flat form, with an output buffer of the given size so
+// that chunk boundaries are crossed.
+inline std::string
+flat_output(mt* map, const std::string& source, size_t capacity = 1 << 16)
+{
+	flat_map flat;
+	flatten_map(map, nyl_mod, flat);
+	std::vector<char> buffer(capacity);
+	std::string out;
+	size_t position = 0;
+	const uint8_t* bytes = (const uint8_t*)source.data();
+	while (position < source.size()) {
+		size_t written = map_bytes(flat, bytes, source.size(), position,
+			buffer.data(), buffer.size());
+		out.append(buffer.data(), written);
+	}
+	return out;
+}
+
+// Options are process-wide; each test that changes one puts it back.
+class OptionScope {
+public:
+	OptionScope(int32_t& option, int32_t value)
+		: fOption(option)
+		, fSaved(option)
+	{
+		fOption = value;
+	}
+	~OptionScope() { fOption = fSaved; }
+
+private:
+	int32_t& fOption;
+	int32_t fSaved;
+};
+
+inline std::string
+bytes(std::initializer_list<int> values)
+{
+	std::string result;
+	for (int value : values)
+		result.push_back((char)value);
+	return result;
+}
+
+#endif // TESTS_CHARMAP_MAP_HELPERS_H
