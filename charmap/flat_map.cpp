@@ -53,23 +53,47 @@ map_one(const flat_map& flat, const uint8_t* source, size_t& i, char*& out)
 }
 
 
-// Length of the run of bytes 0x20 to 0x7E at the start of 16 bytes.
+// Bits for the bytes of 16 that are not 0x20 to 0x7E.
 inline unsigned
-printable_prefix(const uint8_t* block)
+special_bytes(const uint8_t* block)
 {
 #ifdef __SSE2__
 	__m128i bytes = _mm_loadu_si128((const __m128i*)block);
 	// Signed: 0x80 to 0xFF are negative, so below 0x20 as well.
 	__m128i low = _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20));
 	__m128i del = _mm_cmpeq_epi8(bytes, _mm_set1_epi8(0x7F));
-	unsigned mask = (unsigned)_mm_movemask_epi8(_mm_or_si128(low, del));
-	return mask == 0 ? 16 : (unsigned)__builtin_ctz(mask);
+	return (unsigned)_mm_movemask_epi8(_mm_or_si128(low, del));
 #else
-	unsigned n = 0;
-	while (n < 16 && block[n] >= 0x20 && block[n] < 0x7F)
-		n++;
-	return n;
+	unsigned mask = 0;
+	for (unsigned n = 0; n < 16; n++) {
+		if (block[n] < 0x20 || block[n] >= 0x7F)
+			mask |= 1u << n;
+	}
+	return mask;
 #endif
+}
+
+
+// One block of 16 bytes when no entry skips: the runs between its special
+// bytes are copied as they are, each special byte gets its text. Reads up to
+// 16 bytes beyond the block and writes up to 16 beyond what it produces.
+inline char*
+map_block(const flat_map& flat, const uint8_t* block, char* out)
+{
+	unsigned mask = special_bytes(block);
+	unsigned done = 0;
+	while (mask != 0) {
+		unsigned special = (unsigned)__builtin_ctz(mask);
+		mask &= mask - 1;
+		memcpy(out, block + done, 16);
+		out += special - done;
+		uint8_t c = block[special];
+		memcpy(out, flat.text[c], kFlatTextSize);
+		out += flat.length[c];
+		done = special + 1;
+	}
+	memcpy(out, block + done, 16);
+	return out + 16 - done;
 }
 
 } // namespace
@@ -77,7 +101,7 @@ printable_prefix(const uint8_t* block)
 
 size_t
 map_bytes(const flat_map& flat, const uint8_t* source, size_t length,
-	size_t& position, char* output, size_t capacity)
+		size_t& position, char* output, size_t capacity)
 {
 	if (capacity < kMapBytesSlack)
 		return 0;
@@ -87,13 +111,12 @@ map_bytes(const flat_map& flat, const uint8_t* source, size_t length,
 	size_t i = position;
 
 	if (flat.printablePlain) {
-		while (i + 16 <= length && out <= end) {
-			unsigned run = printable_prefix(source + i);
-			memcpy(out, source + i, 16);
-			out += run;
-			i += run;
-			if (run < 16)
-				map_one(flat, source, i, out);
+		// A block turns into 16 texts at the most, and stores 16 bytes more.
+		const size_t blockRoom = 16 * kFlatTextSize + 16;
+		while (i + 32 <= length
+				&& (size_t)(out - output) + blockRoom <= capacity) {
+			out = map_block(flat, source + i, out);
+			i += 16;
 		}
 	}
 	while (i < length && out <= end)

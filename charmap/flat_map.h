@@ -35,6 +35,6 @@ const size_t kMapBytesSlack = 64;
 // the output holds; position moves on past what was done. The result is the
 // number of bytes written. The output must hold at least kMapBytesSlack.
 size_t map_bytes(const flat_map& flat, const uint8_t* source, size_t length,
-	size_t& position, char* output, size_t capacity);
+		size_t& position, char* output, size_t capacity);
 
 #endif // CHARMAP_FLAT_MAP_H

@@ -13,15 +13,15 @@ mt::SetTab(unsigned long width)
 	static char spaces[] = "        ";
 
 	switch (width) {
-		case 1:
-		case 2:
-		case 4:
-		case 8:
-			this[9].setStr(spaces + sizeof(spaces) - 1 - width);
-			break;
-		default:
-			this[9].ud(9);
-			break;
+	case 1:
+	case 2:
+	case 4:
+	case 8:
+		this[9].setStr(spaces + sizeof(spaces) - 1 - width);
+		break;
+	default:
+		this[9].ud(9);
+		break;
 	}
 }
 

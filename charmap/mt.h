@@ -42,9 +42,9 @@ public:
 	virtual void SetAnsi();
 	virtual void SetLatex();
 
-	char str[12];	// replacement text, NUL-terminated; empty drops the byte
-	int32_t b;		// source bytes to pass over after this one
-	char ext[32];	// file-name suffix of the whole map, entry 0 only
+	char str[12]; // replacement text, NUL-terminated; empty drops the byte
+	int32_t b;    // source bytes to pass over after this one
+	char ext[32]; // file-name suffix of the whole map, entry 0 only
 };
 
 const int kMapSize = 257;

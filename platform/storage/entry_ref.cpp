@@ -13,6 +13,7 @@
 
 #include <map>
 #include <mutex>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -49,8 +50,57 @@ split_path(const std::string& path, std::string& folder, std::string& leaf)
 	size_t slash = path.rfind('/', end);
 	leaf = path.substr(slash + 1, end - slash);
 	size_t folderEnd = path.find_last_not_of('/', slash);
-	folder = folderEnd == std::string::npos
-		? std::string("/") : path.substr(0, folderEnd + 1);
+	folder = folderEnd == std::string::npos ? std::string("/")
+											: path.substr(0, folderEnd + 1);
+}
+
+
+// get_ref_for_path without its argument checks; it may throw std::bad_alloc.
+status_t
+ref_for_path(const char* path, entry_ref* ref)
+{
+	std::string absolute(path);
+	if (absolute[0] != '/') {
+		std::string cwd = current_folder();
+		if (cwd.empty())
+			return status_from_errno(errno);
+		absolute = cwd + "/" + absolute;
+	}
+
+	std::string folder;
+	std::string leaf;
+	split_path(absolute, folder, leaf);
+	if (leaf == "." || leaf == "..") {
+		// A leaf that only names a folder relative to another: resolve it
+		// whole, so the ref gets the folder's real name.
+		char* resolved = realpath(absolute.c_str(), NULL);
+		if (resolved == NULL)
+			return status_from_errno(errno);
+		absolute = resolved;
+		free(resolved);
+		split_path(absolute, folder, leaf);
+	}
+
+	char* resolvedFolder = realpath(folder.c_str(), NULL);
+	if (resolvedFolder == NULL)
+		return status_from_errno(errno);
+	std::string canonical(resolvedFolder);
+	free(resolvedFolder);
+
+	struct stat folderStat;
+	if (stat(canonical.c_str(), &folderStat) != 0)
+		return status_from_errno(errno);
+	if (!S_ISDIR(folderStat.st_mode))
+		return B_NOT_A_DIRECTORY;
+
+	{
+		std::lock_guard<std::mutex> guard(sFolderLock);
+		sFolders[{folderStat.st_dev, folderStat.st_ino}] = canonical;
+	}
+
+	ref->device = folderStat.st_dev;
+	ref->directory = folderStat.st_ino;
+	return ref->set_name(leaf.c_str());
 }
 
 } // namespace
@@ -135,56 +185,19 @@ get_ref_for_path(const char* path, entry_ref* ref)
 {
 	if (path == NULL || path[0] == '\0' || ref == NULL)
 		return B_BAD_VALUE;
-
-	std::string absolute(path);
-	if (absolute[0] != '/') {
-		std::string cwd = current_folder();
-		if (cwd.empty())
-			return status_from_errno(errno);
-		absolute = cwd + "/" + absolute;
+	try {
+		return ref_for_path(path, ref);
+	} catch (const std::bad_alloc&) {
+		return B_NO_MEMORY;
 	}
-
-	std::string folder;
-	std::string leaf;
-	split_path(absolute, folder, leaf);
-	if (leaf == "." || leaf == "..") {
-		// A leaf that only names a folder relative to another: resolve it
-		// whole, so the ref gets the folder's real name.
-		char* resolved = realpath(absolute.c_str(), NULL);
-		if (resolved == NULL)
-			return status_from_errno(errno);
-		absolute = resolved;
-		free(resolved);
-		split_path(absolute, folder, leaf);
-	}
-
-	char* resolvedFolder = realpath(folder.c_str(), NULL);
-	if (resolvedFolder == NULL)
-		return status_from_errno(errno);
-	std::string canonical(resolvedFolder);
-	free(resolvedFolder);
-
-	struct stat folderStat;
-	if (stat(canonical.c_str(), &folderStat) != 0)
-		return status_from_errno(errno);
-	if (!S_ISDIR(folderStat.st_mode))
-		return B_NOT_A_DIRECTORY;
-
-	{
-		std::lock_guard<std::mutex> guard(sFolderLock);
-		sFolders[{folderStat.st_dev, folderStat.st_ino}] = canonical;
-	}
-
-	ref->device = folderStat.st_dev;
-	ref->directory = folderStat.st_ino;
-	return ref->set_name(leaf.c_str());
 }
 
 
 status_t
 path_for_ref(const entry_ref& ref, std::string& path)
 {
-	if (ref.name == NULL || ref.name[0] == '\0')
+	if (ref.name == NULL || ref.name[0] == '\0'
+			|| strchr(ref.name, '/') != NULL)
 		return B_BAD_VALUE;
 
 	std::string folder;
@@ -199,8 +212,8 @@ path_for_ref(const entry_ref& ref, std::string& path)
 	// The folder may have moved since the ref was made.
 	struct stat folderStat;
 	if (stat(folder.c_str(), &folderStat) != 0
-		|| folderStat.st_dev != ref.device
-		|| folderStat.st_ino != ref.directory)
+			|| folderStat.st_dev != ref.device
+			|| folderStat.st_ino != ref.directory)
 		return B_ENTRY_NOT_FOUND;
 
 	if (strcmp(ref.name, ".") == 0) {

@@ -16,22 +16,22 @@ mixed_text(size_t size, unsigned seed)
 	std::string text;
 	while (text.size() < size) {
 		switch (random() % 6) {
-			case 0:
-				text.append(random() % 40, 'a' + (char)(random() % 26));
-				break;
-			case 1:
-				text += "\r\n";
-				break;
-			case 2:
-				text.push_back((char)(random() % 32));
-				break;
-			case 3:
-			case 4:
-				text.push_back((char)(0x80 + random() % 128));
-				break;
-			default:
-				text.push_back((char)(random() % 256));
-				break;
+		case 0:
+			text.append(random() % 40, 'a' + (char)(random() % 26));
+			break;
+		case 1:
+			text += "\r\n";
+			break;
+		case 2:
+			text.push_back((char)(random() % 32));
+			break;
+		case 3:
+		case 4:
+			text.push_back((char)(0x80 + random() % 128));
+			break;
+		default:
+			text.push_back((char)(random() % 256));
+			break;
 		}
 	}
 	text.resize(size);
@@ -41,7 +41,7 @@ mixed_text(size_t size, unsigned seed)
 TEST(FlatMap, AgreesWithTheEntriesForEveryTableAndOption)
 {
 	const Table tables[] = {Table::none, Table::tos, Table::pc, Table::mac,
-		Table::ansi, Table::latex};
+			Table::ansi, Table::latex};
 	unsigned seed = 1;
 	for (int32_t nul : {0, 1, 2}) {
 		for (int32_t tab : {0, 8}) {
@@ -54,7 +54,7 @@ TEST(FlatMap, AgreesWithTheEntriesForEveryTableAndOption)
 					std::string want = reference_output(map.entries, source);
 					EXPECT_EQ(flat_output(map.entries, source), want);
 					EXPECT_EQ(flat_output(map.entries, source, 64), want)
-						<< "one text at a time";
+							<< "one text at a time";
 					EXPECT_EQ(flat_output(map.entries, source, 97), want);
 				}
 			}
@@ -68,7 +68,8 @@ TEST(FlatMap, HandlesEveryLengthAroundTheBlockSize)
 	for (size_t length = 0; length < 70; length++) {
 		std::string source = mixed_text(length, (unsigned)length);
 		EXPECT_EQ(flat_output(map.entries, source),
-			reference_output(map.entries, source)) << "length " << length;
+				reference_output(map.entries, source))
+				<< "length " << length;
 		std::string ascii(length, 'x');
 		EXPECT_EQ(flat_output(map.entries, ascii), ascii);
 	}
@@ -80,14 +81,14 @@ TEST(FlatMap, DumpModesAndChangedLettersTakeTheByteByBytePath)
 	dump.entries[0].SetHexa();
 	std::string source = mixed_text(3000, 99);
 	EXPECT_EQ(flat_output(dump.entries, source),
-		reference_output(dump.entries, source));
+			reference_output(dump.entries, source));
 
 	Map changed(1, Table::ansi);
 	static char word[] = "[A]";
 	changed.entries['A'].setStr(word);
 	source = "AbBA" + source + "A";
 	EXPECT_EQ(flat_output(changed.entries, source),
-		reference_output(changed.entries, source));
+			reference_output(changed.entries, source));
 }
 
 TEST(FlatMap, HonoursSkipCountsEvenPastTheEnd)
@@ -98,11 +99,11 @@ TEST(FlatMap, HonoursSkipCountsEvenPastTheEnd)
 		std::string source;
 		std::string output;
 	} cases[] = {
-		{"axbcd", "axd"},
-		{"ax", "ax"},
-		{"abcx1", "abcx"},
-		{std::string(40, 'a') + "x12" + std::string(20, 'b'),
-			std::string(40, 'a') + "x" + std::string(20, 'b')},
+			{"axbcd", "axd"},
+			{"ax", "ax"},
+			{"abcx1", "abcx"},
+			{std::string(40, 'a') + "x12" + std::string(20, 'b'),
+					std::string(40, 'a') + "x" + std::string(20, 'b')},
 	};
 	for (const auto& c : cases) {
 		EXPECT_EQ(reference_output(map.entries, c.source), c.output);
@@ -129,7 +130,7 @@ TEST(FlatMap, NeedsRoomForItsSlack)
 	EXPECT_EQ(map_bytes(flat, source, 2, position, out, sizeof(out) - 1), 0u);
 	EXPECT_EQ(position, 0u);
 	EXPECT_EQ(map_bytes(flat, source, 2, position, out, sizeof(out)), 1u)
-		<< "the bare slack still moves on";
+			<< "the bare slack still moves on";
 	EXPECT_EQ(position, 1u);
 }
 

@@ -22,27 +22,31 @@ struct Map {
 		entries[0].Clear();
 		entries[0].SetNewline(lineEnds);
 		switch (table) {
-			case Table::none:
-				break;
-			case Table::tos:
-				entries[0].SetTos();
-				break;
-			case Table::pc:
-				entries[0].SetPc();
-				break;
-			case Table::mac:
-				entries[0].SetMac();
-				break;
-			case Table::ansi:
-				entries[0].SetAnsi();
-				break;
-			case Table::latex:
-				entries[0].SetLatex();
-				break;
+		case Table::none:
+			break;
+		case Table::tos:
+			entries[0].SetTos();
+			break;
+		case Table::pc:
+			entries[0].SetPc();
+			break;
+		case Table::mac:
+			entries[0].SetMac();
+			break;
+		case Table::ansi:
+			entries[0].SetAnsi();
+			break;
+		case Table::latex:
+			entries[0].SetLatex();
+			break;
 		}
 	}
 
-	std::string text(int byte) const { return entries[byte].str; }
+	std::string
+	text(int byte) const
+	{
+		return entries[byte].str;
+	}
 };
 
 // The writer's loop, step by step, on the entries themselves.
@@ -75,7 +79,7 @@ flat_output(mt* map, const std::string& source, size_t capacity = 1 << 16)
 	const uint8_t* bytes = (const uint8_t*)source.data();
 	while (position < source.size()) {
 		size_t written = map_bytes(flat, bytes, source.size(), position,
-			buffer.data(), buffer.size());
+				buffer.data(), buffer.size());
 		out.append(buffer.data(), written);
 	}
 	return out;

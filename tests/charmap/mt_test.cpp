@@ -18,27 +18,27 @@ TEST(Entry, TextSettingOperationsReplaceTheWholeText)
 	static char abc[] = "abc";
 	static char tooLong[] = "0123456789abcdefghij";
 	const EntryCase cases[] = {
-		{"set2dez 5", [](mt& e) { e.set2dez(5); }, "[5]"},
-		{"set2dez 200", [](mt& e) { e.set2dez(200); }, "[200]"},
-		{"set2dez 256", [](mt& e) { e.set2dez(256); }, "[256]"},
-		{"set2dez -7", [](mt& e) { e.set2dez(-7); }, "[-7]"},
-		{"set2hex 5", [](mt& e) { e.set2hex(5); }, "[x 5]"},
-		{"set2hex 10", [](mt& e) { e.set2hex(10); }, "[x A]"},
-		{"set2hex 31", [](mt& e) { e.set2hex(31); }, "[x1F]"},
-		{"set2hex 256", [](mt& e) { e.set2hex(256); }, "[x100]"},
-		{"setStr", [](mt& e) { e.setStr(abc); }, "abc"},
-		{"setStr cut to the entry", [](mt& e) { e.setStr(tooLong); },
-			"0123456789a"},
-		{"ud one byte", [](mt& e) { e.ud(0x41); }, "A"},
-		{"ud low eight bits", [](mt& e) { e.ud(0x141); }, "A"},
-		{"ud zero", [](mt& e) { e.ud(0); }, ""},
-		{"ud pair", [](mt& e) { e.ud(0xC3, 0xA4); }, "\xC3\xA4"},
-		{"ud pair ending in zero", [](mt& e) { e.ud(0xC3, 0); }, "\xC3"},
-		{"ud letter then zero", [](mt& e) { e.ud(0x41, 0); }, "A"},
-		{"ud zero then letter", [](mt& e) { e.ud(0, 0x41); }, ""},
-		{"ud with hyphen", [](mt& e) { e.ud('a', 'b'); }, "a-b"},
-		{"ud three", [](mt& e) { e.ud(0xE2, 0x84, 0xA2); }, "\xE2\x84\xA2"},
-		{"ud three cut", [](mt& e) { e.ud(0xE2, 0, 0xA2); }, "\xE2"},
+			{"set2dez 5", [](mt& e) { e.set2dez(5); }, "[5]"},
+			{"set2dez 200", [](mt& e) { e.set2dez(200); }, "[200]"},
+			{"set2dez 256", [](mt& e) { e.set2dez(256); }, "[256]"},
+			{"set2dez -7", [](mt& e) { e.set2dez(-7); }, "[-7]"},
+			{"set2hex 5", [](mt& e) { e.set2hex(5); }, "[x 5]"},
+			{"set2hex 10", [](mt& e) { e.set2hex(10); }, "[x A]"},
+			{"set2hex 31", [](mt& e) { e.set2hex(31); }, "[x1F]"},
+			{"set2hex 256", [](mt& e) { e.set2hex(256); }, "[x100]"},
+			{"setStr", [](mt& e) { e.setStr(abc); }, "abc"},
+			{"setStr cut to the entry", [](mt& e) { e.setStr(tooLong); },
+					"0123456789a"},
+			{"ud one byte", [](mt& e) { e.ud(0x41); }, "A"},
+			{"ud low eight bits", [](mt& e) { e.ud(0x141); }, "A"},
+			{"ud zero", [](mt& e) { e.ud(0); }, ""},
+			{"ud pair", [](mt& e) { e.ud(0xC3, 0xA4); }, "\xC3\xA4"},
+			{"ud pair ending in zero", [](mt& e) { e.ud(0xC3, 0); }, "\xC3"},
+			{"ud letter then zero", [](mt& e) { e.ud(0x41, 0); }, "A"},
+			{"ud zero then letter", [](mt& e) { e.ud(0, 0x41); }, ""},
+			{"ud with hyphen", [](mt& e) { e.ud('a', 'b'); }, "a-b"},
+			{"ud three", [](mt& e) { e.ud(0xE2, 0x84, 0xA2); }, "\xE2\x84\xA2"},
+			{"ud three cut", [](mt& e) { e.ud(0xE2, 0, 0xA2); }, "\xE2"},
 	};
 	for (const EntryCase& c : cases) {
 		mt entry;
@@ -109,11 +109,11 @@ struct OutputCase {
 TEST(Clear, DropsControlBytesAndKeepsTheRest)
 {
 	const OutputCase cases[] = {
-		{bytes({0x01, 0x41, 0x1B, 0x42}), "AB"},
-		{"\xC3\xA4", "\xC3\xA4"}, // UTF-8 survives without a table
-		{"\xE4", "\xE4"},
-		{bytes({0x7F, 0x80, 0xFF}), bytes({0x7F, 0x80, 0xFF})},
-		{"a\tb", "a\tb"},
+			{bytes({0x01, 0x41, 0x1B, 0x42}), "AB"},
+			{"\xC3\xA4", "\xC3\xA4"}, // UTF-8 survives without a table
+			{"\xE4", "\xE4"},
+			{bytes({0x7F, 0x80, 0xFF}), bytes({0x7F, 0x80, 0xFF})},
+			{"a\tb", "a\tb"},
 	};
 	Map map(1);
 	for (const OutputCase& c : cases)
@@ -126,16 +126,26 @@ TEST(SetTab, ExpandsOnlyToOneTwoFourOrEightSpaces)
 		int32_t width;
 		std::string text;
 	} cases[] = {
-		{0, "\t"}, {1, " "}, {2, "  "}, {3, "\t"}, {4, "    "}, {5, "\t"},
-		{6, "\t"}, {7, "\t"}, {8, "        "}, {9, "\t"}, {16, "\t"},
-		{-1, "\t"}, {-4, "\t"},
+			{0, "\t"},
+			{1, " "},
+			{2, "  "},
+			{3, "\t"},
+			{4, "    "},
+			{5, "\t"},
+			{6, "\t"},
+			{7, "\t"},
+			{8, "        "},
+			{9, "\t"},
+			{16, "\t"},
+			{-1, "\t"},
+			{-4, "\t"},
 	};
 	for (const auto& c : cases) {
 		OptionScope option(anz_tab, c.width);
 		Map map(1);
 		EXPECT_EQ(map.text(9), c.text) << "anz_tab " << c.width;
 		EXPECT_EQ(reference_output(map.entries, "a\tb"), "a" + c.text + "b")
-			<< "no alignment to tab stops, anz_tab " << c.width;
+				<< "no alignment to tab stops, anz_tab " << c.width;
 	}
 	Map map(1);
 	map.entries[0].SetTab(0x100000004UL);
@@ -149,11 +159,11 @@ TEST(SetNyl, DropsKeepsOrSpacesNul)
 		std::string text;
 		std::string output;
 	} cases[] = {
-		{0, "", "ab"},
-		{1, " ", "a b"},
-		{2, "", std::string("a\0b", 3)},
-		{7, "", "ab"},
-		{-1, "", "ab"},
+			{0, "", "ab"},
+			{1, " ", "a b"},
+			{2, "", std::string("a\0b", 3)},
+			{7, "", "ab"},
+			{-1, "", "ab"},
 	};
 	for (const auto& c : cases) {
 		OptionScope option(nyl_mod, c.mode);
@@ -161,9 +171,9 @@ TEST(SetNyl, DropsKeepsOrSpacesNul)
 		EXPECT_EQ(map.text(0), c.text) << "nyl_mod " << c.mode;
 		std::string source("a\0b", 3);
 		EXPECT_EQ(reference_output(map.entries, source), c.output)
-			<< "nyl_mod " << c.mode;
+				<< "nyl_mod " << c.mode;
 		EXPECT_EQ(flat_output(map.entries, source), c.output)
-			<< "nyl_mod " << c.mode;
+				<< "nyl_mod " << c.mode;
 	}
 }
 
@@ -174,20 +184,20 @@ TEST(SetNewline, TurnsEveryLineEndIntoLf)
 		std::string source;
 		std::string output;
 	} cases[] = {
-		{3, "a\r\nb", "a\nb"},
-		{3, "a\nb\rc\n", "a\nbc\n"}, // a lone CR's line runs on
-		{2, "a\rb\r", "a\nb\n"},
-		{2, "a\nb", "ab"},
-		{1, "a\nb", "a\nb"},
-		{1, "a\rb", "ab"},
-		{0, "a\nb\r", "a\nb"},
-		{5, "a\r\nb", "a\nb"}, // styles beyond the four act as LF
-		{-1, "a\r\nb", "a\nb"},
+			{3, "a\r\nb", "a\nb"},
+			{3, "a\nb\rc\n", "a\nbc\n"}, // a lone CR's line runs on
+			{2, "a\rb\r", "a\nb\n"},
+			{2, "a\nb", "ab"},
+			{1, "a\nb", "a\nb"},
+			{1, "a\rb", "ab"},
+			{0, "a\nb\r", "a\nb"},
+			{5, "a\r\nb", "a\nb"}, // styles beyond the four act as LF
+			{-1, "a\r\nb", "a\nb"},
 	};
 	for (const auto& c : cases) {
 		Map map(c.style);
 		EXPECT_EQ(reference_output(map.entries, c.source), c.output)
-			<< "style " << c.style;
+				<< "style " << c.style;
 	}
 }
 
@@ -198,7 +208,7 @@ TEST(Dump, HexadecimalShowsControlAndHighBytes)
 	map.entries[0xE4].setb(2);
 	map.entries[0].SetHexa();
 	EXPECT_EQ(reference_output(map.entries, bytes({0x41, 0x0A, 0x01})),
-		"A\n[x 1]");
+			"A\n[x 1]");
 	EXPECT_EQ(map.text(0xE4), "[xE4]");
 	EXPECT_EQ(map.entries[0xE4].getb(), 2);
 	EXPECT_EQ(map.text(0x0D), "\r");

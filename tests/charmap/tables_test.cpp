@@ -67,7 +67,7 @@ const std::string kUnchanged = "unchanged";
 
 void
 expect_table(Table table, const char* name,
-	const std::function<std::string(int)>& expected)
+		const std::function<std::string(int)>& expected)
 {
 	Map map(1, table);
 	for (int byte = 0; byte < 256; byte++) {
@@ -97,10 +97,16 @@ iconv_with(const char* charset, const Overrides& overrides)
 TEST(Tables, PcIsCodePage437WithItsOwnChoices)
 {
 	const Overrides ownChoices = {
-		{0xA9, utf8(0x00AE)}, {0xB7, utf8(0x00B7)}, {0xB8, utf8(0x00A9)},
-		{0xE6, utf8(0x03BC)}, {0xE8, utf8(0x03BE)}, {0xE9, utf8(0x03B8)},
-		{0xED, utf8(0x00D8)}, {0xEE, kUnchanged}, {0xF9, utf8(0x02D9)},
-		{0xFF, utf8(0x02C9)},
+			{0xA9, utf8(0x00AE)},
+			{0xB7, utf8(0x00B7)},
+			{0xB8, utf8(0x00A9)},
+			{0xE6, utf8(0x03BC)},
+			{0xE8, utf8(0x03BE)},
+			{0xE9, utf8(0x03B8)},
+			{0xED, utf8(0x00D8)},
+			{0xEE, kUnchanged},
+			{0xF9, utf8(0x02D9)},
+			{0xFF, utf8(0x02C9)},
 	};
 	expect_table(Table::pc, "PC", iconv_with("CP437", ownChoices));
 }
@@ -111,13 +117,18 @@ TEST(Tables, MacIsMacIcelandicWithItsOwnChoices)
 	// 0xC6 glibc keeps the Greek capital delta that Apple's published table
 	// replaced by U+2206 INCREMENT.
 	Overrides ownChoices = {
-		{0xA0, utf8(0x00DD)}, {0xDC, utf8(0x00D0)}, {0xDD, utf8(0x00F0)},
-		{0xDE, utf8(0x00DE)}, {0xDF, utf8(0x00FE)}, {0xE0, utf8(0x00FD)},
-		{0xC6, utf8(0x2206)},
-		{0xDB, utf8(0x00A4)}, {0xFB, utf8(0x00B0)},
+			{0xA0, utf8(0x00DD)},
+			{0xDC, utf8(0x00D0)},
+			{0xDD, utf8(0x00F0)},
+			{0xDE, utf8(0x00DE)},
+			{0xDF, utf8(0x00FE)},
+			{0xE0, utf8(0x00FD)},
+			{0xC6, utf8(0x2206)},
+			{0xDB, utf8(0x00A4)},
+			{0xFB, utf8(0x00B0)},
 	};
-	for (int byte : {0xB8, 0xCA, 0xD9, 0xDA, 0xE2, 0xE3, 0xE4, 0xF0, 0xF5,
-			0xF6, 0xF7, 0xF9, 0xFA, 0xFD, 0xFE, 0xFF})
+	for (int byte : {0xB8, 0xCA, 0xD9, 0xDA, 0xE2, 0xE3, 0xE4, 0xF0, 0xF5, 0xF6,
+				 0xF7, 0xF9, 0xFA, 0xFD, 0xFE, 0xFF})
 		ownChoices[byte] = kUnchanged;
 	expect_table(Table::mac, "MAC", iconv_with("MACINTOSH", ownChoices));
 }
@@ -134,21 +145,31 @@ TEST(Tables, AnsiIsLatin1ForTheBytesItNames)
 
 // The TOS character set, row by row from 0x80; "=" leaves the byte alone.
 const char* const kTosGrid[8] = {
-	"00C7 00FC 00E9 00E2 00E4 00E0 00E5 00E7 00EA 00EB 00E8 00EF 00EE 00EC 00C4 00C5",
-	"00C9 00E6 00C6 00F4 00F6 00F2 00FB 00F9 00FF 00D6 00DC 00A2 00A3 00A5 00DF 0192",
-	"00E1 00ED 00F3 00FA 00F1 00D1 00AA 00BA 00BF 2310 00AC 00BD 00BC 00A1 00AB 00BB",
-	"00E3 00F5 = = 0153 0152 00C0 00C3 00D5 00A8 00B4 2020 00B6 00A9 00AE 2122",
-	"0133 0132 = = = = = = = = = = = = = =",
-	"= = = = = = = = = = = = = 00A7 005E 221E",
-	"03B1 00DF 0393 03C0 2211 03C3 00B5 03C4 03A6 0398 03A9 = = 00D8 = 220F",
-	"2261 00B1 2265 2264 2320 2321 00F7 2248 00B0 2022 00B7 221A = 00B2 00B3 00AF",
+		"00C7 00FC 00E9 00E2 00E4 00E0 00E5 00E7 00EA 00EB 00E8 00EF 00EE 00EC "
+		"00C4 00C5",
+		"00C9 00E6 00C6 00F4 00F6 00F2 00FB 00F9 00FF 00D6 00DC 00A2 00A3 00A5 "
+		"00DF 0192",
+		"00E1 00ED 00F3 00FA 00F1 00D1 00AA 00BA 00BF 2310 00AC 00BD 00BC 00A1 "
+		"00AB 00BB",
+		"00E3 00F5 = = 0153 0152 00C0 00C3 00D5 00A8 00B4 2020 00B6 00A9 00AE "
+		"2122",
+		"0133 0132 = = = = = = = = = = = = = =",
+		"= = = = = = = = = = = = = 00A7 005E 221E",
+		"03B1 00DF 0393 03C0 2211 03C3 00B5 03C4 03A6 0398 03A9 = = 00D8 = "
+		"220F",
+		"2261 00B1 2265 2264 2320 2321 00F7 2248 00B0 2022 00B7 221A = 00B2 "
+		"00B3 00AF",
 };
 
 TEST(Tables, TosFollowsItsGrid)
 {
 	Overrides grid = {
-		{0x01, utf8(0x2191)}, {0x02, utf8(0x2193)}, {0x03, utf8(0x2192)},
-		{0x04, utf8(0x2190)}, {0x0B, utf8(0x266A)}, {0x7F, utf8(0x2206)},
+			{0x01, utf8(0x2191)},
+			{0x02, utf8(0x2193)},
+			{0x03, utf8(0x2192)},
+			{0x04, utf8(0x2190)},
+			{0x0B, utf8(0x266A)},
+			{0x7F, utf8(0x2206)},
 	};
 	for (int row = 0; row < 8; row++) {
 		std::istringstream cells(kTosGrid[row]);
@@ -156,7 +177,8 @@ TEST(Tables, TosFollowsItsGrid)
 		int column = 0;
 		while (cells >> cell) {
 			grid[0x80 + row * 16 + column] = cell == "="
-				? kUnchanged : utf8((uint32_t)std::stoul(cell, nullptr, 16));
+					? kUnchanged
+					: utf8((uint32_t)std::stoul(cell, nullptr, 16));
 			column++;
 		}
 		ASSERT_EQ(column, 16) << "row " << row;
@@ -185,20 +207,33 @@ TEST(Tables, SampleBytes)
 		int byte;
 		std::string text;
 	} cases[] = {
-		{Table::ansi, 0xE4, "ä"}, {Table::ansi, 0x80, "\xC2\x80"},
-		{Table::ansi, 0x93, "\x93"}, {Table::ansi, 0x92, "´"},
-		{Table::ansi, 0x94, "\""},
-		{Table::pc, 0x84, "ä"}, {Table::pc, 0xE1, "ß"}, {Table::pc, 0xB3, "│"},
-		{Table::pc, 0xE6, "μ"}, {Table::pc, 0xEE, "\xEE"},
-		{Table::mac, 0x8A, "ä"}, {Table::mac, 0xA7, "ß"},
-		{Table::mac, 0xA0, "Ý"}, {Table::mac, 0xDB, "¤"},
-		{Table::mac, 0xFF, "\xFF"},
-		{Table::tos, 0x84, "ä"}, {Table::tos, 0x9E, "ß"}, {Table::tos, 0xE1, "ß"},
-		{Table::tos, 0x01, "↑"}, {Table::tos, 0x7F, "∆"},
-		{Table::tos, 0xDE, "^"}, {Table::tos, 0xC5, "\xC5"},
-		{Table::tos, 0x05, ""}, {Table::tos, 0x0C, ""},
-		{Table::latex, 0xB7, "°"}, {Table::latex, 0xFF, ""},
-		{Table::latex, 0xE4, "\xE4"},
+			{Table::ansi, 0xE4, "ä"},
+			{Table::ansi, 0x80, "\xC2\x80"},
+			{Table::ansi, 0x93, "\x93"},
+			{Table::ansi, 0x92, "´"},
+			{Table::ansi, 0x94, "\""},
+			{Table::pc, 0x84, "ä"},
+			{Table::pc, 0xE1, "ß"},
+			{Table::pc, 0xB3, "│"},
+			{Table::pc, 0xE6, "μ"},
+			{Table::pc, 0xEE, "\xEE"},
+			{Table::mac, 0x8A, "ä"},
+			{Table::mac, 0xA7, "ß"},
+			{Table::mac, 0xA0, "Ý"},
+			{Table::mac, 0xDB, "¤"},
+			{Table::mac, 0xFF, "\xFF"},
+			{Table::tos, 0x84, "ä"},
+			{Table::tos, 0x9E, "ß"},
+			{Table::tos, 0xE1, "ß"},
+			{Table::tos, 0x01, "↑"},
+			{Table::tos, 0x7F, "∆"},
+			{Table::tos, 0xDE, "^"},
+			{Table::tos, 0xC5, "\xC5"},
+			{Table::tos, 0x05, ""},
+			{Table::tos, 0x0C, ""},
+			{Table::latex, 0xB7, "°"},
+			{Table::latex, 0xFF, ""},
+			{Table::latex, 0xE4, "\xE4"},
 	};
 	for (const auto& c : cases) {
 		Map map(1, c.table);
@@ -208,8 +243,8 @@ TEST(Tables, SampleBytes)
 
 TEST(Tables, LeaveNulTabAndLineEndsToTheOptions)
 {
-	const Table tables[] = {Table::tos, Table::pc, Table::mac, Table::ansi,
-		Table::latex};
+	const Table tables[]
+			= {Table::tos, Table::pc, Table::mac, Table::ansi, Table::latex};
 	for (int32_t tab : {0, 4}) {
 		for (int32_t nul : {0, 1, 2}) {
 			OptionScope tabOption(anz_tab, tab);
@@ -220,7 +255,7 @@ TEST(Tables, LeaveNulTabAndLineEndsToTheOptions)
 					Map loaded(style, table);
 					for (int byte : {0, 9, 10, 13})
 						EXPECT_EQ(loaded.text(byte), base.text(byte))
-							<< "byte " << byte << " style " << style;
+								<< "byte " << byte << " style " << style;
 				}
 			}
 		}

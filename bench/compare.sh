@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Converts a DOS text (code page 437, CR LF, 256 MiB unless SIZE_MIB says
+# otherwise) and, in the same run, copies it with cp and converts it with
+# iconv. Prints the median time of each, the ratios and the peak memory.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD:-$here/build}
+size_mib=${SIZE_MIB:-256}
+runs=${RUNS:-5}
+
+if [ ! -f "$build/build.ninja" ]; then
+	cmake -S "$here" -B "$build" -G Ninja >&2
+fi
+cmake --build "$build" --target convert_files >&2
+convert=$build/bench/convert_files
+
+work=$(mktemp -d "$build/bench-run.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# The text: German letters in the DOS code page, doubled up to the size.
+{
+	for _ in $(seq 200); do
+		printf 'Liebe Gr\x81\xe1e aus \x99sterreich!\r\n'
+		printf 'Die B\x84ckerin verkauft s\x81\xe1e Br\x94tchen und \x8epfel.\r\n'
+		printf '\x9abermorgen fahren wir \x81ber die Br\x81cke nach K\x94ln.\r\n'
+		printf 'Ma\xe1 halten: drei St\x81ck f\x81r 2,50 Mark, und das ist gut so.\r\n'
+		printf 'Ein ganz gew\x94hnlicher Satz ohne besondere Zeichen darin.\r\n'
+	done
+} > "$work/chunk"
+bytes=$((size_mib * 1024 * 1024))
+while [ "$(stat -c %s "$work/chunk")" -lt "$bytes" ]; do
+	cat "$work/chunk" "$work/chunk" > "$work/double"
+	mv "$work/double" "$work/chunk"
+done
+head -c "$bytes" "$work/chunk" > "$work/source.txt"
+rm "$work/chunk"
+
+# Runs a command once; prints its wall time in seconds and peak memory in KiB.
+measure() {
+	sync
+	local start end
+	start=$(date +%s%N)
+	/usr/bin/time -f '%M' -o "$work/rss" "$@" > /dev/null
+	end=$(date +%s%N)
+	echo "$(( (end - start) / 1000 )) $(cat "$work/rss")"
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+declare -A times memory
+for run in $(seq "$runs"); do
+	read -r t m < <(measure cp "$work/source.txt" "$work/copy.txt")
+	times[cp]+="$t "; memory[cp]=$m
+	rm -f "$work/copy.txt"
+
+	read -r t m < <(measure sh -c "iconv -f CP437 -t UTF-8 '$work/source.txt' > '$work/iconv.txt'")
+	times[iconv]+="$t "; memory[iconv]=$m
+
+	cp "$work/source.txt" "$work/letter.txt"
+	read -r t m < <(measure "$convert" "$work/letter.txt")
+	times[textwend]+="$t "; memory[textwend]=$m
+	if [ "$run" -lt "$runs" ]; then rm -f "$work/letter.txt" "$work/letter.txt-BAK"; fi
+done
+
+# The same text as iconv gives it, with LF line ends.
+if ! tr -d '\r' < "$work/iconv.txt" | cmp -s - "$work/letter.txt"; then
+	echo "compare.sh: the converted text differs from iconv's" >&2
+	exit 1
+fi
+
+base=$(echo "${times[cp]}" | tr ' ' '\n' | grep . | median)
+printf '%-10s %10s %9s %10s %12s\n' tool "median ms" "MB/s" "x cp" "peak MiB"
+for tool in cp iconv textwend; do
+	t=$(echo "${times[$tool]}" | tr ' ' '\n' | grep . | median)
+	awk -v tool="$tool" -v t="$t" -v b="$base" -v bytes="$bytes" -v m="${memory[$tool]}" \
+		'BEGIN { printf "%-10s %10.1f %9.0f %10.2f %12.1f\n", tool, t / 1000, bytes / t, t / b, m / 1024 }'
+done
+iconv_t=$(echo "${times[iconv]}" | tr ' ' '\n' | grep . | median)
+ours=$(echo "${times[textwend]}" | tr ' ' '\n' | grep . | median)
+awk -v i="$iconv_t" -v o="$ours" -v s="$size_mib" \
+	'BEGIN { printf "textwend is %.1fx faster than iconv; file %d MiB\n", i / o, s }'

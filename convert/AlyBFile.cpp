@@ -1,0 +1,115 @@
+/*
+ * Converting one file, seen from the reading side: read it whole, find its
+ * source character set and line ends, and hand it to the writer.
+ */
+#include "convert/convert.h"
+
+#include "charmap/options.h"
+#include "convert/detect.h"
+
+#include <File.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/mman.h>
+
+int32_t ostyle = kStyleNone;
+int32_t fstyle = 0;
+
+
+namespace {
+
+// Where a file goes when no heap buffer can be had for it; conversions never
+// overlap, so one will do. Longer files are left alone then, never cut.
+const size_t kFixedSize = 10240;
+char sFixedBuffer[kFixedSize + 1];
+
+// One Read call moves at most this much, well below what the host's read
+// gives in one go.
+const size_t kReadChunk = 1 << 30;
+
+
+// A large buffer fills much faster in huge pages: the kernel then takes one
+// fault per 2 MiB instead of one per 4 KiB.
+void
+prefer_huge_pages(char* buffer, size_t size)
+{
+	const uintptr_t huge = 2 * 1024 * 1024;
+	uintptr_t start = ((uintptr_t)buffer + huge - 1) & ~(huge - 1);
+	uintptr_t end = ((uintptr_t)buffer + size) & ~(huge - 1);
+	if (end > start)
+		madvise((void*)start, end - start, MADV_HUGEPAGE);
+}
+
+
+// True when exactly size bytes came and the file has nothing beyond them;
+// buffer holds size + 1 bytes.
+bool
+read_whole(BFile& file, char* buffer, off_t size)
+{
+	off_t done = 0;
+	while (done < size) {
+		size_t want = (size_t)(size - done) < kReadChunk ? (size_t)(size - done)
+														 : kReadChunk;
+		ssize_t got = file.Read(buffer + done, want);
+		if (got <= 0)
+			return false;
+		done += got;
+	}
+	// A file that grew since its size was taken would lose its tail.
+	return file.Read(buffer + size, 1) == 0;
+}
+
+} // namespace
+
+
+void
+AlyBFile(char* path)
+{
+	BFile file(path, B_READ_ONLY);
+	off_t size = 0;
+	if (file.InitCheck() != B_OK || file.GetSize(&size) != B_OK || size < 0
+			|| (uint64_t)size >= SIZE_MAX) {
+		printf("\n\tBFile error");
+		return;
+	}
+
+	char* heapBuffer = (char*)malloc((size_t)size + 1);
+	char* buffer = heapBuffer;
+	if (heapBuffer != NULL) {
+		prefer_huge_pages(heapBuffer, (size_t)size + 1);
+		if (!read_whole(file, heapBuffer, size)) {
+			printf("\n\tBFile error");
+			free(heapBuffer);
+			return;
+		}
+	} else if ((size_t)size <= kFixedSize) {
+		buffer = sFixedBuffer;
+		ssize_t got = file.Read(buffer, kFixedSize);
+		if (got >= 0)
+			printf(" Size:'%d'", (int)got);
+		if (got != size) {
+			printf("\n\tBFile error");
+			return;
+		}
+	} else {
+		printf("\n\tNo memory for %lld bytes: '%s' is left as it was\n",
+				(long long)size, path);
+		return;
+	}
+	buffer[size] = '\0';
+	printf("\t");
+
+	bool latex = pop_ind == 3;
+	text_findings findings = scan_text((const uint8_t*)buffer, size, latex);
+	ostyle = decide_style(findings, latex);
+	fstyle = findings.lineEnds;
+
+	if (ostyle == kStyleLatex) {
+		rewrite_latex((uint8_t*)buffer, size);
+		printf("\n RAM wegen Latex gemapt..");
+	}
+
+	toNFile(buffer, size, path);
+	free(heapBuffer);
+}

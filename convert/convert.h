@@ -1,0 +1,41 @@
+/*
+ * Converting one file: detection of its source character set and line ends,
+ * the converted file with the backup of its source, and the attributes.
+ */
+#ifndef CONVERT_CONVERT_H
+#define CONVERT_CONVERT_H
+
+#include <stdint.h>
+#include <sys/types.h>
+
+// Source character set of the file at hand, as detection found it.
+enum {
+	kStyleNone = 0,
+	kStyleBe = 1, // already UTF-8
+	kStyleTos = 2,
+	kStylePc = 3,
+	kStyleMac = 4,
+	kStyleAnsi = 5,
+	kStyleLatex = 6
+};
+
+// Line ends seen in the file at hand.
+enum { kLineEndLf = 0x01, kLineEndCr = 0x02 };
+
+extern int32_t ostyle;
+extern int32_t fstyle;
+
+// Converts the file at path: reads it, detects, and hands it to toNFile.
+void AlyBFile(char* path);
+
+// Writes the converted form of buffer (length bytes, the source file's
+// content) under path, setting the source aside first.
+void toNFile(char* buffer, off_t length, char* path);
+
+// Copies every attribute of the file source onto the file target.
+void dup_attr(char* source, char* target);
+
+// Gives the file path the MIME type type.
+void mim_setA(char* path, char* type);
+
+#endif // CONVERT_CONVERT_H

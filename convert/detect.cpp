@@ -1,0 +1,268 @@
+/*
+ * The detection scan. Each byte that can mean something is looked up once in
+ * a table that holds, packed into one word, the flags it sets for every
+ * candidate; a quote or a C3 also looks at the byte after it. Plain ASCII
+ * means nothing here, so blocks of it are passed over sixteen at a time.
+ */
+#include "convert/detect.h"
+
+#include <string.h>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+
+namespace {
+
+enum Lane { kBe, kTos, kPc, kMac, kAnsi, kLatex, kLines };
+
+const uint8_t kAllSeven = 0x7F;
+
+struct Code {
+	uint8_t byte;
+	Lane lane;
+	uint8_t flags;
+};
+
+// Bytes that stand for an umlaut on their own: 0x01 ä, 0x02 ü, 0x04 ö,
+// 0x08 Ä, 0x10 Ü, 0x20 Ö, 0x40 ß (for Be, 0x02 is ö and 0x04 ü).
+constexpr Code kSingleCodes[] = {
+		{0xB4, kBe, 0x02},
+		{0xC2, kBe, kAllSeven},
+
+		{0x84, kTos, 0x01},
+		{0x81, kTos, 0x02},
+		{0xED, kTos, 0x02},
+		{0x94, kTos, 0x04},
+		{0x8E, kTos, 0x08},
+		{0x9A, kTos, 0x10},
+		{0x99, kTos, 0x20},
+		{0x9E, kTos, 0x40},
+		{0x82, kTos, 0x40},
+		{0xBD, kTos, 0x40},
+		{0xE6, kTos, kAllSeven},
+		{0xFA, kTos, kAllSeven},
+
+		{0x84, kPc, 0x01},
+		{0x81, kPc, 0x02},
+		{0xED, kPc, 0x02},
+		{0x94, kPc, 0x04},
+		{0x8E, kPc, 0x08},
+		{0x9A, kPc, 0x10},
+		{0x99, kPc, 0x20},
+		{0xE1, kPc, 0x40},
+		{0xF8, kPc, 0x40},
+
+		{0x8A, kMac, 0x01},
+		{0x9F, kMac, 0x02},
+		{0x9A, kMac, 0x04},
+		{0x80, kMac, 0x08},
+		{0x86, kMac, 0x10},
+		{0x85, kMac, 0x20},
+		{0xD5, kMac, 0x20},
+		{0xA7, kMac, 0x40},
+		{0xA5, kMac, 0x40},
+		{0xAA, kMac, 0x40},
+		{0xD2, kMac, 0x40},
+
+		{0xE4, kAnsi, 0x01},
+		{0xFC, kAnsi, 0x02},
+		{0xB7, kAnsi, 0x02},
+		{0xF6, kAnsi, 0x04},
+		{0xC4, kAnsi, 0x08},
+		{0xDC, kAnsi, 0x10},
+		{0xD6, kAnsi, 0x20},
+		{0x92, kAnsi, 0x20},
+		{0xDF, kAnsi, 0x40},
+
+		{0x0A, kLines, 0x01},
+		{0x0D, kLines, 0x02},
+};
+
+// Second bytes of the pairs opened by C3 (UTF-8) and by the quote (LaTeX).
+constexpr Code kUtf8Pairs[] = {
+		{0xA4, kBe, 0x01},
+		{0xB6, kBe, 0x02},
+		{0xBC, kBe, 0x04},
+		{0x84, kBe, 0x08},
+		{0x9C, kBe, 0x10},
+		{0x96, kBe, 0x20},
+		{0x9F, kBe, 0x40},
+};
+constexpr Code kLatexPairs[] = {
+		{'a', kLatex, 0x01},
+		{'u', kLatex, 0x02},
+		{'o', kLatex, 0x04},
+		{'A', kLatex, 0x08},
+		{'U', kLatex, 0x10},
+		{'O', kLatex, 0x20},
+		{'s', kLatex, 0x40},
+};
+constexpr Code kCrPairs[] = {{0x0A, kLines, 0x01}};
+
+constexpr uint64_t
+lane_bits(const Code& code)
+{
+	return (uint64_t)code.flags << (8 * code.lane);
+}
+
+struct Table {
+	uint64_t bits[256];
+};
+
+template<size_t N>
+constexpr Table
+make_table(const Code (&codes)[N])
+{
+	Table table {};
+	for (const Code& code : codes)
+		table.bits[code.byte] |= lane_bits(code);
+	return table;
+}
+
+constexpr Table kSingle = make_table(kSingleCodes);
+
+// Which pair table a byte opens: 0 none, then the tables below.
+enum Opener : uint8_t { kNoPair, kUtf8Pair, kLatexPair, kCrPair };
+constexpr Table kPairs[] = {
+		Table {},
+		make_table(kUtf8Pairs),
+		make_table(kLatexPairs),
+		make_table(kCrPairs),
+};
+
+struct Openers {
+	uint8_t kind[256];
+};
+
+constexpr Openers
+make_openers(bool latex)
+{
+	Openers openers {};
+	openers.kind[0xC3] = kUtf8Pair;
+	openers.kind[0x0D] = kCrPair;
+	if (latex)
+		openers.kind['"'] = kLatexPair;
+	return openers;
+}
+
+constexpr Openers kOpeners[2] = {make_openers(false), make_openers(true)};
+
+
+inline uint64_t
+look_at(const uint8_t* p, const Openers& openers)
+{
+	return kSingle.bits[p[0]] | kPairs[openers.kind[p[0]]].bits[p[1]];
+}
+
+
+const uint64_t kLfSeen = (uint64_t)0x01 << (8 * kLines);
+const uint64_t kCrSeen = (uint64_t)0x02 << (8 * kLines);
+
+} // namespace
+
+
+text_findings
+scan_text(const uint8_t* data, size_t length, bool latex)
+{
+	const Openers& openers = kOpeners[latex ? 1 : 0];
+	uint64_t found = 0;
+	size_t i = 0;
+
+#ifdef __SSE2__
+	// Only bytes from 0x80 up, and the line ends and quotes while they can
+	// still tell something new, need a look.
+	const __m128i lf = _mm_set1_epi8(0x0A);
+	const __m128i cr = _mm_set1_epi8(0x0D);
+	const __m128i quote = _mm_set1_epi8('"');
+	for (; i + 16 <= length; i += 16) {
+		__m128i block = _mm_loadu_si128((const __m128i*)(data + i));
+		unsigned mask = (unsigned)_mm_movemask_epi8(block);
+		if ((found & kLfSeen) == 0)
+			mask |= (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(block, lf));
+		if ((found & kCrSeen) == 0)
+			mask |= (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(block, cr));
+		if (latex)
+			mask |= (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(block, quote));
+		while (mask != 0) {
+			found |= look_at(data + i + __builtin_ctz(mask), openers);
+			mask &= mask - 1;
+		}
+	}
+#endif
+	for (; i < length; i++)
+		found |= look_at(data + i, openers);
+
+	text_findings findings;
+	for (int lane = 0; lane < 6; lane++)
+		findings.candidate[lane] = (uint8_t)(found >> (8 * lane));
+	findings.lineEnds = (uint8_t)(found >> (8 * kLines));
+	return findings;
+}
+
+
+int32_t
+decide_style(const text_findings& findings, bool latex)
+{
+	int candidates = latex ? 6 : 5;
+	int32_t result = 0;
+	unsigned best = 0;
+	for (int k = 0; k < candidates; k++) {
+		if (findings.candidate[k] > best) {
+			best = findings.candidate[k];
+			result = k + 1;
+		}
+	}
+	return result;
+}
+
+
+void
+rewrite_latex(uint8_t* data, size_t length)
+{
+	size_t i = 0;
+	while (i < length) {
+		if (data[i] != '"' || i + 1 >= length) {
+			i++;
+			continue;
+		}
+		uint8_t lead = 0xC3;
+		uint8_t second;
+		switch (data[i + 1]) {
+		case 'A':
+			second = 0x84;
+			break;
+		case 'O':
+			second = 0x96;
+			break;
+		case 'U':
+			second = 0x9C;
+			break;
+		case 'a':
+			second = 0xA4;
+			break;
+		case 'o':
+			second = 0xB6;
+			break;
+		case 's':
+			second = 0x9F;
+			break;
+		case 'u':
+			second = 0xBC;
+			break;
+		case 0xB7:
+			lead = 0xC2;
+			second = 0xB0;
+			break;
+		default:
+			// The quote and the byte after it go together, so the second
+			// of two quotes never opens a pair.
+			i += 2;
+			continue;
+		}
+		data[i] = lead;
+		data[i + 1] = second;
+		i++;
+	}
+}

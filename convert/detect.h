@@ -1,0 +1,31 @@
+/*
+ * The detection scan: one pass over a file's bytes that notes which umlaut
+ * codes of each candidate character set occur, and which line ends.
+ */
+#ifndef CONVERT_DETECT_H
+#define CONVERT_DETECT_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+// One byte of flags per candidate, in the order Be, TOS, PC, MAC, ANSI,
+// LATEX; one flag per umlaut letter. Then the line-end flags.
+struct text_findings {
+	uint8_t candidate[6];
+	uint8_t lineEnds;
+};
+
+// Scans length bytes; data[length] must be readable and 0, so that the last
+// byte's look-ahead sees 0. With latex false the quote pairs are not looked
+// at and the LATEX flags stay 0.
+text_findings scan_text(const uint8_t* data, size_t length, bool latex);
+
+// The candidate (1 to 6) with the highest flag byte, the earlier one on a
+// tie; 0 when none has a flag. LATEX only counts when latex is true.
+int32_t decide_style(const text_findings& findings, bool latex);
+
+// Rewrites each LaTeX umlaut pair (a quote and a letter) into its two-byte
+// UTF-8 form, in place.
+void rewrite_latex(uint8_t* data, size_t length);
+
+#endif // CONVERT_DETECT_H

@@ -1,0 +1,229 @@
+// The detection scan, the decision between candidates and the LaTeX rewrite.
+#include "convert/detect.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace {
+
+text_findings
+scan(const std::string& text, bool latex = false)
+{
+	std::string padded = text + '\0';
+	return scan_text((const uint8_t*)padded.data(), text.size(), latex);
+}
+
+// Every position on its own, by the rules written out as byte lists: what
+// the scan must find, whatever it passes over.
+text_findings
+reference_scan(const std::string& text, bool latex)
+{
+	struct Rule {
+		int candidate;
+		int flag;
+		std::string singles;
+	};
+	static const Rule rules[] = {
+			{0, 0x02, "\xB4"},
+			{0, 0x7F, "\xC2"},
+			{1, 0x01, "\x84"},
+			{1, 0x02, "\x81\xED"},
+			{1, 0x04, "\x94"},
+			{1, 0x08, "\x8E"},
+			{1, 0x10, "\x9A"},
+			{1, 0x20, "\x99"},
+			{1, 0x40, "\x9E\x82\xBD"},
+			{1, 0x7F, "\xE6\xFA"},
+			{2, 0x01, "\x84"},
+			{2, 0x02, "\x81\xED"},
+			{2, 0x04, "\x94"},
+			{2, 0x08, "\x8E"},
+			{2, 0x10, "\x9A"},
+			{2, 0x20, "\x99"},
+			{2, 0x40, "\xE1\xF8"},
+			{3, 0x01, "\x8A"},
+			{3, 0x02, "\x9F"},
+			{3, 0x04, "\x9A"},
+			{3, 0x08, "\x80"},
+			{3, 0x10, "\x86"},
+			{3, 0x20, "\x85\xD5"},
+			{3, 0x40, "\xA7\xA5\xAA\xD2"},
+			{4, 0x01, "\xE4"},
+			{4, 0x02, "\xFC\xB7"},
+			{4, 0x04, "\xF6"},
+			{4, 0x08, "\xC4"},
+			{4, 0x10, "\xDC"},
+			{4, 0x20, "\xD6\x92"},
+			{4, 0x40, "\xDF"},
+	};
+	static const std::string utf8Seconds = "\xA4\xB6\xBC\x84\x9C\x96\x9F";
+	static const std::string latexSeconds = "auoAUOs";
+
+	text_findings found = {};
+	for (size_t i = 0; i < text.size(); i++) {
+		char c = text[i];
+		char n = i + 1 < text.size() ? text[i + 1] : '\0';
+		for (const Rule& rule : rules) {
+			if (rule.singles.find(c) != std::string::npos)
+				found.candidate[rule.candidate] |= rule.flag;
+		}
+		size_t pair;
+		if (c == '\xC3' && n != '\0'
+				&& (pair = utf8Seconds.find(n)) != std::string::npos)
+			found.candidate[0] |= 1 << pair;
+		if (latex && c == '"' && n != '\0'
+				&& (pair = latexSeconds.find(n)) != std::string::npos)
+			found.candidate[5] |= 1 << pair;
+		if (c == '\n')
+			found.lineEnds |= 0x01;
+		if (c == '\r')
+			found.lineEnds |= n == '\n' ? 0x03 : 0x02;
+	}
+	return found;
+}
+
+void
+expect_same(const text_findings& a, const text_findings& b, const char* what)
+{
+	for (int k = 0; k < 6; k++)
+		EXPECT_EQ(a.candidate[k], b.candidate[k]) << what << " candidate " << k;
+	EXPECT_EQ(a.lineEnds, b.lineEnds) << what;
+}
+
+struct DetectCase {
+	const char* what;
+	std::string text;
+	bool latex;
+	int32_t style;
+	uint8_t lineEnds;
+};
+
+TEST(Detect, ChoosesTheCandidateWithTheHighestFlags)
+{
+	const DetectCase cases[] = {
+			{"plain ASCII", "Hallo\nWelt\n", false, 0, 1},
+			{"empty", "", false, 0, 0},
+			{"one C2 outweighs all", "\x84\x94\x81\xE1\xC2 \xE4\xDF", false, 1,
+					0},
+			{"E6 alone is TOS", "a\xE6z", false, 2, 0},
+			{"FA alone is TOS", "\xFA", false, 2, 0},
+			{"DOS ä ö ü ties, TOS first", "\x84\x94\x81", false, 2, 0},
+			{"DOS sharp s decides for PC", "\x84\x94\x81 \xE1", false, 3, 0},
+			{"Mac ä and ß", "\x8A \xA7", false, 4, 0},
+			{"ANSI ä", "K\xE4se", false, 5, 0},
+			{"UTF-8 Ä also sets TOS and PC ä", "\xC3\x84pfel", false, 1, 0},
+			{"UTF-8 ß also sets Mac ü", "Fu\xC3\x9F", false, 1, 0},
+			{"LaTeX ignored without the option", "Gr\"u\"se", false, 0, 0},
+			{"LaTeX ties with Mac, Mac first", "\"a \x8A", true, 4, 0},
+			{"LaTeX sharp s", "Stra\"se", true, 6, 0},
+			{"two quotes and a", "\"\"a", true, 6, 0},
+			{"final quote forms no pair", "ab\"", true, 0, 0},
+			{"final C3 forms no pair", "ab\xC3", false, 0, 0},
+			{"final CR is a CR", "ab\r", false, 0, 2},
+			{"CR LF", "a\r\nb\r\n", false, 0, 3},
+			{"CR only", "a\rb\r", false, 0, 2},
+			{"LF only", "a\nb\n", false, 0, 1},
+			{"CR lines and LF lines", "a\rb\nc", false, 0, 3},
+	};
+	for (const DetectCase& c : cases) {
+		text_findings found = scan(c.text, c.latex);
+		EXPECT_EQ(decide_style(found, c.latex), c.style) << c.what;
+		EXPECT_EQ(found.lineEnds, c.lineEnds) << c.what;
+		expect_same(found, reference_scan(c.text, c.latex), c.what);
+	}
+}
+
+TEST(Detect, FlagValuesFollowTheLetters)
+{
+	text_findings found = scan("\x84\x94\x81 \xE1");
+	EXPECT_EQ(found.candidate[1], 0x07);
+	EXPECT_EQ(found.candidate[2], 0x47);
+	found = scan("\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x84\xC3\x9C\xC3\x96\xC3\x9F");
+	EXPECT_EQ(found.candidate[0], 0x7F);
+	found = scan("\x9A");
+	EXPECT_EQ(found.candidate[1], 0x10);
+	EXPECT_EQ(found.candidate[2], 0x10);
+	EXPECT_EQ(found.candidate[3], 0x04);
+}
+
+TEST(Detect, LaterCandidatesWinOnlyWhenStrictlyHigher)
+{
+	text_findings found = {};
+	EXPECT_EQ(decide_style(found, true), 0);
+	found.candidate[4] = 0x40;
+	found.candidate[5] = 0x40;
+	EXPECT_EQ(decide_style(found, true), 5);
+	found.candidate[5] = 0x41;
+	EXPECT_EQ(decide_style(found, true), 6);
+	EXPECT_EQ(decide_style(found, false), 5) << "LATEX needs the option";
+	found.candidate[0] = 0x7F;
+	found.candidate[1] = 0x7F;
+	EXPECT_EQ(decide_style(found, true), 1);
+}
+
+// Texts that put every kind of byte at every offset of a block.
+TEST(Detect, BlockwiseScanMissesNothing)
+{
+	std::mt19937 random(7);
+	const std::string interesting = "\n\r\"\xC3\xC2\xE6"
+									"aousAOU\x84\x81\xA7\xE4\xB7";
+	for (int round = 0; round < 3000; round++) {
+		size_t length = random() % 80;
+		std::string text(length, 'x');
+		int specials = random() % 4;
+		for (int k = 0; k < specials && length > 0; k++) {
+			text[random() % length] = random() % 3 == 0
+					? (char)(random() % 256)
+					: interesting[random() % interesting.size()];
+		}
+		for (bool latex : {false, true})
+			expect_same(scan(text, latex), reference_scan(text, latex),
+					text.c_str());
+	}
+}
+
+TEST(Detect, LineEndFlagsComeFromAnywhereInALongText)
+{
+	std::string text(100000, 'a');
+	text[99990] = '\r';
+	EXPECT_EQ(scan(text).lineEnds, 0x02);
+	text[5] = '\n';
+	EXPECT_EQ(scan(text).lineEnds, 0x03);
+	text[77777] = '\xE1';
+	EXPECT_EQ(decide_style(scan(text), false), 3);
+}
+
+TEST(RewriteLatex, TurnsPairsIntoUtf8InPlace)
+{
+	const struct {
+		std::string before;
+		std::string after;
+	} cases[] = {
+			{"Gr\"u\"se",
+					"Gr\xC3\xBC\xC3\x9F"
+					"e"},
+			{"\"A\"O\"U\"a\"o\"u\"s",
+					"Ä"
+					"Ö"
+					"Ü"
+					"ä"
+					"ö"
+					"ü"
+					"ß"},
+			{"20\"\xB7", "20°"},
+			{"\"\"a", "\"\"a"},
+			{"\"x\"a", "\"xä"},
+			{"a\"", "a\""},
+			{"\"\"\"a", "\"\"ä"},
+			{"\"e", "\"e"},
+	};
+	for (const auto& c : cases) {
+		std::string text = c.before;
+		rewrite_latex((uint8_t*)text.data(), text.size());
+		EXPECT_EQ(text, c.after) << c.before;
+	}
+}
+
+} // namespace
