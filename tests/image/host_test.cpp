@@ -1,0 +1,282 @@
+/*
+ * The host that plays the file manager, with the image that records how it
+ * was called.
+ */
+#include "image/program_run.h"
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+
+namespace {
+
+typedef std::vector<std::string> Fields;
+
+const std::string kHost = TEXTWEND_HOST;
+const std::string kImage = TEXTWEND_TEST_IMAGE;
+
+
+// Where a ref must point: its folder, as the file system names it, and its
+// leaf.
+struct Entry {
+	std::string folder;
+	std::string name;
+};
+
+
+class HostTest : public testing::Test {
+protected:
+	void
+	SetUp() override
+	{
+		std::string pattern = std::filesystem::current_path().string()
+				+ "/tests/host-XXXXXX";
+		ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+		fFolder = std::filesystem::canonical(pattern).string();
+	}
+
+	void
+	TearDown() override
+	{
+		std::filesystem::remove_all(fFolder);
+	}
+
+	void
+	Make(const std::string& relative)
+	{
+		std::filesystem::path path(fFolder + "/" + relative);
+		std::filesystem::create_directories(path.parent_path());
+		std::ofstream(path) << "text\n";
+	}
+
+	// Runs the host in the scratch folder, or in folder.
+	ProgramRun
+	Host(Fields arguments, const std::string& folder = "")
+	{
+		arguments.insert(arguments.begin(), kHost);
+		return run_program(arguments, folder.empty() ? fFolder : folder);
+	}
+
+	std::string fFolder;
+};
+
+
+// The fields of the image's lines that start with key.
+std::vector<Fields>
+lines_of(const ProgramRun& run, const std::string& key)
+{
+	std::vector<Fields> found;
+	for (const Fields& fields : split_lines(run.out)) {
+		if (fields[0].rfind(key, 0) == 0)
+			found.push_back(fields);
+	}
+	return found;
+}
+
+
+void
+expect_ref(const Fields& fields, const std::string& label, const Entry& entry)
+{
+	struct stat folder;
+	ASSERT_EQ(stat(entry.folder.c_str(), &folder), 0) << entry.folder;
+	EXPECT_EQ(fields,
+			Fields({label, std::to_string(folder.st_dev),
+					std::to_string(folder.st_ino), entry.name,
+					entry.folder + "/" + entry.name}));
+}
+
+
+void
+expect_refs(const ProgramRun& run, const std::vector<Entry>& entries)
+{
+	ASSERT_EQ(run.status, 0) << run.err;
+	EXPECT_EQ(run.err, "");
+	std::vector<Fields> refs = lines_of(run, "ref ");
+	ASSERT_EQ(refs.size(), entries.size()) << run.out;
+	for (size_t i = 0; i < entries.size(); i++)
+		expect_ref(refs[i], "ref " + std::to_string(i), entries[i]);
+	EXPECT_EQ(lines_of(run, "count"),
+			std::vector<Fields>({{"count", std::to_string(entries.size())}}));
+}
+
+
+TEST_F(HostTest, EmptySelectionIsCalledOnItsOwnThreadWithTheApplicationSet)
+{
+	std::filesystem::create_directories(fFolder + "/sub");
+	ProgramRun run = Host({kImage}, fFolder + "/sub");
+	expect_refs(run, {});
+
+	std::vector<Fields> lines = split_lines(run.out);
+	EXPECT_EQ(lines.front(), Fields({"process_refs"}));
+	EXPECT_EQ(lines_of(run, "constructors")[0], Fields({"constructors", "1"}));
+	EXPECT_EQ(lines_of(run, "thread")[0], Fields({"thread", "own"}));
+	EXPECT_EQ(lines_of(run, "be_app")[0], Fields({"be_app", "set"}));
+	EXPECT_EQ(lines_of(run, "reserved")[0], Fields({"reserved", "null"}));
+	EXPECT_EQ(lines_of(run, "what")[0], Fields({"what", "5f525243"}));
+	expect_ref(lines_of(run, "dir")[0], "dir", {fFolder, "sub"});
+	// The image is unloaded once the call has returned.
+	EXPECT_EQ(lines.back(), Fields({"unloaded"}));
+}
+
+
+TEST_F(HostTest, RefsArriveInTheOrderGivenWithTheirNamesIntact)
+{
+	std::string longName(255, 'n');
+	for (const char* name : {"a.txt", "b.txt", "deeper/c.txt",
+				 "Grüße aus Österreich.txt", " spaces ", "-like-an-option"})
+		Make(name);
+	Make(longName);
+
+	struct {
+		Fields paths;
+		std::vector<Entry> entries;
+	} cases[] = {
+			{{"b.txt", "a.txt", "deeper/c.txt"},
+					{{fFolder, "b.txt"}, {fFolder, "a.txt"},
+							{fFolder + "/deeper", "c.txt"}}},
+			// Twice the same entry, and a folder.
+			{{"a.txt", "deeper", "a.txt"},
+					{{fFolder, "a.txt"}, {fFolder, "deeper"},
+							{fFolder, "a.txt"}}},
+			// Only the image's argument is read as an option.
+			{{"Grüße aus Österreich.txt", " spaces ", "-like-an-option",
+					 longName},
+					{{fFolder, "Grüße aus Österreich.txt"},
+							{fFolder, " spaces "}, {fFolder, "-like-an-option"},
+							{fFolder, longName}}},
+	};
+	for (const auto& test : cases) {
+		SCOPED_TRACE(testing::PrintToString(test.paths));
+		Fields arguments = {kImage};
+		arguments.insert(arguments.end(), test.paths.begin(), test.paths.end());
+		expect_refs(Host(arguments), test.entries);
+	}
+}
+
+
+TEST_F(HostTest, LinksArePassedUnresolved)
+{
+	Make("target/file.txt");
+	std::filesystem::create_directories(fFolder + "/links");
+	std::filesystem::create_symlink(
+			"../target/file.txt", fFolder + "/links/file");
+	std::filesystem::create_symlink("../target", fFolder + "/links/folder");
+	std::filesystem::create_symlink("../nowhere", fFolder + "/links/dangling");
+
+	expect_refs(Host({kImage, "links/file", "links/folder", "links/dangling"}),
+			{{fFolder + "/links", "file"}, {fFolder + "/links", "folder"},
+					{fFolder + "/links", "dangling"}});
+}
+
+
+TEST_F(HostTest, RelativePathsAreTakenFromTheCurrentFolder)
+{
+	Make("sub/x.txt");
+	Make("y.txt");
+	std::string leaf = std::filesystem::path(fFolder).filename().string();
+
+	struct {
+		std::string path;
+		Entry entry;
+	} cases[] = {
+			{"y.txt", {fFolder, "y.txt"}},
+			{"./y.txt", {fFolder, "y.txt"}},
+			{"sub//x.txt", {fFolder + "/sub", "x.txt"}},
+			{"sub/../y.txt", {fFolder, "y.txt"}},
+			{"../" + leaf + "/sub/x.txt", {fFolder + "/sub", "x.txt"}},
+			{fFolder + "/y.txt", {fFolder, "y.txt"}},
+	};
+	for (const auto& test : cases) {
+		SCOPED_TRACE(test.path);
+		expect_refs(Host({kImage, test.path}), {test.entry});
+	}
+}
+
+
+TEST_F(HostTest, MissingPathsAreRejectedBeforeTheCall)
+{
+	Make("here.txt");
+	std::filesystem::create_symlink("nowhere", fFolder + "/dangling");
+
+	struct {
+		Fields paths;
+		Fields missing;
+	} cases[] = {
+			{{"gone.txt"}, {"gone.txt"}},
+			{{"here.txt", "gone.txt", "dangling", "also/gone"},
+					{"gone.txt", "also/gone"}},
+			{{""}, {""}},
+			{{"here.txt/child"}, {"here.txt/child"}},
+	};
+	for (const auto& test : cases) {
+		SCOPED_TRACE(testing::PrintToString(test.paths));
+		Fields arguments = {kImage};
+		arguments.insert(arguments.end(), test.paths.begin(), test.paths.end());
+		ProgramRun run = Host(arguments);
+
+		EXPECT_EQ(run.status, 2);
+		// Nothing of the image ran, not even its constructors.
+		EXPECT_EQ(run.out, "");
+		std::vector<Fields> lines = split_lines(run.err);
+		ASSERT_EQ(lines.size(), test.missing.size()) << run.err;
+		for (size_t i = 0; i < lines.size(); i++) {
+			EXPECT_EQ(lines[i][0].rfind(
+							  "tracker-run: " + test.missing[i] + ": ", 0),
+					0u)
+					<< lines[i][0];
+		}
+	}
+}
+
+
+TEST_F(HostTest, UnusableImagesAndArgumentsAreRejected)
+{
+	Make("text-file");
+	std::filesystem::create_directories(fFolder + "/folder");
+	Make("selected.txt");
+
+	const char* kError = "tracker-run: ";
+	const char* kUsage = "usage: ";
+	struct {
+		Fields arguments;
+		int status;
+		const char* start;
+	} cases[] = {
+			{{fFolder + "/missing-image", "selected.txt"}, 2, kError},
+			{{"text-file", "selected.txt"}, 2, kError},
+			{{"folder", "selected.txt"}, 2, kError},
+			{{TEXTWEND_NO_ENTRY_IMAGE, "selected.txt"}, 2, kError},
+			{{"--frobnicate", kImage}, 2, kError},
+			{{"--"}, 2, kUsage},
+			{{}, 2, kUsage},
+			{{"--help"}, 0, kUsage},
+			{{"-h"}, 0, kUsage},
+	};
+	for (const auto& test : cases) {
+		SCOPED_TRACE(testing::PrintToString(test.arguments));
+		ProgramRun run = Host(test.arguments);
+		EXPECT_EQ(run.status, test.status);
+		EXPECT_EQ(run.out, "");
+		EXPECT_EQ(run.err.rfind(test.start, 0), 0u) << run.err;
+		if (test.start == kError) {
+			EXPECT_EQ(split_lines(run.err).size(), 1u) << run.err;
+		}
+	}
+
+	// An image named without a folder is the one in the current folder,
+	// not one along the library path; after "--", an image may look like
+	// an option.
+	std::filesystem::copy_file(kImage, fFolder + "/image");
+	std::filesystem::copy_file(kImage, fFolder + "/-image");
+	expect_refs(Host({"image", "selected.txt"}), {{fFolder, "selected.txt"}});
+	expect_refs(Host({"--", "-image"}), {});
+}
+
+} // namespace
