@@ -93,7 +93,9 @@ AlyBFile(char* path)
 			return;
 		}
 	} else {
-		printf("\n\tNo memory for %lld bytes: '%s' is left as it was\n",
+		fprintf(stderr,
+				"Textwend: no memory for the %lld bytes of '%s'; the file is "
+				"left as it was\n",
 				(long long)size, path);
 		return;
 	}

@@ -105,8 +105,12 @@ put_back(const char* path, const std::string& backup, bool movedAside,
 			unlink(target.c_str());
 		return;
 	}
-	if (rename(backup.c_str(), path) != 0)
-		printf(" The text is kept in '%s'\n", backup.c_str());
+	if (rename(backup.c_str(), path) != 0) {
+		fprintf(stderr,
+				"Textwend: cannot put '%s' back: %s; its text is kept in "
+				"'%s'\n",
+				path, strerror(errno), backup.c_str());
+	}
 }
 
 } // namespace
@@ -135,13 +139,14 @@ toNFile(char* buffer, off_t length, char* path)
 	std::string attributeSource;
 	if (moveAside) {
 		backup = target + kBackupSuffix;
-		int renamed = rename(path, backup.c_str());
-		printf("\n rename: '%s' \n \t to: '%s'", path, backup.c_str());
-		if (renamed != 0) {
-			printf(" -- not possible (%s): the file is left as it was\n",
-					strerror(errno));
+		if (rename(path, backup.c_str()) != 0) {
+			fprintf(stderr,
+					"Textwend: cannot rename '%s' to '%s': %s; the file is "
+					"left as it was\n",
+					path, backup.c_str(), strerror(errno));
 			return;
 		}
+		printf("\n rename: '%s' \n \t to: '%s'", path, backup.c_str());
 		attributeSource = backup;
 	} else {
 		attributeSource = target;
@@ -166,8 +171,10 @@ toNFile(char* buffer, off_t length, char* path)
 		error = errno;
 	}
 	if (!written) {
-		printf(" Write error (%s): '%s' is left as it was\n", strerror(error),
-				path);
+		fprintf(stderr,
+				"Textwend: cannot write '%s': %s; the file is left as it "
+				"was\n",
+				target.c_str(), strerror(error));
 		put_back(path, backup, moveAside, true, target);
 		return;
 	}

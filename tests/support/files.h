@@ -125,6 +125,7 @@ struct ChildOptions {
 struct ChildResult {
 	int status = -1;    // exit status; 77 when the child could not be set up
 	std::string output; // its standard output
+	std::string errors; // its standard error
 };
 
 const int kChildSetupFailed = 77;
@@ -139,6 +140,11 @@ run_child(const std::string& outputFile, const ChildOptions& options,
 	if (pid == 0) {
 		int fd = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
 		if (fd < 0 || dup2(fd, STDOUT_FILENO) < 0)
+			_exit(kChildSetupFailed);
+		close(fd);
+		std::string errorFile = outputFile + ".err";
+		fd = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+		if (fd < 0 || dup2(fd, STDERR_FILENO) < 0)
 			_exit(kChildSetupFailed);
 		close(fd);
 		if (options.asNobody && getuid() == 0) {
@@ -173,6 +179,7 @@ run_child(const std::string& outputFile, const ChildOptions& options,
 	result.status
 			= WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 	result.output = read_file(outputFile);
+	result.errors = read_file(outputFile + ".err");
 	return result;
 }
 
