@@ -34,10 +34,17 @@ echo "----"
 # what iconv makes of the backup.
 charset_of() {
 	local backup=$1 converted=$2 ends
-	if grep -q $'\n' "$backup"; then ends=(tr -d '\r'); else ends=(tr '\r' '\n'); fi
+	if [ "$(tr -cd '\n' < "$backup" | wc -c)" -gt 0 ]; then
+		ends=(tr -d '\r')
+	else
+		ends=(tr '\r' '\n')
+	fi
 	if "${ends[@]}" < "$backup" | cmp -s - "$converted"; then
 		if LC_ALL=C grep -q '[^[:print:][:space:]]' "$backup"; then
 			echo "already UTF-8: passed through"
+		elif LC_ALL=C grep -a -q '"[aouAOUs]' "$backup"; then
+			echo "LaTeX notation, left as it is (read only when built with" \
+				"-DTEXTWEND_POP_IND=3)"
 		else
 			echo "no umlaut codes found: only the line ends changed"
 		fi
@@ -60,7 +67,8 @@ for file in "${files[@]}"; do
 	echo
 	echo "== $(basename "$file"): $(charset_of "$file-BAK" "$file")"
 	echo "   before (raw bytes as cat -v shows them):"
-	head -n 3 "$file-BAK" | tr '\r' '\n' | grep -v '^$' | head -n 3 | cat -v | sed 's/^/     /'
+	tr '\r' '\n' < "$file-BAK" | LC_ALL=C grep -a -v '^$' | head -n 3 | cat -v \
+		| sed 's/^/     /'
 	echo "   after:"
 	head -n 3 "$file" | sed 's/^/     /'
 	echo "   the original is kept as $(basename "$file")-BAK"

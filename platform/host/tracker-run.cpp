@@ -15,17 +15,27 @@
 #include <dlfcn.h>
 #include <errno.h>
 #include <pthread.h>
+#include <pwd.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
+#include <vector>
 
 
 namespace {
 
 const char kProgramName[] = "tracker-run";
 const char kSignature[] = "application/x-vnd.textwend-tracker-run";
+
+// Where the file manager keeps the add-ons of one user, below the home
+// folder, and of the whole system, relative to the folder of the host
+// (the install rules define the latter).
+const char kUserAddOns[] = "config/add-ons/Tracker";
+const char kSystemAddOns[] = TEXTWEND_ADD_ONS_FROM_HOST;
 
 enum { kExitDone = 0, kExitFailure = 2 };
 
@@ -45,6 +55,8 @@ const char kUsage[]
 		  "Loads the add-on IMAGE and calls its process_refs with the PATHs\n"
 		  "as the selection, as the file manager does. Relative PATHs are\n"
 		  "taken from the current folder; a link is passed as the link.\n"
+		  "An IMAGE without a slash is an add-on name, looked up in\n"
+		  "~/config/add-ons/Tracker, then in the system's add-on folder.\n"
 		  "Exits 0 once the add-on has returned, 2 when the arguments, a\n"
 		  "PATH or IMAGE cannot be used; the add-on is then not called.\n";
 
@@ -96,18 +108,97 @@ add_entry(BMessage& refs, const char* path)
 }
 
 
+// The user's home folder: $HOME, or the password database's entry when
+// it is unset. Empty when neither knows.
+std::string
+home_folder()
+{
+	const char* home = getenv("HOME");
+	if (home != NULL && home[0] != '\0')
+		return home;
+	struct passwd* user = getpwuid(getuid());
+	if (user != NULL && user->pw_dir != NULL)
+		return user->pw_dir;
+	return std::string();
+}
+
+
+// The folder that holds this program, links resolved; empty when the
+// kernel does not say.
+std::string
+host_folder()
+{
+	std::string path(256, '\0');
+	while (true) {
+		ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
+		if (length < 0)
+			return std::string();
+		if (static_cast<size_t>(length) < path.size()) {
+			path.resize(length);
+			break;
+		}
+		path.resize(path.size() * 2);
+	}
+	return path.substr(0, path.rfind('/'));
+}
+
+
+// Finds the image that the argument names. With a slash it is a path, as
+// given; without one it is the name of an installed add-on, found in the
+// user's add-on folder first and then in the system's. The current folder
+// is never searched, because the file managers start the host in the
+// folder they show: a file there must not be taken for an add-on. A name
+// that is found nowhere is reported with one line on standard error.
+bool
+find_image(const char* argument, std::string* image)
+{
+	if (strchr(argument, '/') != NULL) {
+		*image = argument;
+		return true;
+	}
+
+	std::vector<std::string> folders;
+	std::string home = home_folder();
+	if (!home.empty())
+		folders.push_back(home + "/" + kUserAddOns);
+	std::string system = host_folder();
+	if (!system.empty()) {
+		// The system's folder as a path of its own, without "..".
+		const char* relative = kSystemAddOns;
+		while (strncmp(relative, "../", 3) == 0) {
+			system.erase(system.rfind('/'));
+			relative += 3;
+		}
+		folders.push_back(system + "/" + relative);
+	}
+
+	for (const std::string& folder : folders) {
+		std::string candidate = folder + "/" + argument;
+		struct stat candidateStat;
+		if (stat(candidate.c_str(), &candidateStat) == 0
+				&& !S_ISDIR(candidateStat.st_mode)) {
+			*image = candidate;
+			return true;
+		}
+	}
+
+	std::string searched;
+	for (const std::string& folder : folders)
+		searched += (searched.empty() ? "" : " or ") + folder;
+	fprintf(stderr, "%s: no add-on named '%s' in %s\n", kProgramName, argument,
+			searched.empty() ? "any add-on folder" : searched.c_str());
+	return false;
+}
+
+
 // Loads the image and finds its entry point; a failure is reported with
 // one line on standard error.
 void*
 load_add_on(const char* image, process_refs_hook* hook)
 {
-	// Without a slash, dlopen() would search the library path rather than
-	// the current folder.
-	std::string path(image);
-	if (path.find('/') == std::string::npos)
-		path = "./" + path;
-
-	void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+	// A path with a slash, so that dlopen() takes it as it is and does not
+	// search the library path.
+	void* handle = dlopen(image, RTLD_NOW | RTLD_LOCAL);
 	if (handle == NULL) {
 		fprintf(stderr, "%s: cannot load the add-on image: %s\n", kProgramName,
 				dlerror());
@@ -159,7 +250,6 @@ main(int argc, char** argv)
 				argv[1]);
 		return kExitFailure;
 	}
-	const char* image = argv[first];
 
 	BApplication application(kSignature);
 	if (application.InitCheck() != B_OK) {
@@ -172,9 +262,13 @@ main(int argc, char** argv)
 	// runs the image's own code: nothing of the add-on runs, and nothing of
 	// the selection is converted, unless all of it can be handed over.
 	bool usable = true;
+	std::string image;
 	struct stat imageStat;
-	if (stat(image, &imageStat) != 0) {
-		fprintf(stderr, "%s: %s: %s\n", kProgramName, image, strerror(errno));
+	if (!find_image(argv[first], &image))
+		usable = false;
+	else if (stat(image.c_str(), &imageStat) != 0) {
+		fprintf(stderr, "%s: %s: %s\n", kProgramName, image.c_str(),
+				strerror(errno));
 		usable = false;
 	}
 
@@ -194,7 +288,7 @@ main(int argc, char** argv)
 	if (!usable)
 		return kExitFailure;
 
-	void* handle = load_add_on(image, &call.hook);
+	void* handle = load_add_on(image.c_str(), &call.hook);
 	if (handle == NULL)
 		return kExitFailure;
 	call.refs = &refs;

@@ -15,7 +15,7 @@ using test::write_file;
 const std::string kHost = TEXTWEND_HOST;
 const std::string kImage = TEXTWEND_IMAGE;
 
-struct Run {
+struct HostRun {
 	int status = -1;
 	std::string out;
 	std::string err;
@@ -23,7 +23,7 @@ struct Run {
 
 // The host on the paths, in its own session with no terminal, no display
 // and nothing on standard input; killed if it takes a minute.
-Run
+HostRun
 run_host(const Folder& folder, const std::vector<std::string>& paths)
 {
 	std::string outFile = folder / ".stdout";
@@ -47,7 +47,7 @@ run_host(const Folder& folder, const std::vector<std::string>& paths)
 		execv(kHost.c_str(), argv.data());
 		_exit(127);
 	}
-	Run run;
+	HostRun run;
 	int status;
 	if (waitpid(pid, &status, 0) == pid)
 		run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -86,7 +86,7 @@ TEST(Batch, ConvertsEachAcceptedFileInSelectionOrder)
 		expected += converted_output(folder / letter.name);
 	}
 
-	Run run = run_host(folder, paths);
+	HostRun run = run_host(folder, paths);
 
 	EXPECT_EQ(run.status, 0) << run.err;
 	EXPECT_EQ(run.out, expected);
@@ -113,7 +113,7 @@ TEST(Batch, PassesOverWhatIsNoFileWithData)
 	write_file(folder / "setuid", "\x84\r\n", 04755);
 	ASSERT_EQ(test::mode_of(folder / "setuid") & 07777, 04755u);
 
-	Run run = run_host(folder,
+	HostRun run = run_host(folder,
 		{folder / "empty.txt", folder / "link.txt", folder / "shared",
 			folder / "setuid"});
 
@@ -142,7 +142,7 @@ TEST(Batch, LongPathsAndNamesAreHandledWhole)
 	write_file(longPath, "\x84\r\n");
 	write_file(longName, "\x84\r\n");
 
-	Run run = run_host(folder, {longPath, longName});
+	HostRun run = run_host(folder, {longPath, longName});
 
 	EXPECT_EQ(run.status, 0) << run.err;
 	EXPECT_EQ(run.out, converted_output(longPath) + converted_output(longName));
@@ -153,7 +153,7 @@ TEST(Batch, LongPathsAndNamesAreHandledWhole)
 TEST(Batch, EmptySelectionIsReportedByTheAlert)
 {
 	Folder folder;
-	Run run = run_host(folder, {});
+	HostRun run = run_host(folder, {});
 	EXPECT_EQ(run.status, 0);
 	EXPECT_EQ(run.out, "");
 	EXPECT_NE(run.err.find("No files selected.."), std::string::npos) << run.err;
@@ -171,7 +171,7 @@ TEST(Batch, MixtureInOneSelection)
 	std::string name = std::string(220, 'z');
 	write_file(folder / name, "K\xE4se\r\n");
 
-	Run run = run_host(folder,
+	HostRun run = run_host(folder,
 		{folder / "empty", folder / "a.txt", folder / "link", folder / "dir",
 			folder / "suid", folder / name});
 

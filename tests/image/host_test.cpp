@@ -270,13 +270,95 @@ TEST_F(HostTest, UnusableImagesAndArgumentsAreRejected)
 		}
 	}
 
-	// An image named without a folder is the one in the current folder,
-	// not one along the library path; after "--", an image may look like
-	// an option.
+	// A path in the current folder is the image there, not one along the
+	// library path.
 	std::filesystem::copy_file(kImage, fFolder + "/image");
-	std::filesystem::copy_file(kImage, fFolder + "/-image");
-	expect_refs(Host({"image", "selected.txt"}), {{fFolder, "selected.txt"}});
-	expect_refs(Host({"--", "-image"}), {});
+	expect_refs(Host({"./image", "selected.txt"}), {{fFolder, "selected.txt"}});
+}
+
+
+// Runs with HOME set to a scratch folder, so that the user's add-ons are
+// the test's.
+class AddOnNameTest : public HostTest {
+protected:
+	void
+	SetUp() override
+	{
+		HostTest::SetUp();
+		const char* home = getenv("HOME");
+		fHadHome = home != NULL;
+		if (fHadHome)
+			fOldHome = home;
+		fHome = fFolder + "/home";
+		fAddOns = fHome + "/config/add-ons/Tracker";
+		std::filesystem::create_directories(fAddOns);
+		setenv("HOME", fHome.c_str(), 1);
+	}
+
+	void
+	TearDown() override
+	{
+		if (fHadHome)
+			setenv("HOME", fOldHome.c_str(), 1);
+		else
+			unsetenv("HOME");
+		HostTest::TearDown();
+	}
+
+	std::string fHome;
+	std::string fAddOns;
+	bool fHadHome = false;
+	std::string fOldHome;
+};
+
+
+TEST_F(AddOnNameTest, ANameIsLookedUpInTheUsersAddOnFolder)
+{
+	Make("selected.txt");
+	std::filesystem::copy_file(kImage, fAddOns + "/Recorder");
+	std::filesystem::copy_file(kImage, fAddOns + "/-Recorder");
+	std::filesystem::copy_file(kImage, fAddOns + "/Grüße Äddon");
+
+	struct {
+		Fields arguments;
+	} cases[] = {
+			{{"Recorder", "selected.txt"}},
+			{{"Grüße Äddon", "selected.txt"}},
+			// After "--", a name may look like an option.
+			{{"--", "-Recorder", "selected.txt"}},
+	};
+	for (const auto& test : cases) {
+		SCOPED_TRACE(testing::PrintToString(test.arguments));
+		expect_refs(Host(test.arguments), {{fFolder, "selected.txt"}});
+	}
+}
+
+
+TEST_F(AddOnNameTest, ANameThatIsNoInstalledAddOnIsRefused)
+{
+	Make("selected.txt");
+	// The file managers start the host in the folder that they show: an
+	// image there must never be taken for the add-on of that name.
+	std::filesystem::copy_file(kImage, fFolder + "/Textwend");
+	std::filesystem::create_directories(fAddOns + "/Folder");
+	std::filesystem::create_symlink("nowhere", fAddOns + "/Dangling");
+
+	for (const char* name : {"Textwend", "Folder", "Dangling", "", ".", ".."}) {
+		SCOPED_TRACE(name);
+		ProgramRun run = Host({name, "selected.txt", "missing.txt"});
+		EXPECT_EQ(run.status, 2);
+		EXPECT_EQ(run.out, "");
+		// The name and the missing path, one line each.
+		std::vector<Fields> lines = split_lines(run.err);
+		ASSERT_EQ(lines.size(), 2u) << run.err;
+		EXPECT_EQ(
+				lines[0][0].rfind(std::string("tracker-run: no add-on named '")
+								+ name + "' in " + fAddOns + " or ",
+						0),
+				0u)
+				<< lines[0][0];
+		EXPECT_EQ(lines[1][0].rfind("tracker-run: missing.txt: ", 0), 0u);
+	}
 }
 
 } // namespace

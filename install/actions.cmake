@@ -1,0 +1,89 @@
+# Part of the install step: writes the file managers' actions for the host
+# where this install puts it (the prefix given to cmake --install may differ
+# from the configured one), then installs them. The install rules set the
+# TEXTWEND_* variables before they include this script.
+
+set(host "${CMAKE_INSTALL_PREFIX}/${TEXTWEND_BINDIR}/tracker-run")
+# Nemo has no way to write a literal "%" in a command, and no action format
+# carries a line break.
+if(host MATCHES "[%\n]")
+	message(FATAL_ERROR "The file-manager actions cannot name a host whose "
+		"path holds '%' or a line break: ${host}")
+endif()
+
+# For a shell, and for the GLib parser that Nemo uses: one single-quoted
+# word.
+string(REPLACE "'" "'\\''" quoted "${host}")
+set(TEXTWEND_HOST_SHELL "'${quoted}'")
+
+# Key files (desktop entries, Nemo actions) read a backslash as an escape.
+string(REPLACE "\\" "\\\\" TEXTWEND_HOST_NEMO "${TEXTWEND_HOST_SHELL}")
+
+# A desktop entry's Exec: a double-quoted argument in which \ " ` $ are
+# escaped, % doubled, and then the key file's own escape of \.
+string(REPLACE "\\" "\\\\" quoted "${host}")
+string(REPLACE "\"" "\\\"" quoted "${quoted}")
+string(REPLACE "`" "\\`" quoted "${quoted}")
+string(REPLACE "$" "\\$" quoted "${quoted}")
+string(REPLACE "%" "%%" quoted "${quoted}")
+string(REPLACE "\\" "\\\\" quoted "${quoted}")
+set(TEXTWEND_HOST_DESKTOP "\"${quoted}\"")
+
+# Thunar runs its command with /bin/sh after replacing its % codes; the
+# command is XML text.
+string(REPLACE "%" "%%" quoted "${TEXTWEND_HOST_SHELL}")
+string(REPLACE "&" "&amp;" quoted "${quoted}")
+string(REPLACE "<" "&lt;" quoted "${quoted}")
+string(REPLACE ">" "&gt;" quoted "${quoted}")
+string(REPLACE "'" "&apos;" quoted "${quoted}")
+string(REPLACE "\"" "&quot;" TEXTWEND_HOST_THUNAR "${quoted}")
+
+# A folder for each place installed to, so that installs running side by
+# side (a package being built, say) do not write over each other's files.
+string(MD5 place "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
+set(written "${TEXTWEND_ACTIONS_BINARY_DIR}/${place}")
+foreach(name Textwend textwend.nemo_action textwend.desktop
+		textwend-sendto.desktop thunar-action)
+	configure_file("${TEXTWEND_ACTIONS_SOURCE_DIR}/${name}.in"
+		"${written}/${name}" @ONLY)
+endforeach()
+
+set(share "${CMAKE_INSTALL_PREFIX}/${TEXTWEND_DATADIR}")
+set(program_permissions OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+	GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(file_permissions OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+
+# GNOME Files runs only the scripts in the user's own folder: for a
+# system-wide install each user links the script there.
+if(TEXTWEND_USER_INSTALL)
+	set(nautilus_scripts "${share}/nautilus/scripts")
+else()
+	set(nautilus_scripts "${share}/textwend/nautilus")
+endif()
+file(INSTALL "${written}/Textwend" DESTINATION "${nautilus_scripts}"
+	PERMISSIONS ${program_permissions})
+
+file(INSTALL "${written}/textwend.nemo_action"
+	DESTINATION "${share}/nemo/actions" PERMISSIONS ${file_permissions})
+
+# Dolphin trusts a service menu outside the system's folders only when it
+# is executable.
+if(TEXTWEND_USER_INSTALL)
+	set(menu_permissions ${program_permissions})
+else()
+	set(menu_permissions ${file_permissions})
+endif()
+file(INSTALL "${written}/textwend.desktop"
+	DESTINATION "${share}/kio/servicemenus"
+	PERMISSIONS ${menu_permissions})
+
+# Thunar: the "Send To" menu takes desktop entries from a folder; custom
+# actions live in one file per user, which the helper edits.
+file(INSTALL "${written}/textwend-sendto.desktop"
+	DESTINATION "${share}/Thunar/sendto" RENAME textwend.desktop
+	PERMISSIONS ${file_permissions})
+file(INSTALL "${written}/thunar-action"
+	DESTINATION "${CMAKE_INSTALL_PREFIX}/${TEXTWEND_LIBDIR}"
+	PERMISSIONS ${program_permissions})
+
+file(REMOVE_RECURSE "${written}")

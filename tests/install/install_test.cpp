@@ -1,0 +1,695 @@
+/*
+ * Installing Textwend: what an install puts where, the file managers'
+ * actions run the way the file managers run them, Thunar's custom action
+ * merged into a user's actions, and the Debian package built, installed
+ * into a scratch root and purged again.
+ */
+#include "image/program_run.h"
+#include "install/command_lines.h"
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kBuild = TEXTWEND_BUILD_DIR;
+const std::string kPrefix = TEXTWEND_PREFIX;
+const bool kImageBuilt = TEXTWEND_IMAGE_BUILT;
+
+// A letter written under DOS: code page 437 with CR LF line ends, and what
+// it becomes.
+const std::string kDosLetter = "Gr\x81\xe1"
+							   "e aus \x99sterreich!\r\n";
+const std::string kConverted = "Grüße aus Österreich!\n";
+
+
+std::string
+read_file(const std::string& path)
+{
+	std::ifstream file(path, std::ios::binary);
+	std::ostringstream text;
+	text << file.rdbuf();
+	return text.str();
+}
+
+
+void
+write_file(const std::string& path, const std::string& bytes)
+{
+	fs::create_directories(fs::path(path).parent_path());
+	std::ofstream(path, std::ios::binary) << bytes;
+}
+
+
+mode_t
+permissions(const std::string& path)
+{
+	struct stat st;
+	return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+
+// The regular files and links below folder, relative to it.
+std::set<std::string>
+files_below(const std::string& folder)
+{
+	std::set<std::string> files;
+	if (!fs::exists(folder))
+		return files;
+	for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+		if (!entry.is_directory())
+			files.insert(fs::relative(entry.path(), folder).string());
+	}
+	return files;
+}
+
+
+// The program of that name along PATH, as a shell finds it.
+std::string
+which(const std::string& name)
+{
+	std::istringstream folders(getenv("PATH") != NULL ? getenv("PATH") : "");
+	std::string folder;
+	while (std::getline(folders, folder, ':')) {
+		std::string path = folder + "/" + name;
+		if (!folder.empty() && access(path.c_str(), X_OK) == 0)
+			return path;
+	}
+	return name;
+}
+
+
+// The RUNPATH of an ELF file, as readelf shows it.
+std::string
+runpath(const std::string& file)
+{
+	ProgramRun run = run_program({TEXTWEND_READELF, "-d", file});
+	size_t at = run.out.find("Library runpath: [");
+	if (at == std::string::npos)
+		return std::string();
+	at += strlen("Library runpath: [");
+	return run.out.substr(at, run.out.find(']', at) - at);
+}
+
+
+// Sets environment variables for the programs that a test starts, and
+// puts the old values back at the end.
+class Environment {
+public:
+	~Environment()
+	{
+		for (const auto& [name, value] : fSaved) {
+			if (value.first)
+				setenv(name.c_str(), value.second.c_str(), 1);
+			else
+				unsetenv(name.c_str());
+		}
+	}
+
+	void
+	Set(const std::string& name, const std::string& value)
+	{
+		_Save(name);
+		setenv(name.c_str(), value.c_str(), 1);
+	}
+
+	void
+	Unset(const std::string& name)
+	{
+		_Save(name);
+		unsetenv(name.c_str());
+	}
+
+private:
+	void
+	_Save(const std::string& name)
+	{
+		if (fSaved.count(name) != 0)
+			return;
+		const char* value = getenv(name.c_str());
+		fSaved[name] = {value != NULL, value != NULL ? value : ""};
+	}
+
+	std::map<std::string, std::pair<bool, std::string>> fSaved;
+};
+
+
+class InstallTest : public testing::Test {
+protected:
+	void
+	SetUp() override
+	{
+		std::string pattern = kBuild + "/tests/install-XXXXXX";
+		ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+		fScratch = fs::canonical(pattern).string();
+		// An empty home of the test's own, and no display or terminal: the
+		// add-on's alerts answer themselves on standard error.
+		fHome = fScratch + "/home";
+		fs::create_directories(fHome);
+		fEnvironment.Set("HOME", fHome);
+		fEnvironment.Unset("DISPLAY");
+		fEnvironment.Unset("XDG_CONFIG_HOME");
+		fEnvironment.Set("XDG_CONFIG_DIRS", fScratch + "/no-config");
+		fEnvironment.Unset("DESTDIR");
+	}
+
+	void
+	TearDown() override
+	{
+		fs::remove_all(fScratch);
+	}
+
+	// Installs the build into destdir, under the configured prefix or
+	// under prefix.
+	void
+	Install(const std::string& destdir, const std::string& prefix = "")
+	{
+		Environment environment;
+		Words arguments = {TEXTWEND_CMAKE, "--install", kBuild};
+		if (!prefix.empty()) {
+			arguments.push_back("--prefix");
+			arguments.push_back(prefix);
+		}
+		if (!destdir.empty())
+			environment.Set("DESTDIR", destdir);
+		ProgramRun run = run_program(arguments);
+		ASSERT_EQ(run.status, 0) << run.out << run.err;
+	}
+
+	// A folder with the files of a selection, made fresh.
+	std::string
+	Folder(const std::string& name, const Words& files,
+			const std::string& content)
+	{
+		std::string folder = fScratch + "/" + name;
+		for (const std::string& file : files)
+			write_file(folder + "/" + file, content);
+		return folder;
+	}
+
+	Environment fEnvironment;
+	std::string fScratch;
+	std::string fHome;
+};
+
+
+// What an install puts below its prefix, with the permissions each file
+// gets.
+std::map<std::string, mode_t>
+installed_files()
+{
+	std::map<std::string, mode_t> files = {
+			{"bin/tracker-run", 0755},
+			{"lib/textwend/libbe.so", 0644},
+			{"lib/textwend/thunar-action", 0755},
+			{"share/textwend/nautilus/Textwend", 0755},
+			{"share/nemo/actions/textwend.nemo_action", 0644},
+			{"share/kio/servicemenus/textwend.desktop", 0644},
+			{"share/Thunar/sendto/textwend.desktop", 0644},
+			{"share/man/man1/tracker-run.1", 0644},
+			{"share/man/man1/Textwend.1", 0644},
+	};
+	if (kImageBuilt)
+		files["lib/textwend/add-ons/Tracker/Textwend"] = 0755;
+	return files;
+}
+
+
+TEST_F(InstallTest, InstallsItsFilesBelowThePrefixAndNothingElse)
+{
+	std::string destdir = fScratch + "/stage";
+	Install(destdir);
+	std::string prefix = destdir + kPrefix;
+
+	std::set<std::string> expected;
+	for (const auto& [file, mode] : installed_files()) {
+		expected.insert(file);
+		EXPECT_EQ(permissions(prefix + "/" + file), mode) << file;
+	}
+	EXPECT_EQ(files_below(destdir), [&] {
+		std::set<std::string> withPrefix;
+		for (const std::string& file : expected)
+			withPrefix.insert(fs::relative(kPrefix + "/" + file, "/").string());
+		return withPrefix;
+	}());
+
+	// The kits are found from where the programs are, and the image,
+	// copied into a user's add-on folder, finds those of this prefix.
+	EXPECT_EQ(runpath(prefix + "/bin/tracker-run"), "$ORIGIN/../lib/textwend");
+	if (kImageBuilt) {
+		std::string image
+				= runpath(prefix + "/lib/textwend/add-ons/Tracker/Textwend");
+		EXPECT_EQ(image.rfind("$ORIGIN/../..:" + kPrefix + "/lib/textwend", 0),
+				0u)
+				<< image;
+	}
+}
+
+
+TEST_F(InstallTest, DesktopFilesAndManualPagesAreWellFormed)
+{
+	std::string prefix = fScratch + "/prefix";
+	Install("", prefix);
+
+	for (const char* file : {"share/kio/servicemenus/textwend.desktop",
+				 "share/Thunar/sendto/textwend.desktop"}) {
+		SCOPED_TRACE(file);
+		ProgramRun run = run_program(
+				{which("desktop-file-validate"), prefix + "/" + file});
+		EXPECT_EQ(run.status, 0) << run.out << run.err;
+		EXPECT_EQ(run.out.find("error"), std::string::npos) << run.out;
+	}
+	for (const char* page : {"tracker-run.1", "Textwend.1"}) {
+		SCOPED_TRACE(page);
+		ProgramRun run = run_program({which("groff"), "-man", "-Tutf8", "-ww",
+				"-z", prefix + "/share/man/man1/" + page});
+		EXPECT_EQ(run.status, 0);
+		EXPECT_EQ(run.err, "");
+	}
+}
+
+
+// The program image of the install runs as a program: started without a
+// terminal, it says where to install it and quits.
+TEST_F(InstallTest, TheInstalledImageRunsAsAProgram)
+{
+	if (!kImageBuilt)
+		GTEST_SKIP() << "the add-on image is not part of this build";
+	std::string destdir = fScratch + "/stage";
+	Install(destdir);
+
+	ProgramRun run = run_program(
+			{destdir + kPrefix + "/lib/textwend/add-ons/Tracker/Textwend"});
+	EXPECT_EQ(run.status, 0) << run.err;
+	EXPECT_NE(run.err.find("/home/config/add-ons/Tracker"), std::string::npos)
+			<< run.err;
+}
+
+
+TEST_F(InstallTest, TheHostFindsAddOnsByNameUserFolderFirst)
+{
+	std::string destdir = fScratch + "/stage";
+	Install(destdir);
+	std::string host = destdir + kPrefix + "/bin/tracker-run";
+	std::string system = destdir + kPrefix + "/lib/textwend/add-ons/Tracker";
+	std::string user = fHome + "/config/add-ons/Tracker";
+	std::string folder = Folder("selection", {"a.txt"}, "text\n");
+	fs::create_directories(system);
+	fs::create_directories(user);
+
+	// An add-on only in the system's folder; one in both, where the user's
+	// is the one that records its calls; and one in neither.
+	fs::copy_file(TEXTWEND_TEST_IMAGE, system + "/OnlySystem");
+	fs::copy_file(TEXTWEND_NO_ENTRY_IMAGE, system + "/Both");
+	fs::copy_file(TEXTWEND_TEST_IMAGE, user + "/Both");
+
+	for (const char* name : {"OnlySystem", "Both"}) {
+		SCOPED_TRACE(name);
+		ProgramRun run = run_program({host, name, "a.txt"}, folder);
+		EXPECT_EQ(run.status, 0) << run.err;
+		EXPECT_NE(run.out.find("\t" + folder + "/a.txt\n"), std::string::npos)
+				<< run.out;
+	}
+	ProgramRun run = run_program({host, "Neither", "a.txt"}, folder);
+	EXPECT_EQ(run.status, 2);
+	EXPECT_EQ(run.err,
+			"tracker-run: no add-on named 'Neither' in " + user + " or "
+					+ system + "\n");
+}
+
+
+// The four file managers, each with the way it starts its action.
+enum FileManager { kNautilus, kNemo, kDolphin, kThunarCustomAction, kSendTo };
+
+struct Action {
+	FileManager manager;
+	const char* label;
+};
+
+const Action kActions[] = {
+		{kNautilus, "GNOME Files script"},
+		{kNemo, "Nemo action"},
+		{kDolphin, "Dolphin service menu"},
+		{kThunarCustomAction, "Thunar custom action"},
+		{kSendTo, "Thunar Send To"},
+};
+
+
+class ActionTest : public InstallTest {
+protected:
+	void
+	SetUp() override
+	{
+		InstallTest::SetUp();
+		// A prefix with a blank, an umlaut and a quote, which every action
+		// must quote to reach the host.
+		fPrefix = fScratch + "/Prä fix's";
+		Install("", fPrefix);
+	}
+
+	// The program and arguments that the file manager starts when the
+	// action runs on the named files of folder, and where it starts them.
+	Words
+	Command(FileManager manager, const std::string& folder, const Words& names)
+	{
+		Words paths;
+		for (const std::string& name : names)
+			paths.push_back(folder + "/" + name);
+		std::string share = fPrefix + "/share";
+
+		switch (manager) {
+		case kNautilus: {
+			// A script receives the names, and runs in the folder.
+			Words words = {share + "/textwend/nautilus/Textwend"};
+			words.insert(words.end(), names.begin(), names.end());
+			return words;
+		}
+		case kNemo:
+			return nemo_exec(key_value(read_file(share
+											   + "/nemo/actions/"
+												 "textwend.nemo_action"),
+									 "Nemo Action", "Exec"),
+					paths);
+		case kDolphin:
+			return desktop_exec(
+					key_value(read_file(share
+									  + "/kio/servicemenus/textwend.desktop"),
+							"Desktop Action convert", "Exec"),
+					paths);
+		case kSendTo:
+			return desktop_exec(
+					key_value(read_file(share
+									  + "/Thunar/sendto/textwend.desktop"),
+							"Desktop Entry", "Exec"),
+					paths);
+		case kThunarCustomAction:
+			return thunar_command(ThunarCommand(), paths);
+		}
+		return Words();
+	}
+
+	// The command of the custom action that the helper adds for a user.
+	std::string
+	ThunarCommand()
+	{
+		std::string uca = fScratch + "/thunar/uca.xml";
+		ProgramRun run
+				= run_program({fPrefix + "/lib/textwend/thunar-action", uca});
+		EXPECT_EQ(run.status, 0) << run.err;
+		std::string text = read_file(uca);
+		size_t start = text.find("<command>");
+		size_t end = text.find("</command>");
+		if (start == std::string::npos || end == std::string::npos)
+			return std::string();
+		start += strlen("<command>");
+		return text.substr(start, end - start);
+	}
+
+	std::string fPrefix;
+};
+
+
+TEST_F(ActionTest, ActionsHandTheSelectionToTheAddOnIntact)
+{
+	// The recording image stands in for the add-on, installed for the user.
+	std::string user = fHome + "/config/add-ons/Tracker";
+	fs::create_directories(user);
+	fs::copy_file(TEXTWEND_TEST_IMAGE, user + "/Textwend");
+
+	Words names = {"Grüße aus Wien.txt", "-n.txt", "two  blanks.txt"};
+	// Nemo escapes only quotes and backslashes, so the shell's other
+	// characters are left to the others.
+	Words shellNames = {"it's $HOME.txt", "\"quoted\" `x`.txt", "back\\slash"};
+
+	for (const Action& action : kActions) {
+		SCOPED_TRACE(action.label);
+		Words selection = names;
+		if (action.manager != kNemo)
+			selection.insert(
+					selection.end(), shellNames.begin(), shellNames.end());
+		std::string folder = Folder(
+				"refs-" + std::to_string(action.manager), selection, "text\n");
+
+		ProgramRun run = run_program(
+				Command(action.manager, folder, selection), folder);
+		ASSERT_EQ(run.status, 0) << run.err;
+
+		Words paths;
+		for (const Words& fields : split_lines(run.out)) {
+			if (fields[0].rfind("ref ", 0) == 0 && fields.size() == 5)
+				paths.push_back(fields[4]);
+		}
+		Words expected;
+		for (const std::string& name : selection)
+			expected.push_back(folder + "/" + name);
+		EXPECT_EQ(paths, expected) << run.out;
+	}
+}
+
+
+TEST_F(ActionTest, ActionsConvertTheSelectedFiles)
+{
+	if (!kImageBuilt)
+		GTEST_SKIP() << "the add-on image is not part of this build";
+
+	Words names = {"Grüße aus Wien.txt", "-n.txt"};
+	for (const Action& action : kActions) {
+		SCOPED_TRACE(action.label);
+		std::string folder = Folder(
+				"convert-" + std::to_string(action.manager), names, kDosLetter);
+
+		ProgramRun run
+				= run_program(Command(action.manager, folder, names), folder);
+		ASSERT_EQ(run.status, 0) << run.err;
+		for (const std::string& name : names) {
+			SCOPED_TRACE(name);
+			EXPECT_EQ(read_file(folder + "/" + name), kConverted);
+			EXPECT_EQ(read_file(folder + "/" + name + "-BAK"), kDosLetter);
+		}
+	}
+}
+
+
+class ThunarActionTest : public InstallTest {
+protected:
+	void
+	SetUp() override
+	{
+		InstallTest::SetUp();
+		fPrefix = fScratch + "/prefix";
+		Install("", fPrefix);
+		fHelper = fPrefix + "/lib/textwend/thunar-action";
+	}
+
+	std::string fPrefix;
+	std::string fHelper;
+};
+
+
+std::string
+uca_file(const Words& actions)
+{
+	std::string text
+			= "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n";
+	for (const std::string& id : actions) {
+		text += "<action>\n\t<name>" + id + "</name>\n\t<unique-id>" + id
+				+ "</unique-id>\n\t<command>true %f</command>\n</action>\n";
+	}
+	return text + "</actions>\n";
+}
+
+
+// The unique ids of the actions in a file, in order.
+Words
+action_ids(const std::string& text)
+{
+	Words ids;
+	const std::string open = "<unique-id>";
+	for (size_t at = text.find(open); at != std::string::npos;
+			at = text.find(open, at + 1)) {
+		size_t start = at + open.size();
+		ids.push_back(text.substr(start, text.find('<', start) - start));
+	}
+	return ids;
+}
+
+
+TEST_F(ThunarActionTest, TheActionIsMergedIntoTheUsersActions)
+{
+	const std::string ours = "textwend-convert-to-utf-8";
+	std::string uca = fHome + "/.config/Thunar/uca.xml";
+	std::string defaults = fScratch + "/no-config/Thunar/uca.xml";
+
+	struct {
+		const char* label;
+		std::string systemFile; // the system's default actions, if any
+		std::string userFile;   // the user's file before, if any
+		Words arguments;
+		Words ids;
+	} cases[] = {
+			{"a user without actions", "", "", {}, {ours}},
+			{"a user with the system's defaults", uca_file({"open-terminal"}),
+					"", {}, {"open-terminal", ours}},
+			{"added twice", "", uca_file({"mine", ours, "other"}), {},
+					{"mine", "other", ours}},
+			{"removed", "", uca_file({"mine", ours, "other"}), {"--remove"},
+					{"mine", "other"}},
+			{"removed where it is not", "", "", {"--remove"}, {}},
+	};
+	for (const auto& test : cases) {
+		SCOPED_TRACE(test.label);
+		fs::remove_all(fHome + "/.config");
+		fs::remove_all(fScratch + "/no-config");
+		if (!test.systemFile.empty())
+			write_file(defaults, test.systemFile);
+		if (!test.userFile.empty())
+			write_file(uca, test.userFile);
+
+		Words arguments = {fHelper};
+		arguments.insert(
+				arguments.end(), test.arguments.begin(), test.arguments.end());
+		ProgramRun run = run_program(arguments);
+		ASSERT_EQ(run.status, 0) << run.err;
+		EXPECT_EQ(action_ids(read_file(uca)), test.ids);
+	}
+}
+
+
+TEST_F(ThunarActionTest, TheUsersFileIsNeverLostOrBroken)
+{
+	std::string uca = fScratch + "/config/uca.xml";
+	std::string kept = fScratch + "/dotfiles/uca.xml";
+
+	// A file kept elsewhere and linked stays linked, with its permissions.
+	write_file(kept, uca_file({"mine"}));
+	fs::permissions(kept, fs::perms::owner_read | fs::perms::owner_write);
+	fs::create_directories(fScratch + "/config");
+	fs::create_symlink(kept, uca);
+	ProgramRun run = run_program({fHelper, uca});
+	ASSERT_EQ(run.status, 0) << run.err;
+	EXPECT_TRUE(fs::is_symlink(uca));
+	EXPECT_EQ(action_ids(read_file(kept)),
+			Words({"mine", "textwend-convert-to-utf-8"}));
+	EXPECT_EQ(permissions(kept), 0600u);
+
+	// A file that is no list of actions is left as it was.
+	std::string broken = fScratch + "/broken/uca.xml";
+	write_file(broken, "<actions>\n<action>\n");
+	run = run_program({fHelper, broken});
+	EXPECT_EQ(run.status, 1);
+	EXPECT_EQ(read_file(broken), "<actions>\n<action>\n");
+	EXPECT_EQ(files_below(fScratch + "/broken"),
+			std::set<std::string> {"uca.xml"});
+
+	for (Words arguments : {Words {"--frobnicate"}, Words {"a", "b"}}) {
+		arguments.insert(arguments.begin(), fHelper);
+		EXPECT_EQ(run_program(arguments).status, 2);
+	}
+}
+
+
+// Installs a Debian package into root with dpkg, which keeps its database
+// there: the machine's own packages are not touched. Maintainer scripts run
+// outside the root, where a stand-in takes the place of ldconfig.
+ProgramRun
+dpkg_in(const std::string& root, const Words& arguments)
+{
+	std::string stubs = root + "-stubs";
+	if (!fs::exists(root)) {
+		for (const char* folder :
+				{"/var/lib/dpkg/updates", "/var/lib/dpkg/info", "/var/log"})
+			fs::create_directories(root + folder);
+		write_file(root + "/var/lib/dpkg/status", "");
+		write_file(stubs + "/ldconfig", "#!/bin/sh\nexit 0\n");
+		fs::permissions(stubs + "/ldconfig", fs::perms::owner_all);
+	}
+	Environment environment;
+	environment.Set("PATH", stubs + ":" + getenv("PATH"));
+	Words words
+			= {which("dpkg"), "--root=" + root, "--force-script-chrootless"};
+	words.insert(words.end(), arguments.begin(), arguments.end());
+	return run_program(words);
+}
+
+
+TEST_F(InstallTest, TheDebianPackageInstallsAndPurgesCleanly)
+{
+	std::string output = fScratch + "/package";
+	ProgramRun run = run_program({TEXTWEND_CPACK, "--config",
+			kBuild + "/CPackConfig.cmake", "-G", "DEB", "-B", output});
+	ASSERT_EQ(run.status, 0) << run.out << run.err;
+	std::string package = output + "/textwend_" TEXTWEND_VERSION "_"
+			+ split_lines(run_program({which("dpkg"), "--print-architecture"})
+								  .out)[0][0]
+			+ ".deb";
+	ASSERT_TRUE(fs::exists(package)) << run.out;
+
+	// Everything of an install, under /usr.
+	std::set<std::string> listed;
+	for (const Words& fields :
+			split_lines(run_program({which("dpkg-deb"), "-c", package}).out)) {
+		std::string line = fields[0];
+		if (line[0] != 'd')
+			listed.insert(line.substr(line.find("./usr/") + 6));
+	}
+	std::set<std::string> expected;
+	for (const auto& [file, mode] : installed_files())
+		expected.insert(file);
+	EXPECT_EQ(listed, expected);
+
+	// Its dependencies are those of its programs.
+	std::string depends
+			= run_program({which("dpkg-deb"), "-f", package, "Depends"}).out;
+	for (const char* library : {"libc6 ", "libstdc++6 "})
+		EXPECT_NE(depends.find(library), std::string::npos) << depends;
+
+	std::string root = fScratch + "/root";
+	run = dpkg_in(root, {"--force-depends", "-i", package});
+	ASSERT_EQ(run.status, 0) << run.out << run.err;
+	for (const std::string& file : expected)
+		EXPECT_TRUE(fs::exists(root + "/usr/" + file)) << file;
+	// Its actions name the host where the package puts it.
+	EXPECT_NE(read_file(root + "/usr/share/kio/servicemenus/textwend.desktop")
+					  .find("\nExec=\"/usr/bin/tracker-run\" Textwend %F\n"),
+			std::string::npos);
+
+	// The packaged host finds the packaged add-on by its name.
+	if (kImageBuilt) {
+		std::string folder = Folder("selection", {"Brief.txt"}, kDosLetter);
+		run = run_program(
+				{root + "/usr/bin/tracker-run", "Textwend", "Brief.txt"},
+				folder);
+		EXPECT_EQ(run.status, 0) << run.err;
+		EXPECT_EQ(read_file(folder + "/Brief.txt"), kConverted);
+	}
+
+	run = dpkg_in(root, {"--purge", "textwend"});
+	ASSERT_EQ(run.status, 0) << run.out << run.err;
+	std::set<std::string> left;
+	for (const std::string& file : files_below(root)) {
+		if (file.rfind("var/", 0) != 0)
+			left.insert(file);
+	}
+	EXPECT_EQ(left, std::set<std::string>());
+	EXPECT_FALSE(fs::exists(root + "/usr"));
+	EXPECT_EQ(run_program({which("dpkg"), "--root=" + root, "-l", "textwend"})
+					  .status,
+			1);
+}
+
+} // namespace
