@@ -9,6 +9,8 @@
 #include <Looper.h>
 #include <Message.h>
 
+class BWindow;
+
 class BApplication : public BLooper {
 public:
 	// The signature is a MIME type of the "application" supertype. A
@@ -32,6 +34,10 @@ public:
 	virtual void MessageReceived(BMessage* message);
 
 	const char* Signature() const;
+
+	// The windows of the process, in the order they were made.
+	int32 CountWindows() const;
+	BWindow* WindowAt(int32 index) const;
 
 private:
 	void _InitData(const char* signature, status_t* error);

@@ -1,0 +1,697 @@
+/*
+ * BWindow: its views, its state, and its part of the looper's loop.
+ */
+#include <Window.h>
+
+#include <View.h>
+
+#include <window_list.h>
+#include <window_surface.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
+#include <new>
+
+
+namespace {
+
+// Wakes the window's thread to draw what another thread changed.
+const uint32 kUpdateWindow = 0x5F555044; // '_UPD'
+
+// The root view's colour shows where no view of the caller lies.
+const rgb_color kPanelColor = {216, 216, 216, 255};
+
+
+void
+decompose_type(window_type type, window_look* look, window_feel* feel)
+{
+	switch (type) {
+	case B_DOCUMENT_WINDOW:
+		*look = B_DOCUMENT_WINDOW_LOOK;
+		*feel = B_NORMAL_WINDOW_FEEL;
+		break;
+	case B_MODAL_WINDOW:
+		*look = B_MODAL_WINDOW_LOOK;
+		*feel = B_MODAL_APP_WINDOW_FEEL;
+		break;
+	case B_FLOATING_WINDOW:
+		*look = B_FLOATING_WINDOW_LOOK;
+		*feel = B_FLOATING_APP_WINDOW_FEEL;
+		break;
+	case B_BORDERED_WINDOW:
+		*look = B_BORDERED_WINDOW_LOOK;
+		*feel = B_NORMAL_WINDOW_FEEL;
+		break;
+	case B_TITLED_WINDOW:
+	case B_UNTYPED_WINDOW:
+	default:
+		*look = B_TITLED_WINDOW_LOOK;
+		*feel = B_NORMAL_WINDOW_FEEL;
+		break;
+	}
+}
+
+
+window_type
+compose_type(window_look look, window_feel feel)
+{
+	static const window_type kTypes[] = {B_TITLED_WINDOW, B_DOCUMENT_WINDOW,
+			B_MODAL_WINDOW, B_FLOATING_WINDOW, B_BORDERED_WINDOW};
+	for (window_type type : kTypes) {
+		window_look typeLook;
+		window_feel typeFeel;
+		decompose_type(type, &typeLook, &typeFeel);
+		if (typeLook == look && typeFeel == feel)
+			return type;
+	}
+	return B_UNTYPED_WINDOW;
+}
+
+
+bool
+is_valid_look(window_look look)
+{
+	switch (look) {
+	case B_BORDERED_WINDOW_LOOK:
+	case B_NO_BORDER_WINDOW_LOOK:
+	case B_TITLED_WINDOW_LOOK:
+	case B_DOCUMENT_WINDOW_LOOK:
+	case B_MODAL_WINDOW_LOOK:
+	case B_FLOATING_WINDOW_LOOK:
+		return true;
+	}
+	return false;
+}
+
+
+bool
+is_valid_feel(window_feel feel)
+{
+	switch (feel) {
+	case B_NORMAL_WINDOW_FEEL:
+	case B_MODAL_SUBSET_WINDOW_FEEL:
+	case B_MODAL_APP_WINDOW_FEEL:
+	case B_MODAL_ALL_WINDOW_FEEL:
+	case B_FLOATING_SUBSET_WINDOW_FEEL:
+	case B_FLOATING_APP_WINDOW_FEEL:
+	case B_FLOATING_ALL_WINDOW_FEEL:
+		return true;
+	}
+	return false;
+}
+
+
+// Only these looks carry a close box that the user can click.
+bool
+has_close_box(window_look look)
+{
+	return look == B_TITLED_WINDOW_LOOK || look == B_DOCUMENT_WINDOW_LOOK
+			|| look == B_FLOATING_WINDOW_LOOK;
+}
+
+} // namespace
+
+
+BWindow::BWindow(BRect frame, const char* title, window_type type, uint32 flags,
+		uint32 workspace)
+	: BLooper(title)
+{
+	window_look look;
+	window_feel feel;
+	decompose_type(type, &look, &feel);
+	_InitData(frame, title, look, feel, flags, workspace);
+	fType = type;
+}
+
+
+BWindow::BWindow(BRect frame, const char* title, window_look look,
+		window_feel feel, uint32 flags, uint32 workspace)
+	: BLooper(title)
+{
+	_InitData(frame, title, look, feel, flags, workspace);
+}
+
+
+BWindow::~BWindow()
+{
+	BPrivate::remove_window(this);
+
+	// Off the screen first, then the views go.
+	delete fSurface;
+	fSurface = NULL;
+
+	if (fTopView != NULL) {
+		fTopView->_Detach();
+		delete fTopView;
+	}
+	free(fTitle);
+}
+
+
+status_t
+BWindow::InitCheck() const
+{
+	return fInitStatus;
+}
+
+
+void
+BWindow::Quit()
+{
+	BLooper::Quit();
+}
+
+
+bool
+BWindow::QuitRequested()
+{
+	return true;
+}
+
+
+void
+BWindow::DispatchMessage(BMessage* message, BHandler* handler)
+{
+	if (message->what == kUpdateWindow && handler == this) {
+		// The loop's next turn draws what changed.
+		fUpdatePending = false;
+		return;
+	}
+	BLooper::DispatchMessage(message, handler);
+}
+
+
+void
+BWindow::MessageReceived(BMessage* message)
+{
+	BLooper::MessageReceived(message);
+}
+
+
+void
+BWindow::Show()
+{
+	if (!Lock())
+		return;
+
+	if (fHidden) {
+		fHidden = false;
+		// Showing draws every view; nothing is left to draw again.
+		fChanged.clear();
+		if (fSurface != NULL)
+			fSurface->Show();
+	}
+	if (!fLoopStarted) {
+		fLoopStarted = true;
+		if (Run() < 0)
+			fLoopStarted = false;
+	} else
+		_RequestUpdate();
+
+	Unlock();
+}
+
+
+void
+BWindow::Hide()
+{
+	if (!Lock())
+		return;
+	if (!fHidden) {
+		fHidden = true;
+		fChanged.clear();
+		if (fSurface != NULL)
+			fSurface->Hide();
+		_RequestUpdate();
+	}
+	Unlock();
+}
+
+
+bool
+BWindow::IsHidden() const
+{
+	return fHidden;
+}
+
+
+void
+BWindow::AddChild(BView* child, BView* before)
+{
+	if (fTopView != NULL)
+		fTopView->AddChild(child, before);
+}
+
+
+bool
+BWindow::RemoveChild(BView* child)
+{
+	return fTopView != NULL && fTopView->RemoveChild(child);
+}
+
+
+int32
+BWindow::CountChildren() const
+{
+	return fTopView != NULL ? fTopView->CountChildren() : 0;
+}
+
+
+BView*
+BWindow::ChildAt(int32 index) const
+{
+	return fTopView != NULL ? fTopView->ChildAt(index) : NULL;
+}
+
+
+BView*
+BWindow::FindView(const char* name) const
+{
+	return fTopView != NULL ? fTopView->FindView(name) : NULL;
+}
+
+
+BView*
+BWindow::CurrentFocus() const
+{
+	return fFocus;
+}
+
+
+BRect
+BWindow::Frame() const
+{
+	return fFrame;
+}
+
+
+BRect
+BWindow::Bounds() const
+{
+	return BRect(0, 0, fFrame.Width(), fFrame.Height());
+}
+
+
+void
+BWindow::MoveTo(BPoint where)
+{
+	MoveTo(where.x, where.y);
+}
+
+
+void
+BWindow::MoveTo(float x, float y)
+{
+	if (!_CheckLock("MoveTo"))
+		return;
+	fFrame.OffsetTo(x, y);
+	if (fSurface != NULL)
+		fSurface->FrameChanged();
+	_RequestUpdate();
+}
+
+
+void
+BWindow::ResizeTo(float width, float height)
+{
+	if (!_CheckLock("ResizeTo") || width < 0 || height < 0)
+		return;
+	fFrame.right = fFrame.left + width;
+	fFrame.bottom = fFrame.top + height;
+	if (fTopView != NULL) {
+		fTopView->fFrame = Bounds();
+		fTopView->Invalidate();
+	}
+	if (fSurface != NULL)
+		fSurface->FrameChanged();
+	_RequestUpdate();
+}
+
+
+BPoint
+BWindow::ConvertToScreen(BPoint point) const
+{
+	return point + fFrame.LeftTop();
+}
+
+
+BRect
+BWindow::ConvertToScreen(BRect rect) const
+{
+	return rect.OffsetByCopy(fFrame.LeftTop());
+}
+
+
+const char*
+BWindow::Title() const
+{
+	return fTitle != NULL ? fTitle : "";
+}
+
+
+void
+BWindow::SetTitle(const char* title)
+{
+	if (!_CheckLock("SetTitle"))
+		return;
+	char* copy = strdup(title != NULL ? title : "");
+	if (copy == NULL)
+		return;
+	free(fTitle);
+	fTitle = copy;
+	SetName(fTitle);
+	if (fSurface != NULL)
+		fSurface->TitleChanged();
+	_RequestUpdate();
+}
+
+
+window_type
+BWindow::Type() const
+{
+	return fType;
+}
+
+
+status_t
+BWindow::SetLook(window_look look)
+{
+	if (!is_valid_look(look))
+		return B_BAD_VALUE;
+	if (!_CheckLock("SetLook"))
+		return B_NOT_ALLOWED;
+	fLook = look;
+	if (fSurface != NULL)
+		fSurface->FrameChanged();
+	_RequestUpdate();
+	return B_OK;
+}
+
+
+window_look
+BWindow::Look() const
+{
+	return fLook;
+}
+
+
+status_t
+BWindow::SetFeel(window_feel feel)
+{
+	if (!is_valid_feel(feel))
+		return B_BAD_VALUE;
+	if (!_CheckLock("SetFeel"))
+		return B_NOT_ALLOWED;
+	fFeel = feel;
+	if (fSurface != NULL)
+		fSurface->FrameChanged();
+	_RequestUpdate();
+	return B_OK;
+}
+
+
+window_feel
+BWindow::Feel() const
+{
+	return fFeel;
+}
+
+
+uint32
+BWindow::Flags() const
+{
+	return fFlags;
+}
+
+
+status_t
+BWindow::SetFlags(uint32 flags)
+{
+	if (!_CheckLock("SetFlags"))
+		return B_NOT_ALLOWED;
+	fFlags = flags;
+	if (fSurface != NULL)
+		fSurface->FrameChanged();
+	_RequestUpdate();
+	return B_OK;
+}
+
+
+uint32
+BWindow::Workspaces() const
+{
+	return fWorkspaces;
+}
+
+
+int
+BWindow::EventDescriptor()
+{
+	return fSurface != NULL ? fSurface->EventDescriptor() : -1;
+}
+
+
+void
+BWindow::DispatchEvents()
+{
+	if (fSurface == NULL)
+		return;
+
+	fSurface->DispatchEvents();
+
+	std::vector<BView*> changed;
+	changed.swap(fChanged);
+	fSurface->Update(changed);
+}
+
+
+void
+BWindow::_InitData(BRect frame, const char* title, window_look look,
+		window_feel feel, uint32 flags, uint32 workspace)
+{
+	fInitStatus = B_OK;
+	fTitle = strdup(title != NULL ? title : "");
+	fType = compose_type(look, feel);
+	fLook = look;
+	fFeel = feel;
+	fFlags = flags;
+	// Windows live on the one workspace there is.
+	fWorkspaces = workspace == B_CURRENT_WORKSPACE ? 1 : workspace;
+	fFrame = frame;
+	fTopView = NULL;
+	fSurface = NULL;
+	fFocus = NULL;
+	fMouseView = NULL;
+	fDrawingView = NULL;
+	fUpdatePending = false;
+	fHidden = true;
+	fLoopStarted = false;
+
+	if (fTitle == NULL) {
+		fInitStatus = B_NO_MEMORY;
+		return;
+	}
+
+	fTopView = new (std::nothrow)
+			BView(Bounds(), NULL, B_FOLLOW_ALL_SIDES, B_WILL_DRAW);
+	if (fTopView == NULL) {
+		fInitStatus = B_NO_MEMORY;
+		return;
+	}
+	fTopView->SetViewColor(kPanelColor);
+	fTopView->_Attach(this);
+
+	fSurface = BPrivate::WindowSurface::Create(this);
+	if (fSurface == NULL)
+		fInitStatus = B_NO_MEMORY;
+
+	BPrivate::add_window(this);
+}
+
+
+bool
+BWindow::_CheckLock(const char* operation) const
+{
+	if (IsLocked())
+		return true;
+	fprintf(stderr, "BWindow::%s: lock the window \"%s\" first\n", operation,
+			Title());
+	return false;
+}
+
+
+bool
+BWindow::_OnOwnThread() const
+{
+	return fLoopStarted && Thread() == find_thread(NULL);
+}
+
+
+void
+BWindow::_RequestUpdate()
+{
+	// The window's own thread draws at the end of its turn anyway.
+	if (!fLoopStarted || _OnOwnThread() || fUpdatePending)
+		return;
+	if (PostMessage(kUpdateWindow) == B_OK)
+		fUpdatePending = true;
+}
+
+
+void
+BWindow::_Invalidate(BView* view)
+{
+	if (fHidden || fSurface == NULL || !_CheckLock("Invalidate"))
+		return;
+	fSurface->Invalidated(view);
+	if (std::find(fChanged.begin(), fChanged.end(), view) == fChanged.end()) {
+		try {
+			fChanged.push_back(view);
+		} catch (const std::bad_alloc&) {
+			// Drawn with the next change that finds room.
+			return;
+		}
+	}
+	_RequestUpdate();
+}
+
+
+void
+BWindow::_ViewDetached(BView* view)
+{
+	fChanged.erase(std::remove(fChanged.begin(), fChanged.end(), view),
+			fChanged.end());
+	if (fFocus == view)
+		fFocus = NULL;
+	if (fMouseView == view)
+		fMouseView = NULL;
+	if (fDrawingView == view)
+		fDrawingView = NULL;
+}
+
+
+void
+BWindow::_SetFocus(BView* view, bool focus)
+{
+	if (focus)
+		fFocus = view;
+	else if (fFocus == view)
+		fFocus = NULL;
+}
+
+
+BPrivate::WindowSurface*
+BWindow::_DrawingSurface(const BView* view) const
+{
+	return fDrawingView == view ? fSurface : NULL;
+}
+
+
+BPrivate::WindowSurface*
+BWindow::_Surface() const
+{
+	return fSurface;
+}
+
+
+void
+BWindow::_DrawViews()
+{
+	if (fTopView != NULL && fSurface != NULL)
+		_DrawView(fTopView, BPoint(0, 0), Bounds());
+	fDrawingView = NULL;
+}
+
+
+void
+BWindow::_DrawView(BView* view, BPoint parentOrigin, BRect clip)
+{
+	BRect frame = view->Frame().OffsetByCopy(parentOrigin);
+	BRect visible = frame & clip;
+	if (!visible.IsValid())
+		return;
+
+	fSurface->SetDrawingArea(frame.LeftTop(), visible);
+	if (view->ViewColor() != B_TRANSPARENT_COLOR)
+		fSurface->FillRect(view->Bounds(), view->ViewColor());
+	if ((view->Flags() & B_WILL_DRAW) != 0) {
+		fDrawingView = view;
+		view->Draw(view->Bounds());
+		fDrawingView = NULL;
+	}
+
+	// Later children lie on top of earlier ones.
+	for (int32 i = 0; i < view->CountChildren(); i++)
+		_DrawView(view->ChildAt(i), frame.LeftTop(), visible);
+}
+
+
+void
+BWindow::_KeyDown(const char* bytes, int32 numBytes)
+{
+	if (fFocus != NULL)
+		fFocus->KeyDown(bytes, numBytes);
+}
+
+
+void
+BWindow::_MouseDown(BPoint where)
+{
+	if (fTopView == NULL)
+		return;
+
+	// The topmost view under the pointer: the last child that holds it.
+	BView* view = fTopView;
+	BPoint local = where;
+	bool deeper = true;
+	while (deeper) {
+		deeper = false;
+		for (int32 i = view->CountChildren() - 1; i >= 0; i--) {
+			BView* child = view->ChildAt(i);
+			if (child->Frame().Contains(local)) {
+				local = local - child->Frame().LeftTop();
+				view = child;
+				deeper = true;
+				break;
+			}
+		}
+	}
+
+	fMouseView = view;
+	view->MouseDown(local);
+}
+
+
+void
+BWindow::_MouseUp(BPoint where)
+{
+	// The view that saw the button go down sees it come up.
+	BView* view = fMouseView;
+	fMouseView = NULL;
+	if (view == NULL)
+		return;
+
+	BPoint local = where;
+	for (BView* parent = view; parent != fTopView && parent != NULL;
+			parent = parent->fParent)
+		local = local - parent->Frame().LeftTop();
+	view->MouseUp(local);
+}
+
+
+void
+BWindow::_CloseRequested()
+{
+	if (has_close_box(fLook) && (fFlags & B_NOT_CLOSABLE) == 0)
+		PostMessage(B_QUIT_REQUESTED);
+}
+
+
+void
+BWindow::_FrameMoved(BPoint where)
+{
+	fFrame.OffsetTo(where);
+}
