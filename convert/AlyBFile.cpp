@@ -24,9 +24,9 @@ namespace {
 const size_t kFixedSize = 10240;
 char sFixedBuffer[kFixedSize + 1];
 
-// One Read call moves at most this much, well below what the host's read
-// gives in one go.
-const size_t kReadChunk = 1 << 30;
+// The file is read in pieces that stay in the cache, and each piece is
+// scanned while it is there.
+const size_t kReadPiece = 1024 * 1024;
 
 
 // A large buffer fills much faster in huge pages: the kernel then takes one
@@ -43,18 +43,23 @@ prefer_huge_pages(char* buffer, size_t size)
 
 
 // True when exactly size bytes came and the file has nothing beyond them;
-// buffer holds size + 1 bytes.
+// buffer holds size + 1 bytes. All but the last byte read are scanned on the
+// way, since the look-ahead of the last one has not come yet.
 bool
-read_whole(BFile& file, char* buffer, off_t size)
+read_whole(BFile& file, char* buffer, off_t size, text_scanner& scanner)
 {
-	off_t done = 0;
-	while (done < size) {
-		size_t want = (size_t)(size - done) < kReadChunk ? (size_t)(size - done)
-														 : kReadChunk;
+	const uint8_t* data = (const uint8_t*)buffer;
+	size_t done = 0;
+	size_t scanned = 0;
+	while (done < (size_t)size) {
+		size_t want = (size_t)size - done < kReadPiece ? (size_t)size - done
+													   : kReadPiece;
 		ssize_t got = file.Read(buffer + done, want);
 		if (got <= 0)
 			return false;
 		done += got;
+		scanner.scan(data, scanned, done - 1);
+		scanned = done - 1;
 	}
 	// A file that grew since its size was taken would lose its tail.
 	return file.Read(buffer + size, 1) == 0;
@@ -74,11 +79,13 @@ AlyBFile(char* path)
 		return;
 	}
 
+	bool latex = pop_ind == 3;
+	text_scanner scanner(latex);
 	char* heapBuffer = (char*)malloc((size_t)size + 1);
 	char* buffer = heapBuffer;
 	if (heapBuffer != NULL) {
 		prefer_huge_pages(heapBuffer, (size_t)size + 1);
-		if (!read_whole(file, heapBuffer, size)) {
+		if (!read_whole(file, heapBuffer, size, scanner)) {
 			printf("\n\tBFile error");
 			free(heapBuffer);
 			return;
@@ -102,8 +109,11 @@ AlyBFile(char* path)
 	buffer[size] = '\0';
 	printf("\t");
 
-	bool latex = pop_ind == 3;
-	text_findings findings = scan_text((const uint8_t*)buffer, size, latex);
+	// The last byte, with the 0 after the data as its look-ahead; on the
+	// fixed buffer's way, all of them.
+	size_t scanned = buffer == heapBuffer && size > 0 ? (size_t)size - 1 : 0;
+	scanner.scan((const uint8_t*)buffer, scanned, (size_t)size);
+	text_findings findings = scanner.findings();
 	ostyle = decide_style(findings, latex);
 	fstyle = findings.lineEnds;
 

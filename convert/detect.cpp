@@ -163,12 +163,19 @@ const uint64_t kCrSeen = (uint64_t)0x02 << (8 * kLines);
 } // namespace
 
 
-text_findings
-scan_text(const uint8_t* data, size_t length, bool latex)
+text_scanner::text_scanner(bool latex)
+	: fLatex(latex)
+	, fFound(0)
 {
-	const Openers& openers = kOpeners[latex ? 1 : 0];
-	uint64_t found = 0;
-	size_t i = 0;
+}
+
+
+void
+text_scanner::scan(const uint8_t* data, size_t from, size_t to)
+{
+	const Openers& openers = kOpeners[fLatex ? 1 : 0];
+	uint64_t found = fFound;
+	size_t i = from;
 
 #ifdef __SSE2__
 	// Only bytes from 0x80 up, and the line ends and quotes while they can
@@ -176,14 +183,14 @@ scan_text(const uint8_t* data, size_t length, bool latex)
 	const __m128i lf = _mm_set1_epi8(0x0A);
 	const __m128i cr = _mm_set1_epi8(0x0D);
 	const __m128i quote = _mm_set1_epi8('"');
-	for (; i + 16 <= length; i += 16) {
+	for (; i + 16 <= to; i += 16) {
 		__m128i block = _mm_loadu_si128((const __m128i*)(data + i));
 		unsigned mask = (unsigned)_mm_movemask_epi8(block);
 		if ((found & kLfSeen) == 0)
 			mask |= (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(block, lf));
 		if ((found & kCrSeen) == 0)
 			mask |= (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(block, cr));
-		if (latex)
+		if (fLatex)
 			mask |= (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(block, quote));
 		while (mask != 0) {
 			found |= look_at(data + i + __builtin_ctz(mask), openers);
@@ -191,14 +198,29 @@ scan_text(const uint8_t* data, size_t length, bool latex)
 		}
 	}
 #endif
-	for (; i < length; i++)
+	for (; i < to; i++)
 		found |= look_at(data + i, openers);
+	fFound = found;
+}
 
+
+text_findings
+text_scanner::findings() const
+{
 	text_findings findings;
 	for (int lane = 0; lane < 6; lane++)
-		findings.candidate[lane] = (uint8_t)(found >> (8 * lane));
-	findings.lineEnds = (uint8_t)(found >> (8 * kLines));
+		findings.candidate[lane] = (uint8_t)(fFound >> (8 * lane));
+	findings.lineEnds = (uint8_t)(fFound >> (8 * kLines));
 	return findings;
+}
+
+
+text_findings
+scan_text(const uint8_t* data, size_t length, bool latex)
+{
+	text_scanner scanner(latex);
+	scanner.scan(data, 0, length);
+	return scanner.findings();
 }
 
 

@@ -15,9 +15,24 @@ struct text_findings {
 	uint8_t lineEnds;
 };
 
-// Scans length bytes; data[length] must be readable and 0, so that the last
-// byte's look-ahead sees 0. With latex false the quote pairs are not looked
-// at and the LATEX flags stay 0.
+// Notes the findings of a text that may come in pieces: each call looks at
+// the positions from `from` up to `to`, with data[to] as the look-ahead of
+// the last one. With latex false the quote pairs are not looked at and the
+// LATEX flags stay 0.
+class text_scanner {
+public:
+	explicit text_scanner(bool latex);
+
+	void scan(const uint8_t* data, size_t from, size_t to);
+	text_findings findings() const;
+
+private:
+	bool fLatex;
+	uint64_t fFound;
+};
+
+// Scans length bytes at once; data[length] must be readable and 0, so that
+// the last byte's look-ahead sees 0.
 text_findings scan_text(const uint8_t* data, size_t length, bool latex);
 
 // The candidate (1 to 6) with the highest flag byte, the earlier one on a
