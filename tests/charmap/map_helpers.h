@@ -6,11 +6,14 @@
 #include "charmap/flat_map.h"
 #include "charmap/mt.h"
 #include "charmap/options.h"
+#include "support/options.h"
 
 #include <string.h>
 
 #include <string>
 #include <vector>
+
+using test::OptionScope;
 
 enum class Table { none, tos, pc, mac, ansi, latex };
 
@@ -85,21 +88,6 @@ flat_output(mt* map, const std::string& source, size_t capacity = 1 << 16)
 	return out;
 }
 
-// Options are process-wide; each test that changes one puts it back.
-class OptionScope {
-public:
-	OptionScope(int32_t& option, int32_t value)
-		: fOption(option)
-		, fSaved(option)
-	{
-		fOption = value;
-	}
-	~OptionScope() { fOption = fSaved; }
-
-private:
-	int32_t& fOption;
-	int32_t fSaved;
-};
 
 inline std::string
 bytes(std::initializer_list<int> values)

@@ -3,6 +3,7 @@
 #include "charmap/options.h"
 #include "convert/convert.h"
 #include "support/files.h"
+#include "support/options.h"
 
 #include <fs_attr.h>
 
@@ -18,20 +19,6 @@ using test::Folder;
 using test::read_file;
 using test::write_file;
 
-class OptionScope {
-public:
-	OptionScope(int32_t& option, int32_t value)
-		: fOption(option)
-		, fSaved(option)
-	{
-		fOption = value;
-	}
-	~OptionScope() { fOption = fSaved; }
-
-private:
-	int32_t& fOption;
-	int32_t fSaved;
-};
 
 std::string
 convert(const std::string& path)
@@ -150,8 +137,8 @@ TEST(Conversion, WritesTheTextThroughTheDetectedTable)
 		Folder folder;
 		std::string path = folder / "Brief.txt";
 		write_file(path, c.source);
-		OptionScope pop(pop_ind, c.popInd);
-		OptionScope nyl(nyl_mod, c.nylMod);
+		test::OptionScope pop(pop_ind, c.popInd);
+		test::OptionScope nyl(nyl_mod, c.nylMod);
 
 		std::string output = convert(path);
 
@@ -172,7 +159,7 @@ TEST(Conversion, WritesBesideTheSourceInItsSecondMode)
 	write_file(path, "\x84\r\n");
 	set_attributes(path,
 			{{"BEOS:TYPE", {kMimeString, std::string("text/plain\0", 11)}}});
-	OptionScope mode(r_modus, 1);
+	test::OptionScope mode(r_modus, 1);
 
 	std::string output = convert(path);
 
@@ -280,7 +267,7 @@ TEST(MimeType, BecomesHtmlOnlyForUtf8WithTheOption)
 		write_file(path, c.text);
 		if (!c.type.empty())
 			set_attributes(path, {{"BEOS:TYPE", {kMimeString, c.type + '\0'}}});
-		OptionScope pop(pop_ind, c.popInd);
+		test::OptionScope pop(pop_ind, c.popInd);
 		convert(path);
 		EXPECT_EQ(type_of(path), c.after + '\0') << c.what;
 	}
