@@ -181,6 +181,19 @@ TEST(Conversion, ReplacesAnEarlierBackup)
 	EXPECT_EQ(read_file(path), "second\n");
 }
 
+TEST(Conversion, UnknownWriteModesStillKeepABackup)
+{
+	for (int32_t mode : {2, -1, 100}) {
+		Folder folder;
+		std::string path = folder / "a.txt";
+		write_file(path, "\x84\r\n");
+		test::OptionScope option(r_modus, mode);
+		convert(path);
+		EXPECT_EQ(read_file(path), "ä\n") << mode;
+		EXPECT_EQ(read_file(path + "-BAK"), "\x84\r\n") << mode;
+	}
+}
+
 TEST(Conversion, KeepsThePermissionBits)
 {
 	for (mode_t mode : {0600, 0640, 0755, 0444, 0700}) {
