@@ -62,6 +62,28 @@ clamped(size_t size)
 	return size > SSIZE_MAX ? SSIZE_MAX : size;
 }
 
+
+// Repeats call(done, left) until size bytes have moved or the end came. A
+// pipe or a device (whole false) gives what one call has and no more.
+template<typename Call>
+ssize_t
+transfer(size_t size, bool whole, Call call)
+{
+	size = clamped(size);
+	size_t done = 0;
+	while (done < size) {
+		ssize_t result = call(done, size - done);
+		if (result < 0 && errno == EINTR)
+			continue;
+		if (result < 0)
+			return done > 0 ? (ssize_t)done : status_from_errno(errno);
+		done += result;
+		if (result == 0 || !whole)
+			break;
+	}
+	return done;
+}
+
 } // namespace
 
 
@@ -153,20 +175,9 @@ BFile::Read(void* buffer, size_t size)
 	if (buffer == NULL && size > 0)
 		return B_BAD_VALUE;
 
-	size = clamped(size);
-	size_t done = 0;
-	while (done < size) {
-		ssize_t result = read(fFd, (char*)buffer + done, size - done);
-		if (result < 0 && errno == EINTR)
-			continue;
-		if (result < 0)
-			return done > 0 ? (ssize_t)done : status_from_errno(errno);
-		done += result;
-		// Short reads from a pipe or a device are theirs to give.
-		if (result == 0 || !fRegular)
-			break;
-	}
-	return done;
+	return transfer(size, fRegular, [&](size_t done, size_t left) {
+		return read(fFd, (char*)buffer + done, left);
+	});
 }
 
 
@@ -178,20 +189,9 @@ BFile::ReadAt(off_t location, void* buffer, size_t size)
 	if (location < 0 || (buffer == NULL && size > 0))
 		return B_BAD_VALUE;
 
-	size = clamped(size);
-	size_t done = 0;
-	while (done < size) {
-		ssize_t result = pread(
-				fFd, (char*)buffer + done, size - done, location + done);
-		if (result < 0 && errno == EINTR)
-			continue;
-		if (result < 0)
-			return done > 0 ? (ssize_t)done : status_from_errno(errno);
-		done += result;
-		if (result == 0 || !fRegular)
-			break;
-	}
-	return done;
+	return transfer(size, fRegular, [&](size_t done, size_t left) {
+		return pread(fFd, (char*)buffer + done, left, location + done);
+	});
 }
 
 
@@ -203,19 +203,9 @@ BFile::Write(const void* buffer, size_t size)
 	if (buffer == NULL && size > 0)
 		return B_BAD_VALUE;
 
-	size = clamped(size);
-	size_t done = 0;
-	while (done < size) {
-		ssize_t result = write(fFd, (const char*)buffer + done, size - done);
-		if (result < 0 && errno == EINTR)
-			continue;
-		if (result < 0)
-			return done > 0 ? (ssize_t)done : status_from_errno(errno);
-		if (result == 0)
-			break;
-		done += result;
-	}
-	return done;
+	return transfer(size, true, [&](size_t done, size_t left) {
+		return write(fFd, (const char*)buffer + done, left);
+	});
 }
 
 
@@ -227,20 +217,9 @@ BFile::WriteAt(off_t location, const void* buffer, size_t size)
 	if (location < 0 || (buffer == NULL && size > 0))
 		return B_BAD_VALUE;
 
-	size = clamped(size);
-	size_t done = 0;
-	while (done < size) {
-		ssize_t result = pwrite(
-				fFd, (const char*)buffer + done, size - done, location + done);
-		if (result < 0 && errno == EINTR)
-			continue;
-		if (result < 0)
-			return done > 0 ? (ssize_t)done : status_from_errno(errno);
-		if (result == 0)
-			break;
-		done += result;
-	}
-	return done;
+	return transfer(size, true, [&](size_t done, size_t left) {
+		return pwrite(fFd, (const char*)buffer + done, left, location + done);
+	});
 }
 
 
