@@ -6,6 +6,7 @@
 
 #include "charmap/options.h"
 #include "convert/detect.h"
+#include "convert/result.h"
 
 #include <File.h>
 
@@ -71,11 +72,13 @@ read_whole(BFile& file, char* buffer, off_t size, text_scanner& scanner)
 void
 AlyBFile(char* path)
 {
+	result_start();
 	BFile file(path, B_READ_ONLY);
 	off_t size = 0;
 	if (file.InitCheck() != B_OK || file.GetSize(&size) != B_OK || size < 0
 			|| (uint64_t)size >= SIZE_MAX) {
 		printf("\n\tBFile error");
+		result_left_alone("it cannot be read");
 		return;
 	}
 
@@ -87,6 +90,7 @@ AlyBFile(char* path)
 		prefer_huge_pages(heapBuffer, (size_t)size + 1);
 		if (!read_whole(file, heapBuffer, size, scanner)) {
 			printf("\n\tBFile error");
+			result_left_alone("it could not be read whole");
 			free(heapBuffer);
 			return;
 		}
@@ -97,6 +101,7 @@ AlyBFile(char* path)
 			printf(" Size:'%d'", (int)got);
 		if (got != size) {
 			printf("\n\tBFile error");
+			result_left_alone("it could not be read whole");
 			return;
 		}
 	} else {
@@ -104,6 +109,7 @@ AlyBFile(char* path)
 				"Textwend: no memory for the %lld bytes of '%s'; the file is "
 				"left as it was\n",
 				(long long)size, path);
+		result_left_alone("no memory for it");
 		return;
 	}
 	buffer[size] = '\0';
@@ -116,6 +122,8 @@ AlyBFile(char* path)
 	text_findings findings = scanner.findings();
 	ostyle = decide_style(findings, latex);
 	fstyle = findings.lineEnds;
+	last_result.style = ostyle;
+	last_result.lineEnds = fstyle;
 
 	if (ostyle == kStyleLatex) {
 		rewrite_latex((uint8_t*)buffer, size);

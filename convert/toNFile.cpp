@@ -7,6 +7,7 @@
 
 #include "charmap/flat_map.h"
 #include "charmap/options.h"
+#include "convert/result.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -144,6 +145,8 @@ toNFile(char* buffer, off_t length, char* path)
 					"Textwend: cannot rename '%s' to '%s': %s; the file is "
 					"left as it was\n",
 					path, backup.c_str(), strerror(errno));
+			result_left_alone(std::string("it cannot be renamed: ")
+					+ strerror(errno));
 			return;
 		}
 		printf("\n rename: '%s' \n \t to: '%s'", path, backup.c_str());
@@ -158,6 +161,8 @@ toNFile(char* buffer, off_t length, char* path)
 	printf("\n");
 	if (fd < 0) {
 		printf(" No Target access !\n");
+		result_left_alone(std::string("the new file cannot be made: ")
+				+ strerror(errno));
 		put_back(path, backup, moveAside, false, target);
 		return;
 	}
@@ -175,9 +180,15 @@ toNFile(char* buffer, off_t length, char* path)
 				"Textwend: cannot write '%s': %s; the file is left as it "
 				"was\n",
 				target.c_str(), strerror(error));
+		result_left_alone(std::string("the new text cannot be written: ")
+				+ strerror(error));
 		put_back(path, backup, moveAside, true, target);
 		return;
 	}
+
+	last_result.converted = true;
+	last_result.output = target;
+	last_result.backup = backup;
 
 	dup_attr(attributeSource.data(), target.data());
 	static char html[] = "text/html";

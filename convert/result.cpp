@@ -1,0 +1,19 @@
+#include "convert/result.h"
+
+convert_result last_result;
+
+
+void
+result_start()
+{
+	last_result = convert_result();
+}
+
+
+void
+result_left_alone(const std::string& reason)
+{
+	last_result.converted = false;
+	if (last_result.reason.empty())
+		last_result.reason = reason;
+}

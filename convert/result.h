@@ -1,0 +1,37 @@
+/*
+ * What became of the last file handed to AlyBFile, for the person's report.
+ * Standard output stays the system's own record; this is what the batch
+ * tells on standard error and in its end-of-batch alert.
+ */
+#ifndef CONVERT_RESULT_H
+#define CONVERT_RESULT_H
+
+#include <stdint.h>
+
+#include <string>
+
+struct convert_result {
+	// True once the converted text is complete under its name.
+	bool converted = false;
+	// The source set and line ends taken (ostyle, fstyle of that file).
+	int32_t style = 0;
+	int32_t lineEnds = 0;
+	// Where the converted text is, and where the original was kept (empty
+	// when it stayed under its own name).
+	std::string output;
+	std::string backup;
+	// Why the file was left as it was, in a person's words; empty on success.
+	std::string reason;
+};
+
+// Conversions never overlap, so one record serves the process.
+extern convert_result last_result;
+
+// Starts the record for a new file: nothing done yet.
+void result_start();
+
+// Notes why the file was left as it was; the first reason given stands, as
+// later ones only follow from it.
+void result_left_alone(const std::string& reason);
+
+#endif // CONVERT_RESULT_H
