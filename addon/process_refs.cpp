@@ -1,19 +1,44 @@
 /*
  * The add-on's entry point: the file manager hands over its selection, and
  * every file in it with data is converted in turn while the status window
- * shows its name.
+ * shows its name. Each entry gets a line on standard error that says what
+ * became of it; entries that were not converted are listed in an alert at
+ * the end, and the file manager is told when one was left as it was.
  */
 #include "addon/acceptance.h"
+#include "addon/report.h"
 #include "addon/statWindow.h"
 #include "app/alerts.h"
 #include "convert/convert.h"
+#include "convert/result.h"
 
+#include <add_on_status.h>
+#include <Alert.h>
 #include <Entry.h>
 #include <Path.h>
 #include <StorageDefs.h>
 #include <TrackerAddOn.h>
 
+#include <stdio.h>
+
+#include <new>
 #include <string>
+#include <vector>
+
+
+namespace {
+
+void
+show_batch_alert(const std::string& text)
+{
+	BAlert* alert = new (std::nothrow) BAlert("Textwend-AddOn", text.c_str(),
+			" OK ", NULL, NULL, B_WIDTH_AS_USUAL, B_WARNING_ALERT);
+	// Go() deletes the alert.
+	if (alert != NULL)
+		alert->Go();
+}
+
+} // namespace
 
 
 void
@@ -24,6 +49,16 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 
 	statWindow status;
 	status.Open();
+
+	std::vector<entry_report> notConverted;
+	bool leftAlone = false;
+	auto report = [&](const entry_report& entry) {
+		fprintf(stderr, "%s\n", report_line(entry).c_str());
+		if (entry.outcome != kEntryConverted)
+			notConverted.push_back(entry);
+		if (entry.outcome == kEntryLeftAlone)
+			leftAlone = true;
+	};
 
 	entry_ref ref;
 	BEntry entry;
@@ -37,17 +72,28 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 		char name[B_FILE_NAME_LENGTH];
 		struct stat st;
 		if (entry.SetTo(&ref, false) != B_OK || entry.GetPath(&path) != B_OK
-				|| entry.GetName(name) != B_OK || entry.GetStat(&st) != B_OK)
+				|| entry.GetName(name) != B_OK || entry.GetStat(&st) != B_OK) {
+			report({ref.name != NULL ? ref.name : "?", kEntryLeftAlone,
+					"left as it was: it cannot be found or looked at"});
 			continue;
-		if (!accepts(st))
+		}
+		if (!accepts(st)) {
+			report({name, kEntryPassedOver, passed_over_reason(st)});
 			continue;
+		}
 
 		status.ShowName(name);
 		std::string copy(path.Path());
 		AlyBFile(copy.data());
+		report({name, last_result.converted ? kEntryConverted : kEntryLeftAlone,
+				describe_conversion(last_result, path.Path())});
 	}
 
+	if (leftAlone)
+		BPrivate::set_add_on_status(B_ERROR);
 	if (index == 0)
 		AlertInf2("Textwend-AddOn\n\tNo files selected..");
+	else if (!notConverted.empty())
+		show_batch_alert(batch_alert_text(notConverted, index));
 	status.Close();
 }

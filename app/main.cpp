@@ -1,13 +1,49 @@
 /*
  * The program started on its own: it converts nothing, whatever it is
- * given, and only says how to install it as a file-manager add-on.
+ * given. Started bare it says in an alert how to install it as a
+ * file-manager add-on; started with arguments it says on standard error how
+ * files are converted, and fails, so that a script notices.
  */
 #include "app/sysApplication.h"
 
+#include <stdio.h>
+
+
+namespace {
+
+// The image's name and the label of its file-manager action; each image
+// is built with its own.
+const char kImageName[] = TEXTWEND_IMAGE_NAME;
+const char kActionLabel[] = TEXTWEND_ACTION_LABEL;
+
+enum { kExitUsage = 2 };
+
+} // namespace
+
 
 int
-main()
+main(int argc, char** argv)
 {
+	(void)argv;
+	if (argc > 1) {
+		fprintf(stderr,
+				"%s converts files as an add-on of the file manager; started "
+				"as a\n"
+				"program it converts nothing. To convert files, select them "
+				"in the\n"
+				"file manager and choose \"%s\",\n"
+				"or run from a shell:\n"
+				"\ttracker-run %s FILE...\n"
+				"Each FILE is moved aside as FILE-BAK and its text written "
+				"as UTF-8\n"
+				"under its own name. Textwend-LaTeX also reads LaTeX umlaut "
+				"notation\n"
+				"(\"a for \xC3\xA4); Textwend leaves it as it is. See "
+				"Textwend(1).\n",
+				kImageName, kActionLabel, kImageName);
+		return kExitUsage;
+	}
+
 	sysApplication application;
 	application.Run();
 	return 0;

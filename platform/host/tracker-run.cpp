@@ -7,6 +7,7 @@
  * Standard output belongs to the add-on; the host's own words go to
  * standard error.
  */
+#include <add_on_status.h>
 #include <Application.h>
 #include <Entry.h>
 #include <Message.h>
@@ -37,7 +38,7 @@ const char kSignature[] = "application/x-vnd.textwend-tracker-run";
 const char kUserAddOns[] = "config/add-ons/Tracker";
 const char kSystemAddOns[] = TEXTWEND_ADD_ONS_FROM_HOST;
 
-enum { kExitDone = 0, kExitFailure = 2 };
+enum { kExitDone = 0, kExitLeftAlone = 1, kExitFailure = 2 };
 
 typedef void (*process_refs_hook)(entry_ref, BMessage*, void*);
 
@@ -54,11 +55,14 @@ const char kUsage[]
 		= "usage: tracker-run IMAGE [PATH...]\n"
 		  "Loads the add-on IMAGE and calls its process_refs with the PATHs\n"
 		  "as the selection, as the file manager does. Relative PATHs are\n"
-		  "taken from the current folder; a link is passed as the link.\n"
+		  "taken from the current folder; a link is passed as the link; a\n"
+		  "file:/// URI is taken as the path it names. A PATH that cannot\n"
+		  "be handed over is reported and passed over.\n"
 		  "An IMAGE without a slash is an add-on name, looked up in\n"
 		  "~/config/add-ons/Tracker, then in the system's add-on folder.\n"
-		  "Exits 0 once the add-on has returned, 2 when the arguments, a\n"
-		  "PATH or IMAGE cannot be used; the add-on is then not called.\n";
+		  "Exits 0 when the add-on converted or passed over every entry, 1\n"
+		  "when a PATH or an entry was left as it was, 2 when the arguments\n"
+		  "or IMAGE cannot be used; the add-on is then not called.\n";
 
 
 const char*
@@ -83,25 +87,124 @@ describe_status(status_t status)
 }
 
 
-// Adds path to the selection; a path that does not name an entry is
-// refused with one line on standard error.
-bool
-add_entry(BMessage& refs, const char* path)
+// A name as it may be shown on a terminal: control characters, a backslash
+// and bytes that are no UTF-8 are escaped.
+std::string
+shown(const std::string& name)
 {
+	std::string text;
+	for (size_t i = 0; i < name.size(); i++) {
+		unsigned char byte = static_cast<unsigned char>(name[i]);
+		size_t length = 0;
+		if (byte >= 0x20 && byte < 0x7f)
+			length = 1;
+		else if (byte >= 0xc2 && byte <= 0xf4) {
+			length = byte < 0xe0 ? 2 : byte < 0xf0 ? 3 : 4;
+			if (i + length > name.size())
+				length = 0;
+			for (size_t k = 1; k < length; k++) {
+				if ((static_cast<unsigned char>(name[i + k]) & 0xc0) != 0x80)
+					length = 0;
+			}
+			// Overlong forms, surrogates, beyond U+10FFFF and C1 controls.
+			unsigned char next = static_cast<unsigned char>(
+					i + 1 < name.size() ? name[i + 1] : 0);
+			if ((byte == 0xe0 && next < 0xa0) || (byte == 0xed && next > 0x9f)
+					|| (byte == 0xf0 && next < 0x90)
+					|| (byte == 0xf4 && next > 0x8f)
+					|| (byte == 0xc2 && next < 0xa0))
+				length = 0;
+		}
+		if (byte == '\\') {
+			text += "\\\\";
+		} else if (length == 0) {
+			char escape[8];
+			snprintf(escape, sizeof(escape), "\\x%02X", byte);
+			text += escape;
+		} else {
+			text.append(name, i, length);
+			i += length - 1;
+		}
+	}
+	return text;
+}
+
+
+int
+hex_digit(char c)
+{
+	if (c >= '0' && c <= '9')
+		return c - '0';
+	if (c >= 'a' && c <= 'f')
+		return c - 'a' + 10;
+	if (c >= 'A' && c <= 'F')
+		return c - 'A' + 10;
+	return -1;
+}
+
+
+// The path that a file:/// URI names, as the file managers pass them with
+// every awkward byte escaped; other arguments are paths as they are. False
+// for a URI that names no local path.
+bool
+path_of(const char* argument, std::string* path)
+{
+	static const char* const kLocalPrefixes[]
+			= {"file:///", "file://localhost/"};
+	const char* encoded = NULL;
+	for (const char* prefix : kLocalPrefixes) {
+		if (strncmp(argument, prefix, strlen(prefix)) == 0)
+			encoded = argument + strlen(prefix) - 1;
+	}
+	if (encoded == NULL) {
+		*path = argument;
+		return strncmp(argument, "file:/", 6) != 0;
+	}
+
+	path->clear();
+	for (const char* c = encoded; *c != '\0'; c++) {
+		if (*c != '%') {
+			*path += *c;
+			continue;
+		}
+		int high = hex_digit(c[1]);
+		int low = high < 0 ? -1 : hex_digit(c[2]);
+		if (low < 0 || (high == 0 && low == 0))
+			return false;
+		*path += static_cast<char>(high * 16 + low);
+		c += 2;
+	}
+	return true;
+}
+
+
+// Adds the entry that argument names to the selection; one that cannot be
+// handed over is reported with one line on standard error and passed over.
+bool
+add_entry(BMessage& refs, const char* argument)
+{
+	std::string path;
+	if (!path_of(argument, &path)) {
+		fprintf(stderr, "%s: %s: not a local file, passed over\n", kProgramName,
+				shown(argument).c_str());
+		return false;
+	}
+
 	// The entry itself, not what a link points to.
 	struct stat entryStat;
-	if (lstat(path, &entryStat) != 0) {
-		fprintf(stderr, "%s: %s: %s\n", kProgramName, path, strerror(errno));
+	if (lstat(path.c_str(), &entryStat) != 0) {
+		fprintf(stderr, "%s: %s: %s, passed over\n", kProgramName,
+				shown(path).c_str(), strerror(errno));
 		return false;
 	}
 
 	entry_ref ref;
-	status_t status = get_ref_for_path(path, &ref);
+	status_t status = get_ref_for_path(path.c_str(), &ref);
 	if (status == B_OK)
 		status = refs.AddRef("refs", &ref);
 	if (status != B_OK) {
-		fprintf(stderr, "%s: %s: %s\n", kProgramName, path,
-				describe_status(status));
+		fprintf(stderr, "%s: %s: %s, passed over\n", kProgramName,
+				shown(path).c_str(), describe_status(status));
 		return false;
 	}
 	return true;
@@ -208,7 +311,7 @@ load_add_on(const char* image, process_refs_hook* hook)
 	*hook = reinterpret_cast<process_refs_hook>(dlsym(handle, "process_refs"));
 	if (*hook == NULL) {
 		fprintf(stderr, "%s: %s: not an add-on: no process_refs in it\n",
-				kProgramName, image);
+				kProgramName, shown(image).c_str());
 		dlclose(handle);
 		return NULL;
 	}
@@ -259,31 +362,33 @@ main(int argc, char** argv)
 	}
 
 	// Every problem is reported before the image is loaded, since loading
-	// runs the image's own code: nothing of the add-on runs, and nothing of
-	// the selection is converted, unless all of it can be handed over.
+	// runs the image's own code. Only an image that cannot be used stops
+	// the selection; an entry that cannot be handed over is passed over.
 	bool usable = true;
 	std::string image;
 	struct stat imageStat;
 	if (!find_image(argv[first], &image))
 		usable = false;
 	else if (stat(image.c_str(), &imageStat) != 0) {
-		fprintf(stderr, "%s: %s: %s\n", kProgramName, image.c_str(),
+		fprintf(stderr, "%s: %s: %s\n", kProgramName, shown(image).c_str(),
 				strerror(errno));
 		usable = false;
 	}
 
 	BMessage refs(B_REFS_RECEIVED);
+	bool passedOver = false;
 	for (int i = first + 1; i < argc; i++) {
 		if (!add_entry(refs, argv[i]))
-			usable = false;
+			passedOver = true;
 	}
 
+	// The folder plays no part in what an add-on does; one that cannot be
+	// named leaves the reference empty.
 	AddOnCall call;
 	status_t status = get_ref_for_path(".", &call.directory);
 	if (status != B_OK) {
 		fprintf(stderr, "%s: the current folder: %s\n", kProgramName,
 				describe_status(status));
-		usable = false;
 	}
 	if (!usable)
 		return kExitFailure;
@@ -293,6 +398,7 @@ main(int argc, char** argv)
 		return kExitFailure;
 	call.refs = &refs;
 
+	BPrivate::reset_add_on_status();
 	pthread_t thread;
 	int error = pthread_create(&thread, NULL, &add_on_thread, &call);
 	if (error != 0) {
@@ -304,7 +410,8 @@ main(int argc, char** argv)
 
 	application.Run();
 	pthread_join(thread, NULL);
+	status_t addOnStatus = BPrivate::add_on_status();
 
 	dlclose(handle);
-	return kExitDone;
+	return passedOver || addOnStatus != B_OK ? kExitLeftAlone : kExitDone;
 }

@@ -1,0 +1,174 @@
+/*
+ * The words of the person's report.
+ */
+#include "addon/report.h"
+
+#include "charmap/options.h"
+#include "convert/convert.h"
+
+#include <stdint.h>
+#include <stdio.h>
+
+
+namespace {
+
+// The most entries an alert names; the rest are counted.
+const size_t kAlertNames = 10;
+
+
+// The length of the UTF-8 character at text[i], or 0 when the bytes there
+// are no character or a C1 control.
+size_t
+character_length(const std::string& text, size_t i)
+{
+	unsigned char first = static_cast<unsigned char>(text[i]);
+	if (first >= 0x20 && first < 0x7f)
+		return 1;
+	if (first < 0xc2 || first > 0xf4)
+		return 0;
+	size_t length = first < 0xe0 ? 2 : first < 0xf0 ? 3 : 4;
+	if (i + length > text.size())
+		return 0;
+	for (size_t k = 1; k < length; k++) {
+		if ((static_cast<unsigned char>(text[i + k]) & 0xc0) != 0x80)
+			return 0;
+	}
+	unsigned char second = static_cast<unsigned char>(text[i + 1]);
+	// C1 controls, overlong forms, surrogates and beyond U+10FFFF.
+	if ((first == 0xc2 && second < 0xa0) || (first == 0xe0 && second < 0xa0)
+			|| (first == 0xed && second > 0x9f)
+			|| (first == 0xf0 && second < 0x90)
+			|| (first == 0xf4 && second > 0x8f))
+		return 0;
+	return length;
+}
+
+
+std::string
+leaf_of(const std::string& path)
+{
+	size_t slash = path.rfind('/');
+	return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+
+const char*
+set_name(int32_t style)
+{
+	switch (style) {
+	case kStyleBe:
+		return "already UTF-8";
+	case kStyleTos:
+		return "Atari ST (TOS)";
+	case kStylePc:
+		return "DOS code page 437";
+	case kStyleMac:
+		return "Macintosh";
+	case kStyleAnsi:
+		return "Windows ANSI";
+	case kStyleLatex:
+		return "LaTeX umlaut notation";
+	default:
+		return NULL;
+	}
+}
+
+} // namespace
+
+
+std::string
+shown_name(const std::string& name)
+{
+	std::string text;
+	for (size_t i = 0; i < name.size();) {
+		size_t length = character_length(name, i);
+		if (name[i] == '\\') {
+			text += "\\\\";
+			i++;
+		} else if (length == 0) {
+			char escape[8];
+			snprintf(escape, sizeof(escape), "\\x%02X",
+					static_cast<unsigned char>(name[i]));
+			text += escape;
+			i++;
+		} else {
+			text.append(name, i, length);
+			i += length;
+		}
+	}
+	return text;
+}
+
+
+std::string
+passed_over_reason(const struct stat& st)
+{
+	if (S_ISDIR(st.st_mode))
+		return "a folder, passed over";
+	if (S_ISLNK(st.st_mode))
+		return "a link, passed over";
+	if (!S_ISREG(st.st_mode))
+		return "not a regular file, passed over";
+	if (st.st_size == 0)
+		return "an empty file, passed over";
+	return "a set-user-ID or set-group-ID file, passed over";
+}
+
+
+std::string
+describe_conversion(const convert_result& result, const std::string& path)
+{
+	if (!result.converted) {
+		if (result.reason.empty())
+			return "left as it was";
+		return "left as it was: " + shown_name(result.reason);
+	}
+
+	std::string what;
+	const char* set = set_name(result.style);
+	// A build that loads no table converts the line ends alone, whatever
+	// set was found.
+	if (set == NULL || static_cast<uint32_t>(pop_ind) >= 50)
+		what = "no known character set found, line ends only";
+	else {
+		what = set;
+		if (result.lineEnds == (kLineEndCr | kLineEndLf))
+			what += ", CR LF → LF";
+		else if (result.lineEnds == kLineEndCr)
+			what += ", CR → LF";
+	}
+	if (!result.output.empty() && result.output != path)
+		what += "; written as " + shown_name(leaf_of(result.output));
+	if (!result.backup.empty())
+		what += "; original kept as " + shown_name(leaf_of(result.backup));
+	return what;
+}
+
+
+std::string
+report_line(const entry_report& report)
+{
+	return "Textwend: " + shown_name(report.name) + ": " + report.what;
+}
+
+
+std::string
+batch_alert_text(const std::vector<entry_report>& notConverted, int total)
+{
+	if (notConverted.empty())
+		return std::string();
+	std::string text = "Textwend-AddOn\n\t"
+			+ std::to_string(notConverted.size()) + " of "
+			+ std::to_string(total)
+			+ (total == 1 ? " entry was" : " entries were")
+			+ " not converted:\n";
+	for (size_t i = 0; i < notConverted.size() && i < kAlertNames; i++) {
+		text += "\n" + shown_name(notConverted[i].name) + ": "
+				+ notConverted[i].what;
+	}
+	if (notConverted.size() > kAlertNames) {
+		text += "\nand " + std::to_string(notConverted.size() - kAlertNames)
+				+ " more";
+	}
+	return text;
+}

@@ -1,0 +1,49 @@
+/*
+ * What the person is told about a batch: one line per entry of the
+ * selection on standard error, and at the end an alert that lists the
+ * entries that were not converted. Standard output stays the system's own
+ * record.
+ */
+#ifndef ADDON_REPORT_H
+#define ADDON_REPORT_H
+
+#include "convert/result.h"
+
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+// What became of one entry.
+enum entry_outcome {
+	kEntryConverted,
+	kEntryPassedOver, // not a file the batch converts
+	kEntryLeftAlone   // meant to be converted, but left as it was
+};
+
+struct entry_report {
+	std::string name; // the leaf name, as the entry has it
+	entry_outcome outcome;
+	std::string what; // in a person's words
+};
+
+// The name as it may be shown: control characters, a backslash and bytes
+// that are no UTF-8 come out escaped (\x0A, \\).
+std::string shown_name(const std::string& name);
+
+// Why an entry that the batch does not take was passed over.
+std::string passed_over_reason(const struct stat& st);
+
+// What the conversion of the file at path did, from its result record.
+std::string describe_conversion(
+		const convert_result& result, const std::string& path);
+
+// "Textwend: NAME: WHAT".
+std::string report_line(const entry_report& report);
+
+// The end-of-batch alert's text for the entries that were not converted,
+// out of total; empty when every entry was converted.
+std::string batch_alert_text(
+		const std::vector<entry_report>& notConverted, int total);
+
+#endif // ADDON_REPORT_H
