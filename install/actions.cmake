@@ -42,11 +42,6 @@ string(REPLACE "\"" "&quot;" TEXTWEND_HOST_THUNAR "${quoted}")
 # side (a package being built, say) do not write over each other's files.
 string(MD5 place "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
 set(written "${TEXTWEND_ACTIONS_BINARY_DIR}/${place}")
-foreach(name Textwend textwend.nemo_action textwend.desktop
-		textwend-sendto.desktop thunar-action)
-	configure_file("${TEXTWEND_ACTIONS_SOURCE_DIR}/${name}.in"
-		"${written}/${name}" @ONLY)
-endforeach()
 
 set(share "${CMAKE_INSTALL_PREFIX}/${TEXTWEND_DATADIR}")
 set(program_permissions OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
@@ -60,11 +55,6 @@ if(TEXTWEND_USER_INSTALL)
 else()
 	set(nautilus_scripts "${share}/textwend/nautilus")
 endif()
-file(INSTALL "${written}/Textwend" DESTINATION "${nautilus_scripts}"
-	PERMISSIONS ${program_permissions})
-
-file(INSTALL "${written}/textwend.nemo_action"
-	DESTINATION "${share}/nemo/actions" PERMISSIONS ${file_permissions})
 
 # Dolphin trusts a service menu outside the system's folders only when it
 # is executable.
@@ -73,15 +63,49 @@ if(TEXTWEND_USER_INSTALL)
 else()
 	set(menu_permissions ${file_permissions})
 endif()
-file(INSTALL "${written}/textwend.desktop"
-	DESTINATION "${share}/kio/servicemenus"
-	PERMISSIONS ${menu_permissions})
 
-# Thunar: the "Send To" menu takes desktop entries from a folder; custom
-# actions live in one file per user, which the helper edits.
-file(INSTALL "${written}/textwend-sendto.desktop"
-	DESTINATION "${share}/Thunar/sendto" RENAME textwend.desktop
-	PERMISSIONS ${file_permissions})
+# Each image has its actions, offered for text files only: Textwend for
+# every text, Textwend-LaTeX for TeX sources and plain text.
+foreach(image Textwend Textwend-LaTeX)
+	set(TEXTWEND_IMAGE ${image})
+	if(image STREQUAL "Textwend")
+		set(base textwend)
+		set(TEXTWEND_LABEL "Textwend: convert to UTF-8")
+		set(TEXTWEND_COMMENT "Converts the selected 8-bit text files into UTF-8 and keeps each original as a -BAK file")
+		set(TEXTWEND_MIME_TYPES "text/plain;")
+		set(TEXTWEND_NEMO_MIME_TYPES "text/*;")
+	else()
+		set(base textwend-latex)
+		set(TEXTWEND_LABEL "Textwend: convert LaTeX umlauts to UTF-8")
+		set(TEXTWEND_COMMENT "Converts LaTeX umlaut notation and 8-bit text in the selected files into UTF-8 and keeps each original as a -BAK file")
+		set(TEXTWEND_MIME_TYPES "text/x-tex;text/plain;")
+		set(TEXTWEND_NEMO_MIME_TYPES "text/x-tex;text/plain;")
+	endif()
+	set(out "${written}/${image}")
+	foreach(name Textwend textwend.nemo_action textwend.desktop
+			textwend-sendto.desktop)
+		configure_file("${TEXTWEND_ACTIONS_SOURCE_DIR}/${name}.in"
+			"${out}/${name}" @ONLY)
+	endforeach()
+
+	file(INSTALL "${out}/Textwend" DESTINATION "${nautilus_scripts}"
+		RENAME ${image} PERMISSIONS ${program_permissions})
+	file(INSTALL "${out}/textwend.nemo_action"
+		DESTINATION "${share}/nemo/actions" RENAME ${base}.nemo_action
+		PERMISSIONS ${file_permissions})
+	file(INSTALL "${out}/textwend.desktop"
+		DESTINATION "${share}/kio/servicemenus" RENAME ${base}.desktop
+		PERMISSIONS ${menu_permissions})
+	# Thunar: the "Send To" menu takes desktop entries from a folder.
+	file(INSTALL "${out}/textwend-sendto.desktop"
+		DESTINATION "${share}/Thunar/sendto" RENAME ${base}.desktop
+		PERMISSIONS ${file_permissions})
+endforeach()
+
+# Thunar's custom actions live in one file per user, which the helper
+# edits.
+configure_file("${TEXTWEND_ACTIONS_SOURCE_DIR}/thunar-action.in"
+	"${written}/thunar-action" @ONLY)
 file(INSTALL "${written}/thunar-action"
 	DESTINATION "${CMAKE_INSTALL_PREFIX}/${TEXTWEND_LIBDIR}"
 	PERMISSIONS ${program_permissions})

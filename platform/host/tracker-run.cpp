@@ -17,15 +17,18 @@
 #include <errno.h>
 #include <pthread.h>
 #include <pwd.h>
+#include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
 
+extern char** environ;
 
 namespace {
 
@@ -52,7 +55,7 @@ struct AddOnCall {
 
 
 const char kUsage[]
-		= "usage: tracker-run IMAGE [PATH...]\n"
+		= "usage: tracker-run [--text-only] IMAGE [PATH...]\n"
 		  "Loads the add-on IMAGE and calls its process_refs with the PATHs\n"
 		  "as the selection, as the file manager does. Relative PATHs are\n"
 		  "taken from the current folder; a link is passed as the link; a\n"
@@ -62,7 +65,9 @@ const char kUsage[]
 		  "~/config/add-ons/Tracker, then in the system's add-on folder.\n"
 		  "Exits 0 when the add-on converted or passed over every entry, 1\n"
 		  "when a PATH or an entry was left as it was, 2 when the arguments\n"
-		  "or IMAGE cannot be used; the add-on is then not called.\n";
+		  "or IMAGE cannot be used; the add-on is then not called.\n"
+		  "--text-only passes over every PATH that file(1) does not take\n"
+		  "for text, as file managers that cannot filter want it.\n";
 
 
 const char*
@@ -178,10 +183,66 @@ path_of(const char* argument, std::string* path)
 }
 
 
-// Adds the entry that argument names to the selection; one that cannot be
-// handed over is reported with one line on standard error and passed over.
+// The MIME type that file(1) gives the entry at path, links not followed;
+// empty when it cannot tell.
+std::string
+mime_type_of(const std::string& path)
+{
+	int output[2];
+	if (pipe(output) != 0)
+		return std::string();
+	posix_spawn_file_actions_t actions;
+	posix_spawn_file_actions_init(&actions);
+	posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+	posix_spawn_file_actions_addclose(&actions, output[0]);
+	const char* arguments[]
+			= {"file", "--brief", "--mime-type", "--", path.c_str(), NULL};
+	pid_t child;
+	int error = posix_spawnp(&child, "file", &actions, NULL,
+			const_cast<char* const*>(arguments), environ);
+	posix_spawn_file_actions_destroy(&actions);
+	close(output[1]);
+
+	std::string type;
+	char buffer[256];
+	ssize_t count;
+	while (error == 0
+			&& ((count = read(output[0], buffer, sizeof(buffer))) > 0
+					|| (count < 0 && errno == EINTR))) {
+		if (count > 0)
+			type.append(buffer, count);
+	}
+	close(output[0]);
+	int status = 0;
+	if (error != 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)
+			|| WEXITSTATUS(status) != 0)
+		return std::string();
+	type.erase(type.find_last_not_of("\n") + 1);
+	return type;
+}
+
+
+// Whether the entry at path is one to hand over when only text is wanted:
+// text, or what the add-on passes over itself (a folder, a link, an empty
+// file), or what file(1) cannot tell. Anything else is reported.
 bool
-add_entry(BMessage& refs, const char* argument)
+is_text(const std::string& path)
+{
+	std::string type = mime_type_of(path);
+	if (type.empty() || type.rfind("text/", 0) == 0
+			|| type.rfind("inode/", 0) == 0)
+		return true;
+	fprintf(stderr, "%s: %s: not a text file (%s), passed over\n", kProgramName,
+			shown(path).c_str(), shown(type).c_str());
+	return false;
+}
+
+
+// Adds the entry that argument names to the selection; one that cannot be
+// handed over is reported with one line on standard error and passed over,
+// and false returned. With textOnly, one that is no text is passed over.
+bool
+add_entry(BMessage& refs, const char* argument, bool textOnly)
 {
 	std::string path;
 	if (!path_of(argument, &path)) {
@@ -197,6 +258,9 @@ add_entry(BMessage& refs, const char* argument)
 				shown(path).c_str(), strerror(errno));
 		return false;
 	}
+
+	if (textOnly && !is_text(path))
+		return true;
 
 	entry_ref ref;
 	status_t status = get_ref_for_path(path.c_str(), &ref);
@@ -342,15 +406,21 @@ main(int argc, char** argv)
 		fputs(kUsage, stderr);
 		return kExitDone;
 	}
-	if (argc > 1 && strcmp(argv[1], "--") == 0)
-		first = 2;
+	bool textOnly = false;
+	if (first < argc && strcmp(argv[first], "--text-only") == 0) {
+		textOnly = true;
+		first++;
+	}
+	bool endOfOptions = first < argc && strcmp(argv[first], "--") == 0;
+	if (endOfOptions)
+		first++;
 	if (first >= argc) {
 		fputs(kUsage, stderr);
 		return kExitFailure;
 	}
-	if (first == 1 && argv[1][0] == '-') {
+	if (!endOfOptions && argv[first][0] == '-') {
 		fprintf(stderr, "%s: unknown option %s (try --help)\n", kProgramName,
-				argv[1]);
+				shown(argv[first]).c_str());
 		return kExitFailure;
 	}
 
@@ -376,10 +446,10 @@ main(int argc, char** argv)
 	}
 
 	BMessage refs(B_REFS_RECEIVED);
-	bool passedOver = false;
+	bool leftAlone = false;
 	for (int i = first + 1; i < argc; i++) {
-		if (!add_entry(refs, argv[i]))
-			passedOver = true;
+		if (!add_entry(refs, argv[i], textOnly))
+			leftAlone = true;
 	}
 
 	// The folder plays no part in what an add-on does; one that cannot be
@@ -413,5 +483,5 @@ main(int argc, char** argv)
 	status_t addOnStatus = BPrivate::add_on_status();
 
 	dlclose(handle);
-	return passedOver || addOnStatus != B_OK ? kExitLeftAlone : kExitDone;
+	return leftAlone || addOnStatus != B_OK ? kExitLeftAlone : kExitDone;
 }
