@@ -14,6 +14,7 @@ using test::write_file;
 
 const std::string kHost = TEXTWEND_HOST;
 const std::string kImage = TEXTWEND_IMAGE;
+const std::string kLatexImage = TEXTWEND_LATEX_IMAGE;
 
 struct HostRun {
 	int status = -1;
@@ -22,9 +23,11 @@ struct HostRun {
 };
 
 // The host on the paths, in its own session with no terminal, no display
-// and nothing on standard input; killed if it takes a minute.
+// and nothing on standard input; killed if it takes a minute. Files it
+// writes may be limited in size.
 HostRun
-run_host(const Folder& folder, const std::vector<std::string>& paths)
+run_host(const Folder& folder, const std::vector<std::string>& paths,
+		const std::string& image = kImage, rlim_t fileSizeLimit = RLIM_INFINITY)
 {
 	std::string outFile = folder / ".stdout";
 	std::string errFile = folder / ".stderr";
@@ -39,7 +42,12 @@ run_host(const Folder& folder, const std::vector<std::string>& paths)
 		dup2(out, 1);
 		dup2(err, 2);
 		unsetenv("DISPLAY");
-		std::vector<char*> argv = {(char*)kHost.c_str(), (char*)kImage.c_str()};
+		if (fileSizeLimit != RLIM_INFINITY) {
+			signal(SIGXFSZ, SIG_IGN);
+			struct rlimit limit = {fileSizeLimit, fileSizeLimit};
+			setrlimit(RLIMIT_FSIZE, &limit);
+		}
+		std::vector<char*> argv = {(char*)kHost.c_str(), (char*)image.c_str()};
 		for (const std::string& path : paths)
 			argv.push_back((char*)path.c_str());
 		argv.push_back(NULL);
@@ -50,7 +58,8 @@ run_host(const Folder& folder, const std::vector<std::string>& paths)
 	HostRun run;
 	int status;
 	if (waitpid(pid, &status, 0) == pid)
-		run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+		run.status = WIFEXITED(status) ? WEXITSTATUS(status)
+									   : 128 + WTERMSIG(status);
 	run.out = read_file(outFile);
 	run.err = read_file(errFile);
 	unlink(outFile.c_str());
@@ -73,10 +82,16 @@ TEST(Batch, ConvertsEachAcceptedFileInSelectionOrder)
 		std::string after;
 	};
 	const Letter letters[] = {
-		{"dos.txt", "Gr\x81\xE1" "e\r\n", "Grüße\n"},
-		{"mac.txt", "K\x8A\xA7" "e\r", "Käße\n"},
-		{"Grüße aus Köln.txt", "K\xE4se\n", "Käse\n"},
-		{"utf-8.txt", "Käse\n", "Käse\n"},
+			{"dos.txt",
+					"Gr\x81\xE1"
+					"e\r\n",
+					"Grüße\n"},
+			{"mac.txt",
+					"K\x8A\xA7"
+					"e\r",
+					"Käße\n"},
+			{"Grüße aus Köln.txt", "K\xE4se\n", "Käse\n"},
+			{"utf-8.txt", "Käse\n", "Käse\n"},
 	};
 	std::vector<std::string> paths;
 	std::string expected;
@@ -94,12 +109,15 @@ TEST(Batch, ConvertsEachAcceptedFileInSelectionOrder)
 	for (const Letter& letter : letters) {
 		EXPECT_EQ(read_file(folder / letter.name), letter.after) << letter.name;
 		EXPECT_EQ(read_file(folder / (letter.name + "-BAK")), letter.before)
-			<< letter.name;
+				<< letter.name;
 		// The status window names the files, in order.
 		size_t at = run.err.find(letter.name, shown);
 		EXPECT_NE(at, std::string::npos) << letter.name << "\n" << run.err;
 		shown = at == std::string::npos ? shown : at;
 	}
+	EXPECT_EQ(run.err.find("alert"), std::string::npos)
+			<< "everything was converted:\n"
+			<< run.err;
 }
 
 TEST(Batch, PassesOverWhatIsNoFileWithData)
@@ -114,19 +132,20 @@ TEST(Batch, PassesOverWhatIsNoFileWithData)
 	ASSERT_EQ(test::mode_of(folder / "setuid") & 07777, 04755u);
 
 	HostRun run = run_host(folder,
-		{folder / "empty.txt", folder / "link.txt", folder / "shared",
-			folder / "setuid"});
+			{folder / "empty.txt", folder / "link.txt", folder / "shared",
+					folder / "setuid"});
 
 	EXPECT_EQ(run.status, 0) << run.err;
 	EXPECT_EQ(run.out, "");
 	EXPECT_EQ(run.err.find("No files selected"), std::string::npos)
-		<< "entries were selected, none converted";
+			<< "entries were selected, none converted";
 	EXPECT_EQ(read_file(folder / "target.txt"), "\x84\r\n");
 	EXPECT_TRUE(S_ISLNK(test::mode_of(folder / "link.txt")));
 	EXPECT_TRUE(S_ISDIR(test::mode_of(folder / "shared")));
 	EXPECT_EQ(read_file(folder / "setuid"), "\x84\r\n");
 	for (const char* name : {"empty.txt", "link.txt", "shared", "setuid"})
-		EXPECT_FALSE(test::exists(folder / (std::string(name) + "-BAK"))) << name;
+		EXPECT_FALSE(test::exists(folder / (std::string(name) + "-BAK")))
+				<< name;
 }
 
 TEST(Batch, LongPathsAndNamesAreHandledWhole)
@@ -156,7 +175,8 @@ TEST(Batch, EmptySelectionIsReportedByTheAlert)
 	HostRun run = run_host(folder, {});
 	EXPECT_EQ(run.status, 0);
 	EXPECT_EQ(run.out, "");
-	EXPECT_NE(run.err.find("No files selected.."), std::string::npos) << run.err;
+	EXPECT_NE(run.err.find("No files selected.."), std::string::npos)
+			<< run.err;
 }
 
 TEST(Batch, MixtureInOneSelection)
@@ -172,16 +192,114 @@ TEST(Batch, MixtureInOneSelection)
 	write_file(folder / name, "K\xE4se\r\n");
 
 	HostRun run = run_host(folder,
-		{folder / "empty", folder / "a.txt", folder / "link", folder / "dir",
-			folder / "suid", folder / name});
+			{folder / "empty", folder / "a.txt", folder / "link",
+					folder / "dir", folder / "suid", folder / name});
 
 	EXPECT_EQ(run.status, 0) << run.err;
-	EXPECT_EQ(run.out, converted_output(folder / "a.txt")
-		+ converted_output(folder / name));
+	EXPECT_EQ(run.out,
+			converted_output(folder / "a.txt")
+					+ converted_output(folder / name));
 	EXPECT_EQ(read_file(folder / "a.txt"), "ä\n");
 	EXPECT_EQ(read_file(folder / name), "Käse\n");
 	EXPECT_TRUE(S_ISLNK(test::mode_of(folder / "link")));
 	EXPECT_FALSE(test::exists(folder / "dir-BAK"));
+}
+
+TEST(Batch, EachEntryIsReportedInAPersonsWords)
+{
+	Folder folder;
+	ASSERT_EQ(mkdir((folder / "Bilder").c_str(), 0755), 0);
+	const std::string big = "Gr\x81\xE1"
+							"e\r\n"
+			+ std::string(8192, 'x');
+	struct Entry {
+		std::string name;
+		std::string content; // none for the folder
+		std::string line;    // what the report says, after "Textwend: "
+	} entries[] = {
+			{"Brief.txt",
+					"Gr\x81\xE1"
+					"e\r\n",
+					"Brief.txt: DOS code page 437, CR LF → LF; original kept "
+					"as "
+					"Brief.txt-BAK"},
+			{"mac.txt",
+					"K\x8A"
+					"se\r",
+					"mac.txt: Macintosh, CR → LF; original "
+					"kept as mac.txt-BAK"},
+			{"utf-8.txt", "Käse\n",
+					"utf-8.txt: already UTF-8; original kept as "
+					"utf-8.txt-BAK"},
+			{"plain.txt", "plain\r\n",
+					"plain.txt: no known character set "
+					"found, line ends only; original kept as plain.txt-BAK"},
+			{"Bilder", "", "Bilder: a folder, passed over"},
+			{"leer.txt", "", "leer.txt: an empty file, passed over"},
+			{"new\nline\xFF", "K\xE4se\n",
+					"new\\x0Aline\\xFF: Windows ANSI; "
+					"original kept as new\\x0Aline\\xFF-BAK"},
+			// Larger than the files the host may write.
+			{"big.txt", big, "big.txt: left as it was: "},
+	};
+	std::vector<std::string> paths;
+	for (const Entry& entry : entries) {
+		if (entry.name != "Bilder")
+			write_file(folder / entry.name, entry.content);
+		paths.push_back(folder / entry.name);
+	}
+
+	HostRun run = run_host(folder, paths, kImage, 4096);
+
+	EXPECT_EQ(run.status, 1) << "one file was left as it was";
+	size_t at = 0;
+	for (const Entry& entry : entries) {
+		size_t found = run.err.find("\nTextwend: " + entry.line, at);
+		EXPECT_NE(found, std::string::npos) << entry.line << "\n" << run.err;
+		at = found == std::string::npos ? at : found + 1;
+	}
+	EXPECT_EQ(read_file(folder / "big.txt"), big);
+	// The alert at the end names the three that were not converted.
+	EXPECT_NE(run.err.find("3 of 8 entries were not converted:"),
+			std::string::npos)
+			<< run.err;
+}
+
+TEST(Batch, AMissingPathIsPassedOverAndTheRestConverted)
+{
+	Folder folder;
+	write_file(folder / "a.txt", "\x84\r\n");
+	write_file(folder / "c.txt", "\x84\r\n");
+
+	HostRun run = run_host(
+			folder, {folder / "a.txt", folder / "b.txt", folder / "c.txt"});
+
+	EXPECT_EQ(run.status, 1);
+	EXPECT_EQ(read_file(folder / "a.txt"), "ä\n");
+	EXPECT_EQ(read_file(folder / "c.txt"), "ä\n");
+	EXPECT_NE(run.err.find("tracker-run: " + folder / "b.txt"
+					  + ": No such file or directory, passed over\n"),
+			std::string::npos)
+			<< run.err;
+}
+
+TEST(Batch, OnlyTheLatexImageReadsLatexNotation)
+{
+	const struct {
+		const std::string& image;
+		std::string after;
+	} cases[] = {
+			{kImage, "Gr\"u\"se\n"},
+			{kLatexImage, "Grüße\n"},
+	};
+	for (const auto& c : cases) {
+		SCOPED_TRACE(c.image);
+		Folder folder;
+		write_file(folder / "brief.tex", "Gr\"u\"se\n");
+		HostRun run = run_host(folder, {folder / "brief.tex"}, c.image);
+		EXPECT_EQ(run.status, 0) << run.err;
+		EXPECT_EQ(read_file(folder / "brief.tex"), c.after);
+	}
 }
 
 } // namespace

@@ -13,8 +13,10 @@
 #include "app/alerts.h"
 #include "app/sysApplication.h"
 
+#include <pwd.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <X11/keysym.h>
 
 #include <fstream>
@@ -25,12 +27,27 @@
 
 namespace {
 
-const char kInformation[] = "Textwend-AddOn V0.80 \t converts Alien-Text   :)\n"
-							"It's a Tracker Add-On,  so move it to:\n"
-							"\t/home/config/add-ons/Tracker";
+// The home folder, as the program finds it.
+std::string
+home()
+{
+	const char* home = getenv("HOME");
+	if (home != NULL && home[0] != '\0')
+		return home;
+	struct passwd* user = getpwuid(getuid());
+	return user != NULL ? user->pw_dir : "~";
+}
+
+
+// The information names the user's add-on folder, which the host searches,
+// for a program that does not lie in an add-on folder yet.
+const std::string kInformation
+		= "Textwend-AddOn V0.80 \t converts Alien-Text   :)\n"
+		  "It's a Tracker Add-On,  so move it to:\n\t"
+		+ home() + "/config/add-ons/Tracker";
 
 const std::string kInformationAlert
-		= std::string("alert \"Outsch\":\n") + kInformation + "\n[ Outch ]\n";
+		= "alert \"Outsch\":\n" + kInformation + "\n[ Outch ]\n";
 
 const int kWaitMilliseconds = 10000;
 
@@ -139,17 +156,8 @@ TEST(ImageTest, WithoutDisplayOrTerminalItSaysHowToInstallAndExits0)
 					"to standard error\n"
 							+ kInformationAlert},
 	};
-	mkdir(TEXTWEND_SCRATCH, 0755);
-	std::string letter = std::string(TEXTWEND_SCRATCH) + "/Brief.txt";
-	const std::string dosText = "Gr\x81\xe1"
-								"e aus \x99sterreich!\r\n";
 	for (const Case& c : cases) {
 		SCOPED_TRACE(c.name);
-		{
-			std::ofstream out(letter, std::ios::binary | std::ios::trunc);
-			out << dosText;
-		}
-
 		ChildOptions options;
 		options.seconds = 10;
 		if (c.display != NULL) {
@@ -157,8 +165,7 @@ TEST(ImageTest, WithoutDisplayOrTerminalItSaysHowToInstallAndExits0)
 			options.keepDisplay = true;
 		}
 		Program program;
-		// Files given on the command line are not converted.
-		bool started = program.Start({TEXTWEND_IMAGE, letter}, options);
+		bool started = program.Start({TEXTWEND_IMAGE}, options);
 		unsetenv("DISPLAY");
 		ASSERT_TRUE(started);
 		ChildRun run = program.Finish();
@@ -166,6 +173,35 @@ TEST(ImageTest, WithoutDisplayOrTerminalItSaysHowToInstallAndExits0)
 		EXPECT_EQ(run.status, 0);
 		EXPECT_EQ(run.out, "");
 		EXPECT_EQ(run.err, c.err);
+	}
+}
+
+
+// Given files or options, the program converts nothing, says how files
+// are converted, and fails.
+TEST(ImageTest, WithArgumentsItSaysHowFilesAreConvertedAndExits2)
+{
+	mkdir(TEXTWEND_SCRATCH, 0755);
+	std::string letter = std::string(TEXTWEND_SCRATCH) + "/Brief.txt";
+	const std::string dosText = "Gr\x81\xe1"
+								"e aus \x99sterreich!\r\n";
+	const std::vector<std::string> cases[] = {{letter}, {"--help"}};
+	for (const std::vector<std::string>& arguments : cases) {
+		SCOPED_TRACE(arguments[0]);
+		{
+			std::ofstream out(letter, std::ios::binary | std::ios::trunc);
+			out << dosText;
+		}
+		std::vector<std::string> command = {TEXTWEND_IMAGE};
+		command.insert(command.end(), arguments.begin(), arguments.end());
+		Program program;
+		ASSERT_TRUE(program.Start(command, ChildOptions()));
+		ChildRun run = program.Finish();
+		EXPECT_EQ(run.status, 2);
+		EXPECT_EQ(run.out, "");
+		EXPECT_NE(run.err.find("\ttracker-run Textwend FILE...\n"),
+				std::string::npos)
+				<< run.err;
 		EXPECT_EQ(read_file(letter), dosText);
 		EXPECT_FALSE(exists(letter + "-BAK"));
 	}

@@ -93,6 +93,19 @@ expect_ref(const Fields& fields, const std::string& label, const Entry& entry)
 }
 
 
+// The refs the image was given, and the host's exit status.
+void
+expect_refs_status(
+		const ProgramRun& run, int status, const std::vector<Entry>& entries)
+{
+	ASSERT_EQ(run.status, status) << run.err;
+	std::vector<Fields> refs = lines_of(run, "ref ");
+	ASSERT_EQ(refs.size(), entries.size()) << run.out;
+	for (size_t i = 0; i < entries.size(); i++)
+		expect_ref(refs[i], "ref " + std::to_string(i), entries[i]);
+}
+
+
 void
 expect_refs(const ProgramRun& run, const std::vector<Entry>& entries)
 {
@@ -200,20 +213,31 @@ TEST_F(HostTest, RelativePathsAreTakenFromTheCurrentFolder)
 }
 
 
-TEST_F(HostTest, MissingPathsAreRejectedBeforeTheCall)
+TEST_F(HostTest, PathsThatCannotBeHandedOverArePassedOverAndTheRestHandedOn)
 {
 	Make("here.txt");
+	Make("it's \"$HOME\" `x`.txt");
 	std::filesystem::create_symlink("nowhere", fFolder + "/dangling");
 
 	struct {
 		Fields paths;
-		Fields missing;
+		std::vector<Entry> handedOn;
+		Fields passedOver; // as each line shows it
 	} cases[] = {
-			{{"gone.txt"}, {"gone.txt"}},
+			{{"gone.txt"}, {}, {"gone.txt"}},
 			{{"here.txt", "gone.txt", "dangling", "also/gone"},
+					{{fFolder, "here.txt"}, {fFolder, "dangling"}},
 					{"gone.txt", "also/gone"}},
-			{{""}, {""}},
-			{{"here.txt/child"}, {"here.txt/child"}},
+			{{""}, {}, {""}},
+			{{"here.txt/child", "new\nline"}, {},
+					{"here.txt/child", "new\\x0Aline"}},
+			// The file managers' URIs, every awkward byte escaped.
+			{{"file://" + fFolder + "/it's%20%22$HOME%22%20%60x%60.txt",
+					 "file://localhost" + fFolder + "/here.txt",
+					 "file://elsewhere/here.txt", "file:///bad%2"},
+					{{fFolder, "it's \"$HOME\" `x`.txt"},
+							{fFolder, "here.txt"}},
+					{"file://elsewhere/here.txt", "file:///bad%2"}},
 	};
 	for (const auto& test : cases) {
 		SCOPED_TRACE(testing::PrintToString(test.paths));
@@ -221,18 +245,35 @@ TEST_F(HostTest, MissingPathsAreRejectedBeforeTheCall)
 		arguments.insert(arguments.end(), test.paths.begin(), test.paths.end());
 		ProgramRun run = Host(arguments);
 
-		EXPECT_EQ(run.status, 2);
-		// Nothing of the image ran, not even its constructors.
-		EXPECT_EQ(run.out, "");
+		EXPECT_EQ(run.status, 1);
+		std::vector<Fields> refs = lines_of(run, "ref ");
+		ASSERT_EQ(refs.size(), test.handedOn.size()) << run.out;
+		for (size_t i = 0; i < refs.size(); i++)
+			expect_ref(refs[i], "ref " + std::to_string(i), test.handedOn[i]);
 		std::vector<Fields> lines = split_lines(run.err);
-		ASSERT_EQ(lines.size(), test.missing.size()) << run.err;
+		ASSERT_EQ(lines.size(), test.passedOver.size()) << run.err;
 		for (size_t i = 0; i < lines.size(); i++) {
 			EXPECT_EQ(lines[i][0].rfind(
-							  "tracker-run: " + test.missing[i] + ": ", 0),
+							  "tracker-run: " + test.passedOver[i] + ": ", 0),
 					0u)
 					<< lines[i][0];
+			EXPECT_NE(lines[i][0].find("passed over"), std::string::npos);
 		}
 	}
+}
+
+
+TEST_F(HostTest, TextOnlyPassesOverWhatIsNoText)
+{
+	Make("letter.txt");
+	Make("folder/inside");
+	std::filesystem::copy_file(kImage, fFolder + "/program");
+
+	ProgramRun run
+			= Host({"--text-only", kImage, "letter.txt", "program", "folder"});
+	expect_refs_status(run, 0, {{fFolder, "letter.txt"}, {fFolder, "folder"}});
+	EXPECT_EQ(run.err.rfind("tracker-run: program: not a text file (", 0), 0u)
+			<< run.err;
 }
 
 
@@ -254,7 +295,9 @@ TEST_F(HostTest, UnusableImagesAndArgumentsAreRejected)
 			{{"folder", "selected.txt"}, 2, kError},
 			{{TEXTWEND_NO_ENTRY_IMAGE, "selected.txt"}, 2, kError},
 			{{"--frobnicate", kImage}, 2, kError},
+			{{"--text-only", "--frobnicate", kImage}, 2, kError},
 			{{"--"}, 2, kUsage},
+			{{"--text-only"}, 2, kUsage},
 			{{}, 2, kUsage},
 			{{"--help"}, 0, kUsage},
 			{{"-h"}, 0, kUsage},
