@@ -1,5 +1,8 @@
 #include "command_lines.h"
 
+#include <ctype.h>
+#include <stdio.h>
+
 #include <sstream>
 
 
@@ -143,17 +146,40 @@ desktop_exec(const std::string& exec, const Words& files)
 }
 
 
+std::string
+file_uri(const std::string& path)
+{
+	// What GLib leaves as it is in a path: the shell's $ & ' ( ) ; among it.
+	const std::string kKept = "!$&'()*+,-./:;=@_~";
+	std::string uri = "file://";
+	for (char c : path) {
+		unsigned char byte = static_cast<unsigned char>(c);
+		if (isalnum(byte) != 0 || kKept.find(c) != std::string::npos)
+			uri += c;
+		else {
+			char escape[4];
+			snprintf(escape, sizeof(escape), "%%%02X", byte);
+			uri += escape;
+		}
+	}
+	return uri;
+}
+
+
 Words
 nemo_exec(const std::string& exec, const Words& files)
 {
-	std::string selection;
+	std::string paths;
+	std::string uris;
 	for (std::string file : files) {
+		uris += (uris.empty() ? "\"" : " \"") + file_uri(file) + "\"";
 		replace_all(file, "\\", "\\\\");
 		replace_all(file, "\"", "\\\"");
-		selection += (selection.empty() ? "\"" : " \"") + file + "\"";
+		paths += (paths.empty() ? "\"" : " \"") + file + "\"";
 	}
 	std::string line = unescape_key_value(exec);
-	replace_all(line, "%F", selection);
+	replace_all(line, "%F", paths);
+	replace_all(line, "%U", uris);
 	return split_shell_words(line);
 }
 

@@ -30,9 +30,13 @@ std::string key_value(const std::string& text, const std::string& group,
 // for all files, each a word of its own, and %% for a percent sign.
 Words desktop_exec(const std::string& exec, const Words& files);
 
+// A local file's URI, with every byte escaped that GLib escapes and none
+// that it may leave as it is.
+std::string file_uri(const std::string& path);
+
 // A Nemo action's Exec with "Quote=double" run on files: %F is replaced by
-// the files in double quotes, in which " and \ are escaped, and the result
-// is split as GLib splits it.
+// the files in double quotes, in which " and \ are escaped, %U by their
+// URIs in double quotes, and the result is split as GLib splits it.
 Words nemo_exec(const std::string& exec, const Words& files);
 
 // A Thunar custom action's command (XML text) run on files: its % codes

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -215,17 +216,23 @@ installed_files()
 {
 	std::map<std::string, mode_t> files = {
 			{"bin/tracker-run", 0755},
-			{"lib/textwend/libbe.so", 0644},
+			{"lib/textwend/kits/libbe.so", 0644},
 			{"lib/textwend/thunar-action", 0755},
-			{"share/textwend/nautilus/Textwend", 0755},
-			{"share/nemo/actions/textwend.nemo_action", 0644},
-			{"share/kio/servicemenus/textwend.desktop", 0644},
-			{"share/Thunar/sendto/textwend.desktop", 0644},
-			{"share/man/man1/tracker-run.1", 0644},
-			{"share/man/man1/Textwend.1", 0644},
+			{"share/man/man1/tracker-run.1.gz", 0644},
+			{"share/man/man1/Textwend.1.gz", 0644},
+			{"share/doc/textwend/changelog.gz", 0644},
+			{"share/doc/textwend/copyright", 0644},
 	};
-	if (kImageBuilt)
-		files["lib/textwend/add-ons/Tracker/Textwend"] = 0755;
+	for (const char* image : {"Textwend", "Textwend-LaTeX"}) {
+		std::string base = image == std::string("Textwend") ? "textwend"
+															: "textwend-latex";
+		files["share/textwend/nautilus/" + std::string(image)] = 0755;
+		files["share/nemo/actions/" + base + ".nemo_action"] = 0644;
+		files["share/kio/servicemenus/" + base + ".desktop"] = 0644;
+		files["share/Thunar/sendto/" + base + ".desktop"] = 0644;
+		if (kImageBuilt)
+			files["lib/textwend/add-ons/Tracker/" + std::string(image)] = 0755;
+	}
 	return files;
 }
 
@@ -250,11 +257,14 @@ TEST_F(InstallTest, InstallsItsFilesBelowThePrefixAndNothingElse)
 
 	// The kits are found from where the programs are, and the image,
 	// copied into a user's add-on folder, finds those of this prefix.
-	EXPECT_EQ(runpath(prefix + "/bin/tracker-run"), "$ORIGIN/../lib/textwend");
+	EXPECT_EQ(runpath(prefix + "/bin/tracker-run"),
+			"$ORIGIN/../lib/textwend/kits");
 	if (kImageBuilt) {
 		std::string image
 				= runpath(prefix + "/lib/textwend/add-ons/Tracker/Textwend");
-		EXPECT_EQ(image.rfind("$ORIGIN/../..:" + kPrefix + "/lib/textwend", 0),
+		EXPECT_EQ(image.rfind("$ORIGIN/../../kits:" + kPrefix
+								  + "/lib/textwend/kits",
+						  0),
 				0u)
 				<< image;
 	}
@@ -267,17 +277,20 @@ TEST_F(InstallTest, DesktopFilesAndManualPagesAreWellFormed)
 	Install("", prefix);
 
 	for (const char* file : {"share/kio/servicemenus/textwend.desktop",
-				 "share/Thunar/sendto/textwend.desktop"}) {
+				 "share/kio/servicemenus/textwend-latex.desktop",
+				 "share/Thunar/sendto/textwend.desktop",
+				 "share/Thunar/sendto/textwend-latex.desktop"}) {
 		SCOPED_TRACE(file);
 		ProgramRun run = run_program(
 				{which("desktop-file-validate"), prefix + "/" + file});
 		EXPECT_EQ(run.status, 0) << run.out << run.err;
 		EXPECT_EQ(run.out.find("error"), std::string::npos) << run.out;
 	}
-	for (const char* page : {"tracker-run.1", "Textwend.1"}) {
+	for (const char* page : {"tracker-run.1.gz", "Textwend.1.gz"}) {
 		SCOPED_TRACE(page);
-		ProgramRun run = run_program({which("groff"), "-man", "-Tutf8", "-ww",
-				"-z", prefix + "/share/man/man1/" + page});
+		ProgramRun run = run_program(
+				{"/bin/sh", "-c", "gzip -dc \"$0\" | groff -man -Tutf8 -ww -z",
+						prefix + "/share/man/man1/" + page});
 		EXPECT_EQ(run.status, 0);
 		EXPECT_EQ(run.err, "");
 	}
@@ -285,7 +298,7 @@ TEST_F(InstallTest, DesktopFilesAndManualPagesAreWellFormed)
 
 
 // The program image of the install runs as a program: started without a
-// terminal, it says where to install it and quits.
+// terminal, it names the add-on folder it is installed in and quits.
 TEST_F(InstallTest, TheInstalledImageRunsAsAProgram)
 {
 	if (!kImageBuilt)
@@ -293,10 +306,11 @@ TEST_F(InstallTest, TheInstalledImageRunsAsAProgram)
 	std::string destdir = fScratch + "/stage";
 	Install(destdir);
 
-	ProgramRun run = run_program(
-			{destdir + kPrefix + "/lib/textwend/add-ons/Tracker/Textwend"});
+	std::string folder = destdir + kPrefix + "/lib/textwend/add-ons/Tracker";
+	ProgramRun run = run_program({folder + "/Textwend"});
 	EXPECT_EQ(run.status, 0) << run.err;
-	EXPECT_NE(run.err.find("/home/config/add-ons/Tracker"), std::string::npos)
+	EXPECT_NE(run.err.find("so move it to:\n\t" + folder + "\n"),
+			std::string::npos)
 			<< run.err;
 }
 
@@ -349,6 +363,17 @@ const Action kActions[] = {
 		{kSendTo, "Thunar Send To"},
 };
 
+// The two images, and the names their actions are installed under.
+struct Image {
+	std::string name;
+	std::string base;
+	std::string thunarId;
+};
+
+const Image kTextwend = {"Textwend", "textwend", "textwend-convert-to-utf-8"};
+const Image kLatex = {
+		"Textwend-LaTeX", "textwend-latex", "textwend-latex-convert-to-utf-8"};
+
 
 class ActionTest : public InstallTest {
 protected:
@@ -363,9 +388,10 @@ protected:
 	}
 
 	// The program and arguments that the file manager starts when the
-	// action runs on the named files of folder, and where it starts them.
+	// image's action runs on the named files of folder.
 	Words
-	Command(FileManager manager, const std::string& folder, const Words& names)
+	Command(FileManager manager, const std::string& folder, const Words& names,
+			const Image& image = kTextwend)
 	{
 		Words paths;
 		for (const std::string& name : names)
@@ -375,46 +401,45 @@ protected:
 		switch (manager) {
 		case kNautilus: {
 			// A script receives the names, and runs in the folder.
-			Words words = {share + "/textwend/nautilus/Textwend"};
+			Words words = {share + "/textwend/nautilus/" + image.name};
 			words.insert(words.end(), names.begin(), names.end());
 			return words;
 		}
 		case kNemo:
-			return nemo_exec(key_value(read_file(share
-											   + "/nemo/actions/"
-												 "textwend.nemo_action"),
+			return nemo_exec(key_value(read_file(share + "/nemo/actions/"
+											   + image.base + ".nemo_action"),
 									 "Nemo Action", "Exec"),
 					paths);
 		case kDolphin:
-			return desktop_exec(
-					key_value(read_file(share
-									  + "/kio/servicemenus/textwend.desktop"),
-							"Desktop Action convert", "Exec"),
+			return desktop_exec(key_value(read_file(share + "/kio/servicemenus/"
+												  + image.base + ".desktop"),
+										"Desktop Action convert", "Exec"),
 					paths);
 		case kSendTo:
-			return desktop_exec(
-					key_value(read_file(share
-									  + "/Thunar/sendto/textwend.desktop"),
-							"Desktop Entry", "Exec"),
+			return desktop_exec(key_value(read_file(share + "/Thunar/sendto/"
+												  + image.base + ".desktop"),
+										"Desktop Entry", "Exec"),
 					paths);
 		case kThunarCustomAction:
-			return thunar_command(ThunarCommand(), paths);
+			return thunar_command(ThunarCommand(image.thunarId), paths);
 		}
 		return Words();
 	}
 
 	// The command of the custom action that the helper adds for a user.
 	std::string
-	ThunarCommand()
+	ThunarCommand(const std::string& id)
 	{
 		std::string uca = fScratch + "/thunar/uca.xml";
 		ProgramRun run
 				= run_program({fPrefix + "/lib/textwend/thunar-action", uca});
 		EXPECT_EQ(run.status, 0) << run.err;
 		std::string text = read_file(uca);
-		size_t start = text.find("<command>");
-		size_t end = text.find("</command>");
-		if (start == std::string::npos || end == std::string::npos)
+		size_t at = text.find("<unique-id>" + id + "</unique-id>");
+		size_t start = text.find("<command>", at);
+		size_t end = text.find("</command>", at);
+		if (at == std::string::npos || start == std::string::npos
+				|| end == std::string::npos)
 			return std::string();
 		start += strlen("<command>");
 		return text.substr(start, end - start);
@@ -424,6 +449,11 @@ protected:
 };
 
 
+// Names that a shell or a quoted command line could break.
+const Words kAwkwardNames = {"Grüße aus Wien.txt", "-n.txt", "two  blanks.txt",
+		"it's $HOME.txt", "\"quoted\" `x`.txt", "back\\slash"};
+
+
 TEST_F(ActionTest, ActionsHandTheSelectionToTheAddOnIntact)
 {
 	// The recording image stands in for the add-on, installed for the user.
@@ -431,22 +461,13 @@ TEST_F(ActionTest, ActionsHandTheSelectionToTheAddOnIntact)
 	fs::create_directories(user);
 	fs::copy_file(TEXTWEND_TEST_IMAGE, user + "/Textwend");
 
-	Words names = {"Grüße aus Wien.txt", "-n.txt", "two  blanks.txt"};
-	// Nemo escapes only quotes and backslashes, so the shell's other
-	// characters are left to the others.
-	Words shellNames = {"it's $HOME.txt", "\"quoted\" `x`.txt", "back\\slash"};
-
 	for (const Action& action : kActions) {
 		SCOPED_TRACE(action.label);
-		Words selection = names;
-		if (action.manager != kNemo)
-			selection.insert(
-					selection.end(), shellNames.begin(), shellNames.end());
-		std::string folder = Folder(
-				"refs-" + std::to_string(action.manager), selection, "text\n");
+		std::string folder = Folder("refs-" + std::to_string(action.manager),
+				kAwkwardNames, "text\n");
 
 		ProgramRun run = run_program(
-				Command(action.manager, folder, selection), folder);
+				Command(action.manager, folder, kAwkwardNames), folder);
 		ASSERT_EQ(run.status, 0) << run.err;
 
 		Words paths;
@@ -455,7 +476,7 @@ TEST_F(ActionTest, ActionsHandTheSelectionToTheAddOnIntact)
 				paths.push_back(fields[4]);
 		}
 		Words expected;
-		for (const std::string& name : selection)
+		for (const std::string& name : kAwkwardNames)
 			expected.push_back(folder + "/" + name);
 		EXPECT_EQ(paths, expected) << run.out;
 	}
@@ -467,21 +488,84 @@ TEST_F(ActionTest, ActionsConvertTheSelectedFiles)
 	if (!kImageBuilt)
 		GTEST_SKIP() << "the add-on image is not part of this build";
 
-	Words names = {"Grüße aus Wien.txt", "-n.txt"};
-	for (const Action& action : kActions) {
-		SCOPED_TRACE(action.label);
-		std::string folder = Folder(
-				"convert-" + std::to_string(action.manager), names, kDosLetter);
+	// A line break too, which the recording image could not record.
+	Words names = kAwkwardNames;
+	names.push_back("new\nline.txt");
+	const struct {
+		const Image& image;
+		std::string before;
+		std::string after;
+	} cases[] = {
+			{kTextwend, kDosLetter, kConverted},
+			{kLatex, "Gr\"u\"se\n", "Grüße\n"},
+	};
+	for (const auto& c : cases) {
+		for (const Action& action : kActions) {
+			SCOPED_TRACE(c.image.name + ", " + action.label);
+			std::string folder = Folder(
+					"convert-" + c.image.base + std::to_string(action.manager),
+					names, c.before);
 
-		ProgramRun run
-				= run_program(Command(action.manager, folder, names), folder);
-		ASSERT_EQ(run.status, 0) << run.err;
-		for (const std::string& name : names) {
-			SCOPED_TRACE(name);
-			EXPECT_EQ(read_file(folder + "/" + name), kConverted);
-			EXPECT_EQ(read_file(folder + "/" + name + "-BAK"), kDosLetter);
+			ProgramRun run = run_program(
+					Command(action.manager, folder, names, c.image), folder);
+			ASSERT_EQ(run.status, 0) << run.err;
+			for (const std::string& name : names) {
+				SCOPED_TRACE(name);
+				EXPECT_EQ(read_file(folder + "/" + name), c.after);
+				EXPECT_EQ(read_file(folder + "/" + name + "-BAK"), c.before);
+			}
 		}
 	}
+}
+
+
+// The actions are offered for text only. GNOME Files offers its scripts
+// for every file; the script passes a file that is no text over.
+TEST_F(ActionTest, ActionsAreForTextOnly)
+{
+	std::string share = fPrefix + "/share/";
+	const struct {
+		std::string file;
+		std::string group;
+		std::string key;
+		std::string value;
+	} filters[] = {
+			{"nemo/actions/textwend.nemo_action", "Nemo Action", "Mimetypes",
+					"text/*;"},
+			{"nemo/actions/textwend-latex.nemo_action", "Nemo Action",
+					"Mimetypes", "text/x-tex;text/plain;"},
+			{"kio/servicemenus/textwend.desktop", "Desktop Entry", "MimeType",
+					"text/plain;"},
+			{"kio/servicemenus/textwend-latex.desktop", "Desktop Entry",
+					"MimeType", "text/x-tex;text/plain;"},
+			{"Thunar/sendto/textwend.desktop", "Desktop Entry", "MimeType",
+					"text/plain;"},
+			{"Thunar/sendto/textwend-latex.desktop", "Desktop Entry",
+					"MimeType", "text/x-tex;text/plain;"},
+	};
+	for (const auto& filter : filters) {
+		EXPECT_EQ(key_value(read_file(share + filter.file), filter.group,
+						  filter.key),
+				filter.value)
+				<< filter.file;
+	}
+	std::string uca = fScratch + "/thunar/uca.xml";
+	ThunarCommand(kTextwend.thunarId);
+	std::string actions = read_file(uca);
+	EXPECT_EQ(actions.find("<other-files/>"), std::string::npos) << actions;
+	EXPECT_NE(actions.find("<text-files/>"), std::string::npos) << actions;
+
+	if (!kImageBuilt)
+		return;
+	std::string folder = Folder("mixed", {"Brief.txt"}, kDosLetter);
+	fs::copy_file(which("true"), folder + "/program");
+	ProgramRun run = run_program(
+			Command(kNautilus, folder, {"program", "Brief.txt"}), folder);
+	EXPECT_EQ(run.status, 0) << run.err;
+	EXPECT_EQ(read_file(folder + "/Brief.txt"), kConverted);
+	EXPECT_FALSE(fs::exists(folder + "/program-BAK"));
+	EXPECT_NE(run.err.find(": program: not a text file ("), std::string::npos)
+			<< run.err;
 }
 
 
@@ -532,6 +616,7 @@ action_ids(const std::string& text)
 TEST_F(ThunarActionTest, TheActionIsMergedIntoTheUsersActions)
 {
 	const std::string ours = "textwend-convert-to-utf-8";
+	const std::string latex = "textwend-latex-convert-to-utf-8";
 	std::string uca = fHome + "/.config/Thunar/uca.xml";
 	std::string defaults = fScratch + "/no-config/Thunar/uca.xml";
 
@@ -542,13 +627,13 @@ TEST_F(ThunarActionTest, TheActionIsMergedIntoTheUsersActions)
 		Words arguments;
 		Words ids;
 	} cases[] = {
-			{"a user without actions", "", "", {}, {ours}},
+			{"a user without actions", "", "", {}, {ours, latex}},
 			{"a user with the system's defaults", uca_file({"open-terminal"}),
-					"", {}, {"open-terminal", ours}},
-			{"added twice", "", uca_file({"mine", ours, "other"}), {},
-					{"mine", "other", ours}},
-			{"removed", "", uca_file({"mine", ours, "other"}), {"--remove"},
-					{"mine", "other"}},
+					"", {}, {"open-terminal", ours, latex}},
+			{"added twice", "", uca_file({"mine", ours, "other", latex}), {},
+					{"mine", "other", ours, latex}},
+			{"removed", "", uca_file({"mine", ours, "other", latex}),
+					{"--remove"}, {"mine", "other"}},
 			{"removed where it is not", "", "", {"--remove"}, {}},
 	};
 	for (const auto& test : cases) {
@@ -584,7 +669,8 @@ TEST_F(ThunarActionTest, TheUsersFileIsNeverLostOrBroken)
 	ASSERT_EQ(run.status, 0) << run.err;
 	EXPECT_TRUE(fs::is_symlink(uca));
 	EXPECT_EQ(action_ids(read_file(kept)),
-			Words({"mine", "textwend-convert-to-utf-8"}));
+			Words({"mine", "textwend-convert-to-utf-8",
+					"textwend-latex-convert-to-utf-8"}));
 	EXPECT_EQ(permissions(kept), 0600u);
 
 	// A file that is no list of actions is left as it was.
@@ -604,8 +690,8 @@ TEST_F(ThunarActionTest, TheUsersFileIsNeverLostOrBroken)
 
 
 // Installs a Debian package into root with dpkg, which keeps its database
-// there: the machine's own packages are not touched. Maintainer scripts run
-// outside the root, where a stand-in takes the place of ldconfig.
+// there: the machine's own packages are not touched. dpkg looks for
+// ldconfig on PATH whether a package needs it or not: a stand-in serves.
 ProgramRun
 dpkg_in(const std::string& root, const Words& arguments)
 {
@@ -627,30 +713,49 @@ dpkg_in(const std::string& root, const Words& arguments)
 }
 
 
-TEST_F(InstallTest, TheDebianPackageInstallsAndPurgesCleanly)
+// Builds the Debian package of the build folder build into output; the
+// status of cpack, and the package's path.
+ProgramRun
+build_package(const std::string& build, const std::string& output,
+		std::string* package)
 {
-	std::string output = fScratch + "/package";
 	ProgramRun run = run_program({TEXTWEND_CPACK, "--config",
-			kBuild + "/CPackConfig.cmake", "-G", "DEB", "-B", output});
-	ASSERT_EQ(run.status, 0) << run.out << run.err;
-	std::string package = output + "/textwend_" TEXTWEND_VERSION "_"
+			build + "/CPackConfig.cmake", "-G", "DEB", "-B", output});
+	*package = output + "/textwend_" TEXTWEND_VERSION "_"
 			+ split_lines(run_program({which("dpkg"), "--print-architecture"})
 								  .out)[0][0]
 			+ ".deb";
-	ASSERT_TRUE(fs::exists(package)) << run.out;
+	return run;
+}
 
-	// Everything of an install, under /usr.
-	std::set<std::string> listed;
+
+// The files a package holds, without the leading "./".
+std::set<std::string>
+package_files(const std::string& package)
+{
+	std::set<std::string> files;
 	for (const Words& fields :
 			split_lines(run_program({which("dpkg-deb"), "-c", package}).out)) {
 		std::string line = fields[0];
-		if (line[0] != 'd')
-			listed.insert(line.substr(line.find("./usr/") + 6));
+		if (line[0] != 'd' && line.find(" ./") != std::string::npos)
+			files.insert(line.substr(line.find(" ./") + 3));
 	}
+	return files;
+}
+
+
+TEST_F(InstallTest, TheDebianPackageInstallsAndPurgesCleanly)
+{
+	std::string package;
+	ProgramRun run = build_package(kBuild, fScratch + "/package", &package);
+	ASSERT_EQ(run.status, 0) << run.out << run.err;
+	ASSERT_TRUE(fs::exists(package)) << run.out;
+
+	// Everything of an install, under /usr.
 	std::set<std::string> expected;
 	for (const auto& [file, mode] : installed_files())
-		expected.insert(file);
-	EXPECT_EQ(listed, expected);
+		expected.insert("usr/" + file);
+	EXPECT_EQ(package_files(package), expected);
 
 	// Its dependencies are those of its programs.
 	std::string depends
@@ -662,7 +767,7 @@ TEST_F(InstallTest, TheDebianPackageInstallsAndPurgesCleanly)
 	run = dpkg_in(root, {"--force-depends", "-i", package});
 	ASSERT_EQ(run.status, 0) << run.out << run.err;
 	for (const std::string& file : expected)
-		EXPECT_TRUE(fs::exists(root + "/usr/" + file)) << file;
+		EXPECT_TRUE(fs::exists(root + "/" + file)) << file;
 	// Its actions name the host where the package puts it.
 	EXPECT_NE(read_file(root + "/usr/share/kio/servicemenus/textwend.desktop")
 					  .find("\nExec=\"/usr/bin/tracker-run\" Textwend %F\n"),
@@ -690,6 +795,66 @@ TEST_F(InstallTest, TheDebianPackageInstallsAndPurgesCleanly)
 	EXPECT_EQ(run_program({which("dpkg"), "--root=" + root, "-l", "textwend"})
 					  .status,
 			1);
+}
+
+// lintian, Debian's package checker, finds no error in the package; what
+// it warns of is shown.
+TEST_F(InstallTest, ThePackagePassesLintian)
+{
+	std::string lintian = which("lintian");
+	if (access(lintian.c_str(), X_OK) != 0)
+		GTEST_SKIP() << "lintian is not installed (debian-packages.txt)";
+	std::string package;
+	ProgramRun run = build_package(kBuild, fScratch + "/package", &package);
+	ASSERT_EQ(run.status, 0) << run.out << run.err;
+
+	run = run_program({lintian, "--allow-root", package});
+	Words errors;
+	for (const Words& fields : split_lines(run.out)) {
+		if (fields[0].rfind("E: ", 0) == 0)
+			errors.push_back(fields[0]);
+		else if (fields[0].rfind("W: ", 0) == 0)
+			std::cout << "lintian: " << fields[0] << "\n";
+	}
+	EXPECT_EQ(errors, Words()) << run.out << run.err;
+}
+
+
+// A build folder once configured for one user's home makes no package that
+// installs there, and removing such a package could not take the user's own
+// install away. The folder is built afresh here, as a packager would have.
+TEST_F(InstallTest, APackageAfterAUserInstallPutsNothingIntoAHome)
+{
+	if (!kImageBuilt)
+		GTEST_SKIP() << "the add-on image is not part of this build";
+	std::string build = fScratch + "/build";
+	Words configure = {TEXTWEND_CMAKE, "-S", TEXTWEND_SOURCE_DIR, "-B", build,
+			"-G", "Ninja", "-DCMAKE_BUILD_TYPE=Debug", "-DTEXTWEND_TESTS=OFF",
+			"-DTEXTWEND_BENCH=OFF"};
+	ProgramRun run = run_program(configure);
+	ASSERT_EQ(run.status, 0) << run.out << run.err;
+	configure.push_back("-DCMAKE_INSTALL_PREFIX=" + fHome + "/.local");
+	configure.push_back("-DTEXTWEND_USER_INSTALL=ON");
+	run = run_program(configure);
+	ASSERT_EQ(run.status, 0) << run.out << run.err;
+	run = run_program({TEXTWEND_CMAKE, "--build", build, "-j", "2"});
+	ASSERT_EQ(run.status, 0) << run.out << run.err;
+	run = run_program({TEXTWEND_CMAKE, "--install", build});
+	ASSERT_EQ(run.status, 0) << run.out << run.err;
+	ASSERT_TRUE(fs::exists(fHome + "/config/add-ons/Tracker/Textwend"));
+
+	std::string package;
+	run = build_package(build, fScratch + "/package", &package);
+	std::set<std::string> files;
+	if (run.status == 0)
+		files = package_files(package);
+	std::string home = fs::relative(fHome, "/").string();
+	for (const std::string& file : files) {
+		EXPECT_NE(file.rfind(home, 0), 0u) << file;
+		EXPECT_NE(file.rfind("home/", 0), 0u) << file;
+		EXPECT_NE(file.rfind("root/", 0), 0u) << file;
+	}
+	EXPECT_TRUE(fs::exists(fHome + "/config/add-ons/Tracker/Textwend"));
 }
 
 } // namespace
