@@ -234,6 +234,41 @@ TEST_F(XvfbTest, ImageShowsItsAlertAndExits0OnceAnswered)
 }
 
 
+// A batch that passed an entry over ends on an alert that lists it; the
+// host goes on once the alert is answered.
+TEST_F(XvfbTest, TheBatchAlertListsWhatWasNotConverted)
+{
+	mkdir(TEXTWEND_SCRATCH, 0755);
+	std::string folder = std::string(TEXTWEND_SCRATCH) + "/Bilder";
+	mkdir(folder.c_str(), 0755);
+
+	Program program;
+	ChildOptions options;
+	options.keepDisplay = true;
+	options.seconds = 30;
+	ASSERT_TRUE(
+			program.Start({TEXTWEND_HOST, TEXTWEND_IMAGE, folder}, options));
+
+	Window alert
+			= wait_for_window(fDisplay, "Textwend-AddOn", kWaitMilliseconds);
+	ASSERT_NE(alert, None);
+	ASSERT_TRUE(wait_until([&] { return focused_window(fDisplay) == alert; },
+			kWaitMilliseconds));
+	std::this_thread::sleep_for(std::chrono::milliseconds(200));
+	EXPECT_TRUE(write_png(
+			screenshot_path("batch-alert.png"), capture(fDisplay, alert)));
+
+	press_key(fDisplay, XK_Return);
+	ChildRun run = program.Finish();
+	EXPECT_FALSE(run.timedOut);
+	EXPECT_EQ(run.status, 0) << run.err;
+	EXPECT_NE(run.err.find("Textwend: Bilder: a folder, passed over\n"),
+			std::string::npos)
+			<< run.err;
+	rmdir(folder.c_str());
+}
+
+
 TEST_F(XvfbTest, AlertInf2AnsweredByEnterReturns0)
 {
 	Watchdog watchdog(60, "AlertInf2 answered by Enter");
