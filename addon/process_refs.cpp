@@ -67,8 +67,8 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 	while (msg != NULL && msg->FindRef("refs", index, &ref) == B_OK) {
 		index++;
 
-		// An entry that cannot be reached or read is passed over, never
-		// judged by a record that is not its own.
+		// An entry that cannot be reached or read is left as it was and
+		// reported, never judged by a record that is not its own.
 		char name[B_FILE_NAME_LENGTH];
 		struct stat st;
 		if (entry.SetTo(&ref, false) != B_OK || entry.GetPath(&path) != B_OK
