@@ -7,12 +7,15 @@
 #include "charmap/options.h"
 #include "convert/detect.h"
 #include "convert/result.h"
+#include "convert/source_file.h"
 
-#include <File.h>
-
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/mman.h>
+#include <unistd.h>
+
+#include <string>
 
 int32_t ostyle = kStyleNone;
 int32_t fstyle = 0;
@@ -43,11 +46,30 @@ prefer_huge_pages(char* buffer, size_t size)
 }
 
 
+// Up to size bytes from fd; fewer only at the end of the file.
+ssize_t
+read_some(int fd, char* buffer, size_t size)
+{
+	size_t done = 0;
+	while (done < size) {
+		ssize_t got = read(fd, buffer + done, size - done);
+		if (got < 0 && errno == EINTR)
+			continue;
+		if (got < 0)
+			return -1;
+		if (got == 0)
+			break;
+		done += got;
+	}
+	return done;
+}
+
+
 // True when exactly size bytes came and the file has nothing beyond them;
 // buffer holds size + 1 bytes. All but the last byte read are scanned on the
 // way, since the look-ahead of the last one has not come yet.
 bool
-read_whole(BFile& file, char* buffer, off_t size, text_scanner& scanner)
+read_whole(int fd, char* buffer, off_t size, text_scanner& scanner)
 {
 	const uint8_t* data = (const uint8_t*)buffer;
 	size_t done = 0;
@@ -55,7 +77,7 @@ read_whole(BFile& file, char* buffer, off_t size, text_scanner& scanner)
 	while (done < (size_t)size) {
 		size_t want = (size_t)size - done < kReadPiece ? (size_t)size - done
 													   : kReadPiece;
-		ssize_t got = file.Read(buffer + done, want);
+		ssize_t got = read_some(fd, buffer + done, want);
 		if (got <= 0)
 			return false;
 		done += got;
@@ -63,7 +85,7 @@ read_whole(BFile& file, char* buffer, off_t size, text_scanner& scanner)
 		scanned = done - 1;
 	}
 	// A file that grew since its size was taken would lose its tail.
-	return file.Read(buffer + size, 1) == 0;
+	return read_some(fd, buffer + size, 1) == 0;
 }
 
 } // namespace
@@ -73,12 +95,16 @@ void
 AlyBFile(char* path)
 {
 	result_start();
-	BFile file(path, B_READ_ONLY);
-	off_t size = 0;
-	if (file.InitCheck() != B_OK || file.GetSize(&size) != B_OK || size < 0
-			|| (uint64_t)size >= SIZE_MAX) {
+	// Opened once: what is read, checked and set aside later is this file,
+	// whatever its name comes to hold meanwhile.
+	source_file source;
+	std::string reason = open_source(path, source);
+	off_t size = source.status.st_size;
+	if (reason.empty() && (size < 0 || (uint64_t)size >= SIZE_MAX))
+		reason = "it is too large to be read";
+	if (!reason.empty()) {
 		printf("\n\tBFile error");
-		result_left_alone("it cannot be read");
+		result_left_alone(reason);
 		return;
 	}
 
@@ -88,7 +114,7 @@ AlyBFile(char* path)
 	char* buffer = heapBuffer;
 	if (heapBuffer != NULL) {
 		prefer_huge_pages(heapBuffer, (size_t)size + 1);
-		if (!read_whole(file, heapBuffer, size, scanner)) {
+		if (!read_whole(source.fd, heapBuffer, size, scanner)) {
 			printf("\n\tBFile error");
 			result_left_alone("it could not be read whole");
 			free(heapBuffer);
@@ -96,7 +122,7 @@ AlyBFile(char* path)
 		}
 	} else if ((size_t)size <= kFixedSize) {
 		buffer = sFixedBuffer;
-		ssize_t got = file.Read(buffer, kFixedSize);
+		ssize_t got = read_some(source.fd, buffer, kFixedSize);
 		if (got >= 0)
 			printf(" Size:'%d'", (int)got);
 		if (got != size) {
@@ -105,11 +131,8 @@ AlyBFile(char* path)
 			return;
 		}
 	} else {
-		fprintf(stderr,
-				"Textwend: no memory for the %lld bytes of '%s'; the file is "
-				"left as it was\n",
-				(long long)size, path);
-		result_left_alone("no memory for it");
+		result_left_alone("there is no memory for its "
+				+ std::to_string((long long)size) + " bytes");
 		return;
 	}
 	buffer[size] = '\0';
@@ -130,6 +153,8 @@ AlyBFile(char* path)
 		printf("\n RAM wegen Latex gemapt..");
 	}
 
+	current_source = &source;
 	toNFile(buffer, size, path);
+	current_source = NULL;
 	free(heapBuffer);
 }
