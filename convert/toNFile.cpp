@@ -258,11 +258,15 @@ private:
 
 
 // The host refuses a second name for this file here, but a rename may do.
+// Without the host's paths of open files nothing can be linked through them;
+// with them, a file that is not found was removed meanwhile.
 bool
 cannot_link(int error)
 {
+	if (error == ENOENT)
+		return access("/proc/self/fd", F_OK) != 0;
 	return error == EPERM || error == EOPNOTSUPP || error == EMLINK
-			|| error == EXDEV || error == ENOENT;
+			|| error == EXDEV;
 }
 
 
@@ -316,18 +320,17 @@ is_backup_of(const source_file& source, const std::string& made)
 bool
 undo_backup(const source_file& source, const std::string& made, bool moved)
 {
-	// Only a name of the file that was read is ours to take away.
-	struct stat named;
-	if (fstatat(source.folder, made.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0
-			|| named.st_dev != source.status.st_dev
-			|| named.st_ino != source.status.st_ino)
-		return !moved;
 	if (moved) {
 		return renameat2(source.folder, made.c_str(), source.folder,
 					   source.leaf.c_str(), RENAME_NOREPLACE)
 				== 0;
 	}
-	unlinkat(source.folder, made.c_str(), 0);
+	// Only a second name of the file that was read is ours to take away.
+	struct stat named;
+	if (fstatat(source.folder, made.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0
+			&& named.st_dev == source.status.st_dev
+			&& named.st_ino == source.status.st_ino)
+		unlinkat(source.folder, made.c_str(), 0);
 	return true;
 }
 
@@ -363,6 +366,8 @@ replace_source(const source_file& source, new_file& target, std::string& made)
 	if (error != 0) {
 		if (error == ENAMETOOLONG)
 			result_left_alone("its name leaves no room for a backup name");
+		else if (error == ENOENT)
+			result_left_alone(kChangedMeanwhile);
 		else
 			result_left_alone(
 					folder_reason("the backup cannot be made", error));

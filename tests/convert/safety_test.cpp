@@ -58,6 +58,24 @@ TEST(Safety, ReadOnlySourceIsConverted)
 	EXPECT_EQ(test::mode_of(path) & 0777, 0444u);
 }
 
+// The host gives no second name to a file of another owner that the user
+// may not write; the original is then moved aside as its backup.
+TEST(Safety, SourceThatMayNotBeLinkedIsMovedAside)
+{
+	if (getuid() != 0)
+		GTEST_SKIP() << "needs root to give the file another owner";
+	Folder folder;
+	test::give_to_child(folder.path());
+	std::string path = folder / "root.txt";
+	write_file(path, "K\xE4se\n", 0644);
+
+	auto result = convert_in_child(folder, path, as_user());
+	SKIP_IF_CHILD_FAILED(result);
+	EXPECT_EQ(read_file(path), "Käse\n");
+	EXPECT_EQ(read_file(path + "-BAK"), "K\xE4se\n");
+	EXPECT_EQ(result.errors, "");
+}
+
 TEST(Safety, UnreadableSourceIsLeftAlone)
 {
 	Folder folder;
@@ -139,6 +157,8 @@ TEST(Safety, ChangedMeanwhileKeepsTheOtherProgramsVersion)
 						rename((path + ".new").c_str(), path.c_str());
 					},
 					{"a.txt"}},
+			{"removed", "written", 0,
+					[](const std::string& path) { unlink(path.c_str()); }, {}},
 			{"saved beside the source's second mode", "written", 1,
 					[](const std::string& path) {
 						write_file(path, "saved\n");
