@@ -42,7 +42,8 @@ std::string descriptor_path(int fd);
 extern source_file* current_source;
 
 // Called between the steps of writing with the step just done ("written",
-// "backup"): tests play a neighbour there who changes the folder meanwhile.
+// "backup", "checked"): tests play a neighbour there who changes the folder
+// meanwhile.
 extern void (*replace_step_hook)(const char* step);
 
 #endif // CONVERT_SOURCE_FILE_H

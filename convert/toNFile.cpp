@@ -227,10 +227,15 @@ public:
 		return 0;
 	}
 
-	// Puts the file in place of name in one step, whatever name holds.
+	// Puts the file in place of name in one step, whatever name holds. Where
+	// the host swaps two names, what held name comes back under the
+	// temporary one (given), for the caller to judge; it goes when this
+	// object does, or comes back with SwapBack. A swap also spares some file
+	// systems the flush they give a file renamed over another.
 	int
-	TakeName(const std::string& name)
+	TakeName(const std::string& name, bool& given)
 	{
+		given = false;
 		if (fAnonymous) {
 			int error = EEXIST;
 			for (int attempt = 0; attempt < kMaxAttempts && error == EEXIST;
@@ -243,10 +248,36 @@ public:
 			if (error != 0)
 				return error;
 		}
+		if (renameat2(fFolder, fTemporary.c_str(), fFolder, name.c_str(),
+					RENAME_EXCHANGE)
+				== 0) {
+			given = true;
+			return 0;
+		}
+		if (errno != EINVAL && errno != EOPNOTSUPP && errno != ENOSYS)
+			return errno;
 		if (renameat(fFolder, fTemporary.c_str(), fFolder, name.c_str()) != 0)
 			return errno;
 		fTemporary.clear();
 		return 0;
+	}
+
+	// The name given back by TakeName, while it has it.
+	const std::string&
+	Given() const
+	{
+		return fTemporary;
+	}
+
+	// Undoes the swap of TakeName.
+	int
+	SwapBack(const std::string& name)
+	{
+		return renameat2(fFolder, fTemporary.c_str(), fFolder, name.c_str(),
+					   RENAME_EXCHANGE)
+						== 0
+				? 0
+				: errno;
 	}
 
 private:
@@ -382,12 +413,19 @@ replace_source(const source_file& source, new_file& target, std::string& made)
 	if (!unchanged) {
 		reason = kChangedMeanwhile;
 	} else {
+		step("checked");
+		bool given = false;
 		error = moved ? target.TakeFreeName(source.leaf)
-					  : target.TakeName(source.leaf);
+					  : target.TakeName(source.leaf, given);
 		if (error == EEXIST && moved)
 			reason = kChangedMeanwhile;
 		else if (error != 0)
 			reason = folder_reason("the new text cannot take its name", error);
+		else if (given && !is_backup_of(source, target.Given())) {
+			// Replaced in the instant since the check: theirs goes back.
+			target.SwapBack(source.leaf);
+			reason = kChangedMeanwhile;
+		}
 	}
 	if (reason.empty())
 		return true;

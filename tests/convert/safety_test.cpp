@@ -157,6 +157,12 @@ TEST(Safety, ChangedMeanwhileKeepsTheOtherProgramsVersion)
 						rename((path + ".new").c_str(), path.c_str());
 					},
 					{"a.txt"}},
+			{"saved as a new file after the check", "checked", 0,
+					[](const std::string& path) {
+						write_file(path + ".new", "saved\n");
+						rename((path + ".new").c_str(), path.c_str());
+					},
+					{"a.txt"}},
 			{"removed", "written", 0,
 					[](const std::string& path) { unlink(path.c_str()); }, {}},
 			{"saved beside the source's second mode", "written", 1,
