@@ -11,6 +11,7 @@
 
 #include "charmap/flat_map.h"
 #include "charmap/options.h"
+#include "convert/bus_guard.h"
 #include "convert/result.h"
 #include "convert/source_file.h"
 
@@ -83,28 +84,49 @@ write_all(int fd, const char* data, size_t size)
 }
 
 
-// Every byte through the map into fd; false with errno set on failure.
-bool
+struct write_job {
+	int fd;
+	const flat_map* flat;
+	const uint8_t* data;
+	size_t length;
+	char* output;
+	int error;
+};
+
+
+void
+write_bytes(void* cookie)
+{
+	write_job* job = (write_job*)cookie;
+	size_t position = 0;
+	while (position < job->length) {
+		size_t size = map_bytes(*job->flat, job->data, job->length, position,
+				job->output, kOutputSize);
+		if (!write_all(job->fd, job->output, size)) {
+			job->error = errno;
+			return;
+		}
+	}
+}
+
+
+// Marks a source that another program cut short while it was mapped.
+const int kCutShort = -1;
+
+
+// Every byte through the map into fd: 0, the host's error, or kCutShort.
+int
 write_converted(int fd, mt* map, const uint8_t* data, size_t length)
 {
 	flat_map flat;
 	flatten_map(map, nyl_mod, flat);
 	char* output = (char*)malloc(kOutputSize);
-	if (output == NULL) {
-		errno = ENOMEM;
-		return false;
-	}
-	bool ok = true;
-	size_t position = 0;
-	while (ok && position < length) {
-		size_t size
-				= map_bytes(flat, data, length, position, output, kOutputSize);
-		ok = write_all(fd, output, size);
-	}
-	int error = errno;
+	if (output == NULL)
+		return ENOMEM;
+	write_job job = {fd, &flat, data, length, output, 0};
+	bool finished = run_guarded(data, length, write_bytes, &job);
 	free(output);
-	errno = error;
-	return ok;
+	return finished ? job.error : kCutShort;
 }
 
 
@@ -484,6 +506,7 @@ toNFile(char* buffer, off_t length, char* path)
 		source = &opened;
 	}
 
+	step("read");
 	new_file target(source->folder);
 	int error = target.Create();
 	if (error != 0) {
@@ -493,11 +516,14 @@ toNFile(char* buffer, off_t length, char* path)
 	}
 
 	size_t size = length > 0 ? (size_t)length : 0;
-	if (!write_converted(target.fd(), map, (const uint8_t*)buffer, size)) {
-		error = errno;
+	error = write_converted(target.fd(), map, (const uint8_t*)buffer, size);
+	if (error != 0) {
 		printf("\n\n\n");
-		result_left_alone(std::string("the new text cannot be written: ")
-				+ strerror(error));
+		if (error == kCutShort)
+			result_left_alone(kChangedMeanwhile);
+		else
+			result_left_alone(std::string("the new text cannot be written: ")
+					+ strerror(error));
 		return;
 	}
 	std::string echoes = carry_over(*source, target.fd());

@@ -296,6 +296,29 @@ TEST(Safety, FileBeyondMemoryIsNeverCut)
 }
 #endif
 
+TEST(Safety, FileCutShortWhileConvertedIsNoCrash)
+{
+	Folder folder;
+	static std::string path;
+	path = folder / "cut.txt";
+	write_file(path, std::string(1024 * 1024, 'a') + "\x84\r\n");
+
+	auto result = test::run_child(folder / "stdout", {}, []() {
+		replace_step_hook = [](const char* step) {
+			if (strcmp(step, "read") == 0)
+				truncate(path.c_str(), 0);
+		};
+		AlyBFile(path.data());
+		fputs(last_result.reason.c_str(), stderr);
+	});
+	EXPECT_EQ(result.status, 0);
+	EXPECT_EQ(result.errors,
+			"it was changed by another program while being converted");
+	EXPECT_EQ(read_file(path), "");
+	EXPECT_EQ(test::folder_entries(folder.path()),
+			(std::vector<std::string> {"cut.txt", "stdout", "stdout.err"}));
+}
+
 // The size of the file that pid writes in folder, its new file, or -1.
 off_t
 size_being_written(pid_t pid, const std::string& folder)
