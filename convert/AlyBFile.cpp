@@ -5,14 +5,18 @@
 #include "convert/convert.h"
 
 #include "charmap/options.h"
+#include "convert/bus_guard.h"
 #include "convert/detect.h"
 #include "convert/result.h"
+#include "convert/source_file.h"
 
-#include <File.h>
-
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/mman.h>
+#include <unistd.h>
+
+#include <string>
 
 int32_t ostyle = kStyleNone;
 int32_t fstyle = 0;
@@ -43,11 +47,30 @@ prefer_huge_pages(char* buffer, size_t size)
 }
 
 
+// Up to size bytes from fd; fewer only at the end of the file.
+ssize_t
+read_some(int fd, char* buffer, size_t size)
+{
+	size_t done = 0;
+	while (done < size) {
+		ssize_t got = read(fd, buffer + done, size - done);
+		if (got < 0 && errno == EINTR)
+			continue;
+		if (got < 0)
+			return -1;
+		if (got == 0)
+			break;
+		done += got;
+	}
+	return done;
+}
+
+
 // True when exactly size bytes came and the file has nothing beyond them;
 // buffer holds size + 1 bytes. All but the last byte read are scanned on the
 // way, since the look-ahead of the last one has not come yet.
 bool
-read_whole(BFile& file, char* buffer, off_t size, text_scanner& scanner)
+read_whole(int fd, char* buffer, off_t size, text_scanner& scanner)
 {
 	const uint8_t* data = (const uint8_t*)buffer;
 	size_t done = 0;
@@ -55,7 +78,7 @@ read_whole(BFile& file, char* buffer, off_t size, text_scanner& scanner)
 	while (done < (size_t)size) {
 		size_t want = (size_t)size - done < kReadPiece ? (size_t)size - done
 													   : kReadPiece;
-		ssize_t got = file.Read(buffer + done, want);
+		ssize_t got = read_some(fd, buffer + done, want);
 		if (got <= 0)
 			return false;
 		done += got;
@@ -63,7 +86,78 @@ read_whole(BFile& file, char* buffer, off_t size, text_scanner& scanner)
 		scanned = done - 1;
 	}
 	// A file that grew since its size was taken would lose its tail.
-	return file.Read(buffer + size, 1) == 0;
+	return read_some(fd, buffer + size, 1) == 0;
+}
+
+// The file's bytes: a private mapping of the file where the host allows, so
+// that no copy of it is made in fresh memory; else read into the heap.
+struct file_buffer {
+	char* mapped = NULL;
+	size_t mappedSize = 0;
+	char* heap = NULL;
+
+	~file_buffer()
+	{
+		if (mapped != NULL)
+			munmap(mapped, mappedSize);
+		free(heap);
+	}
+};
+
+
+// Maps size bytes of fd read-only, followed by at least one zero byte, or
+// NULL. Mapped read-only, the pages are the cache's own and nothing is
+// copied.
+char*
+map_file(int fd, size_t size, size_t& mappedSize)
+{
+	size_t page = (size_t)sysconf(_SC_PAGESIZE);
+	if (size > SIZE_MAX - page)
+		return NULL;
+	size_t total = (size + page) / page * page;
+	void* region = mmap(NULL, total, PROT_READ | PROT_WRITE,
+			MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+	if (region == MAP_FAILED)
+		return NULL;
+	if (size > 0
+			&& mmap(region, size, PROT_READ,
+					   MAP_PRIVATE | MAP_FIXED | MAP_POPULATE, fd, 0)
+					== MAP_FAILED) {
+		munmap(region, total);
+		return NULL;
+	}
+	mappedSize = total;
+	return (char*)region;
+}
+
+
+const char kCutShort[] = "it was cut short by another program while being read";
+
+struct scan_job {
+	text_scanner* scanner;
+	const uint8_t* data;
+	size_t from;
+	size_t to;
+};
+
+void
+scan_rest(void* cookie)
+{
+	scan_job* job = (scan_job*)cookie;
+	job->scanner->scan(job->data, job->from, job->to);
+}
+
+
+struct latex_job {
+	uint8_t* data;
+	size_t length;
+};
+
+void
+rewrite_all(void* cookie)
+{
+	latex_job* job = (latex_job*)cookie;
+	rewrite_latex(job->data, job->length);
 }
 
 } // namespace
@@ -73,52 +167,63 @@ void
 AlyBFile(char* path)
 {
 	result_start();
-	BFile file(path, B_READ_ONLY);
-	off_t size = 0;
-	if (file.InitCheck() != B_OK || file.GetSize(&size) != B_OK || size < 0
-			|| (uint64_t)size >= SIZE_MAX) {
+	// Opened once: what is read, checked and set aside later is this file,
+	// whatever its name comes to hold meanwhile.
+	source_file source;
+	std::string reason = open_source(path, source);
+	off_t size = source.status.st_size;
+	if (reason.empty() && (size < 0 || (uint64_t)size >= SIZE_MAX))
+		reason = "it is too large to be read";
+	if (!reason.empty()) {
 		printf("\n\tBFile error");
-		result_left_alone("it cannot be read");
+		result_left_alone(reason);
 		return;
 	}
 
 	bool latex = pop_ind == 3;
 	text_scanner scanner(latex);
-	char* heapBuffer = (char*)malloc((size_t)size + 1);
-	char* buffer = heapBuffer;
-	if (heapBuffer != NULL) {
-		prefer_huge_pages(heapBuffer, (size_t)size + 1);
-		if (!read_whole(file, heapBuffer, size, scanner)) {
-			printf("\n\tBFile error");
-			result_left_alone("it could not be read whole");
-			free(heapBuffer);
+	file_buffer data;
+	data.mapped = map_file(source.fd, (size_t)size, data.mappedSize);
+	char* buffer = data.mapped;
+	size_t scanned = 0;
+	if (buffer == NULL) {
+		data.heap = (char*)malloc((size_t)size + 1);
+		buffer = data.heap;
+		if (buffer != NULL) {
+			prefer_huge_pages(buffer, (size_t)size + 1);
+			if (!read_whole(source.fd, buffer, size, scanner)) {
+				printf("\n\tBFile error");
+				result_left_alone("it could not be read whole");
+				return;
+			}
+			// All but the last byte were scanned on the way.
+			scanned = size > 0 ? (size_t)size - 1 : 0;
+		} else if ((size_t)size <= kFixedSize) {
+			buffer = sFixedBuffer;
+			ssize_t got = read_some(source.fd, buffer, kFixedSize);
+			if (got >= 0)
+				printf(" Size:'%d'", (int)got);
+			if (got != size) {
+				printf("\n\tBFile error");
+				result_left_alone("it could not be read whole");
+				return;
+			}
+		} else {
+			result_left_alone("there is no memory for its "
+					+ std::to_string((long long)size) + " bytes");
 			return;
 		}
-	} else if ((size_t)size <= kFixedSize) {
-		buffer = sFixedBuffer;
-		ssize_t got = file.Read(buffer, kFixedSize);
-		if (got >= 0)
-			printf(" Size:'%d'", (int)got);
-		if (got != size) {
-			printf("\n\tBFile error");
-			result_left_alone("it could not be read whole");
-			return;
-		}
-	} else {
-		fprintf(stderr,
-				"Textwend: no memory for the %lld bytes of '%s'; the file is "
-				"left as it was\n",
-				(long long)size, path);
-		result_left_alone("no memory for it");
+		buffer[size] = '\0';
+	}
+
+	// The rest, with the 0 after the data as the last byte's look-ahead.
+	scan_job scan = {&scanner, (const uint8_t*)buffer, scanned, (size_t)size};
+	if (!run_guarded(buffer, (size_t)size, scan_rest, &scan)) {
+		printf("\n\tBFile error");
+		result_left_alone(kCutShort);
 		return;
 	}
-	buffer[size] = '\0';
 	printf("\t");
-
-	// The last byte, with the 0 after the data as its look-ahead; on the
-	// fixed buffer's way, all of them.
-	size_t scanned = buffer == heapBuffer && size > 0 ? (size_t)size - 1 : 0;
-	scanner.scan((const uint8_t*)buffer, scanned, (size_t)size);
 	text_findings findings = scanner.findings();
 	ostyle = decide_style(findings, latex);
 	fstyle = findings.lineEnds;
@@ -126,10 +231,18 @@ AlyBFile(char* path)
 	last_result.lineEnds = fstyle;
 
 	if (ostyle == kStyleLatex) {
-		rewrite_latex((uint8_t*)buffer, size);
+		// Only the pages the rewrite changes become copies of their own.
+		if (data.mapped != NULL)
+			mprotect(data.mapped, data.mappedSize, PROT_READ | PROT_WRITE);
+		latex_job rewrite = {(uint8_t*)buffer, (size_t)size};
+		if (!run_guarded(buffer, (size_t)size, rewrite_all, &rewrite)) {
+			result_left_alone(kCutShort);
+			return;
+		}
 		printf("\n RAM wegen Latex gemapt..");
 	}
 
+	current_source = &source;
 	toNFile(buffer, size, path);
-	free(heapBuffer);
+	current_source = NULL;
 }

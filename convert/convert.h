@@ -8,6 +8,8 @@
 #include <stdint.h>
 #include <sys/types.h>
 
+#include <string>
+
 // Source character set of the file at hand, as detection found it.
 enum {
 	kStyleNone = 0,
@@ -34,6 +36,11 @@ void toNFile(char* buffer, off_t length, char* path);
 
 // Copies every attribute of the file source onto the file target.
 void dup_attr(char* source, char* target);
+
+// Copies every attribute of the open file from onto the open file to; the
+// values of the typed ones, as dup_attr echoes them, come back. What cannot
+// be carried over is named on standard error with file.
+std::string copy_attributes(int from, int to, const char* file);
 
 // Gives the file path the MIME type type.
 void mim_setA(char* path, char* type);

@@ -1,13 +1,19 @@
 /*
- * Writing the converted file: the source is set aside under its backup name
- * and the converted text takes its place, written whole before it counts.
- * When anything fails on the way the source goes back under its own name.
+ * Writing the converted file. The converted text is written whole into a new
+ * file beside the source that nobody else can have made, with the source's
+ * attributes, owner and permissions; the source gets a second name as its
+ * backup, and one rename puts the new text in place. At every instant the
+ * name holds either the original or the whole converted text, no entry that
+ * exists is ever replaced, and a file changed meanwhile by another program
+ * keeps that program's version.
  */
 #include "convert/convert.h"
 
 #include "charmap/flat_map.h"
 #include "charmap/options.h"
+#include "convert/bus_guard.h"
 #include "convert/result.h"
+#include "convert/source_file.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -15,6 +21,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <string>
@@ -27,6 +34,13 @@ const char kBackupSuffix[] = "-BAK";
 // Large enough that the system calls cost nothing, small enough to stay in
 // the cache while the loop fills it.
 const size_t kOutputSize = 256 * 1024;
+
+// Numbered names are tried up to this one; a folder with all of them taken
+// is not one a person keeps.
+const int kMaxNumber = 100000;
+
+// Fresh temporary names are tried this often before giving up.
+const int kMaxAttempts = 100;
 
 
 void
@@ -70,48 +84,403 @@ write_all(int fd, const char* data, size_t size)
 }
 
 
-// Every byte through the map into fd; false with errno set on failure.
-bool
+struct write_job {
+	int fd;
+	const flat_map* flat;
+	const uint8_t* data;
+	size_t length;
+	char* output;
+	int error;
+};
+
+
+void
+write_bytes(void* cookie)
+{
+	write_job* job = (write_job*)cookie;
+	size_t position = 0;
+	while (position < job->length) {
+		size_t size = map_bytes(*job->flat, job->data, job->length, position,
+				job->output, kOutputSize);
+		if (!write_all(job->fd, job->output, size)) {
+			job->error = errno;
+			return;
+		}
+	}
+}
+
+
+// Marks a source that another program cut short while it was mapped.
+const int kCutShort = -1;
+
+
+// Every byte through the map into fd: 0, the host's error, or kCutShort.
+int
 write_converted(int fd, mt* map, const uint8_t* data, size_t length)
 {
 	flat_map flat;
 	flatten_map(map, nyl_mod, flat);
 	char* output = (char*)malloc(kOutputSize);
-	if (output == NULL) {
-		errno = ENOMEM;
-		return false;
-	}
-	bool ok = true;
-	size_t position = 0;
-	while (ok && position < length) {
-		size_t size
-				= map_bytes(flat, data, length, position, output, kOutputSize);
-		ok = write_all(fd, output, size);
-	}
-	int error = errno;
+	if (output == NULL)
+		return ENOMEM;
+	write_job job = {fd, &flat, data, length, output, 0};
+	bool finished = run_guarded(data, length, write_bytes, &job);
 	free(output);
-	errno = error;
-	return ok;
+	return finished ? job.error : kCutShort;
 }
 
 
-// Undoes a conversion that could not be finished: the partial output goes
-// and the backup takes the source's name again.
-void
-put_back(const char* path, const std::string& backup, bool movedAside,
-		bool created, const std::string& target)
+// name-BAK, name-BAK2, name-BAK3...: the n-th candidate for a name that
+// must be new.
+std::string
+numbered(const std::string& leaf, const char* suffix, int n)
 {
-	if (!movedAside) {
-		if (created)
-			unlink(target.c_str());
-		return;
+	std::string name = leaf + suffix;
+	if (n > 1)
+		name += std::to_string(n);
+	return name;
+}
+
+
+// A hidden name that no earlier run can have left in use for long.
+std::string
+temporary_name()
+{
+	static unsigned counter = 0;
+	struct timespec now;
+	clock_gettime(CLOCK_REALTIME, &now);
+	char name[64];
+	snprintf(name, sizeof(name), ".textwend-%x-%x-%lx", (unsigned)getpid(),
+			counter++, (unsigned long)now.tv_nsec);
+	return name;
+}
+
+
+// Reasons in a person's words; a refusal by the folder is named as such.
+std::string
+folder_reason(const char* what, int error)
+{
+	if (error == EACCES || error == EPERM || error == EROFS)
+		return std::string("the folder cannot be written: ") + strerror(error);
+	return std::string(what) + ": " + strerror(error);
+}
+
+
+void
+step(const char* name)
+{
+	if (replace_step_hook != NULL)
+		replace_step_hook(name);
+}
+
+
+// The converted text on its way: a file in the source's folder that nobody
+// else can have made or opened. It has no name at all where the file system
+// allows, so that nothing of it remains when the process dies; it is removed
+// again unless it was given its final name.
+class new_file {
+public:
+	explicit new_file(int folder)
+		: fFolder(folder)
+	{
 	}
-	if (rename(backup.c_str(), path) != 0) {
-		fprintf(stderr,
-				"Textwend: cannot put '%s' back: %s; its text is kept in "
-				"'%s'\n",
-				path, strerror(errno), backup.c_str());
+
+	~new_file()
+	{
+		if (!fTemporary.empty())
+			unlinkat(fFolder, fTemporary.c_str(), 0);
+		if (fFd >= 0)
+			close(fFd);
 	}
+
+	new_file(const new_file&) = delete;
+	new_file& operator=(const new_file&) = delete;
+
+	int
+	fd() const
+	{
+		return fFd;
+	}
+
+	// 0, or the host's error.
+	int
+	Create()
+	{
+		fFd = openat(fFolder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+		if (fFd >= 0) {
+			// Naming it later goes through the host's path of the open file.
+			struct stat own;
+			struct stat seen;
+			if (fstat(fFd, &own) == 0
+					&& stat(descriptor_path(fFd).c_str(), &seen) == 0
+					&& own.st_ino == seen.st_ino && own.st_dev == seen.st_dev)
+				return 0;
+			close(fFd);
+		}
+		fAnonymous = false;
+		for (int attempt = 0; attempt < kMaxAttempts; attempt++) {
+			std::string name = temporary_name();
+			fFd = openat(fFolder, name.c_str(),
+					O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+			if (fFd >= 0) {
+				fTemporary = name;
+				return 0;
+			}
+			if (errno != EEXIST)
+				return errno;
+		}
+		return EEXIST;
+	}
+
+	// Gives the file name only if name is free: 0, or the host's error
+	// (EEXIST when it is taken).
+	int
+	TakeFreeName(const std::string& name)
+	{
+		int result = fAnonymous
+				? linkat(AT_FDCWD, descriptor_path(fFd).c_str(), fFolder,
+						name.c_str(), AT_SYMLINK_FOLLOW)
+				: renameat2(fFolder, fTemporary.c_str(), fFolder, name.c_str(),
+						RENAME_NOREPLACE);
+		if (result != 0)
+			return errno;
+		fTemporary.clear();
+		fAnonymous = false;
+		return 0;
+	}
+
+	// Puts the file in place of name in one step, whatever name holds. Where
+	// the host swaps two names, what held name comes back under the
+	// temporary one (given), for the caller to judge; it goes when this
+	// object does, or comes back with SwapBack. A swap also spares some file
+	// systems the flush they give a file renamed over another.
+	int
+	TakeName(const std::string& name, bool& given)
+	{
+		given = false;
+		if (fAnonymous) {
+			int error = EEXIST;
+			for (int attempt = 0; attempt < kMaxAttempts && error == EEXIST;
+					attempt++) {
+				std::string temporary = temporary_name();
+				error = TakeFreeName(temporary);
+				if (error == 0)
+					fTemporary = temporary;
+			}
+			if (error != 0)
+				return error;
+		}
+		if (renameat2(fFolder, fTemporary.c_str(), fFolder, name.c_str(),
+					RENAME_EXCHANGE)
+				== 0) {
+			given = true;
+			return 0;
+		}
+		if (errno != EINVAL && errno != EOPNOTSUPP && errno != ENOSYS)
+			return errno;
+		if (renameat(fFolder, fTemporary.c_str(), fFolder, name.c_str()) != 0)
+			return errno;
+		fTemporary.clear();
+		return 0;
+	}
+
+	// The name given back by TakeName, while it has it.
+	const std::string&
+	Given() const
+	{
+		return fTemporary;
+	}
+
+	// Undoes the swap of TakeName.
+	int
+	SwapBack(const std::string& name)
+	{
+		return renameat2(fFolder, fTemporary.c_str(), fFolder, name.c_str(),
+					   RENAME_EXCHANGE)
+						== 0
+				? 0
+				: errno;
+	}
+
+private:
+	int fFolder;
+	int fFd = -1;
+	bool fAnonymous = true;
+	std::string fTemporary; // its name while it has one that is not final
+};
+
+
+// The host refuses a second name for this file here, but a rename may do.
+// Without the host's paths of open files nothing can be linked through them;
+// with them, a file that is not found was removed meanwhile.
+bool
+cannot_link(int error)
+{
+	if (error == ENOENT)
+		return access("/proc/self/fd", F_OK) != 0;
+	return error == EPERM || error == EOPNOTSUPP || error == EMLINK
+			|| error == EXDEV;
+}
+
+
+// The backup: a second name for the file that was read, the first free one
+// of name-BAK, name-BAK2, ... Where the host gives no second name the source
+// is renamed instead (moved). Nothing that exists is replaced. 0, or the
+// host's error.
+int
+make_backup(const source_file& source, std::string& made, bool& moved)
+{
+	// Through the open file, so the link is to what was read.
+	std::string original = descriptor_path(source.fd);
+	moved = false;
+	for (int n = 1; n <= kMaxNumber; n++) {
+		std::string name = numbered(source.leaf, kBackupSuffix, n);
+		int result = moved ? renameat2(source.folder, source.leaf.c_str(),
+							 source.folder, name.c_str(), RENAME_NOREPLACE)
+						   : linkat(AT_FDCWD, original.c_str(), source.folder,
+								   name.c_str(), AT_SYMLINK_FOLLOW);
+		if (result == 0) {
+			made = name;
+			return 0;
+		}
+		if (!moved && cannot_link(errno)) {
+			moved = true;
+			n--;
+			continue;
+		}
+		if (errno != EEXIST)
+			return errno;
+	}
+	return EEXIST;
+}
+
+
+// True when made is a name of the file that was read, as it was read.
+bool
+is_backup_of(const source_file& source, const std::string& made)
+{
+	struct stat named;
+	struct stat now;
+	return fstatat(source.folder, made.c_str(), &named, AT_SYMLINK_NOFOLLOW)
+			== 0
+			&& fstat(source.fd, &now) == 0 && same_version(named, source.status)
+			&& same_version(now, source.status);
+}
+
+
+// Takes back the backup just made when the conversion cannot go on; false
+// when the original stays under the backup name.
+bool
+undo_backup(const source_file& source, const std::string& made, bool moved)
+{
+	if (moved) {
+		return renameat2(source.folder, made.c_str(), source.folder,
+					   source.leaf.c_str(), RENAME_NOREPLACE)
+				== 0;
+	}
+	// Only a second name of the file that was read is ours to take away.
+	struct stat named;
+	if (fstatat(source.folder, made.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0
+			&& named.st_dev == source.status.st_dev
+			&& named.st_ino == source.status.st_ino)
+		unlinkat(source.folder, made.c_str(), 0);
+	return true;
+}
+
+
+// Owner, attributes and permission bits of the source onto the new file,
+// all by descriptor; the echoes of the attributes for standard output.
+std::string
+carry_over(const source_file& source, int fd)
+{
+	// First, as giving a file away drops some of its attributes; a refusal
+	// only means that we may not give it away.
+	int given = fchown(fd, source.status.st_uid, source.status.st_gid);
+	(void)given;
+	std::string echoes = copy_attributes(source.fd, fd, source.path.c_str());
+	// Last, as the access list just copied moves the group bits along; the
+	// new file's permissions are the source's, never wider.
+	fchmod(fd, source.status.st_mode & 0777);
+	return echoes;
+}
+
+
+const char kChangedMeanwhile[]
+		= "it was changed by another program while being converted";
+
+
+// r_modus 0: the backup, the check, and the new text under the source's
+// name. False with the reason noted when the source is left as it was.
+bool
+replace_source(const source_file& source, new_file& target, std::string& made)
+{
+	bool moved = false;
+	int error = make_backup(source, made, moved);
+	if (error != 0) {
+		if (error == ENAMETOOLONG)
+			result_left_alone("its name leaves no room for a backup name");
+		else if (error == ENOENT)
+			result_left_alone(kChangedMeanwhile);
+		else
+			result_left_alone(
+					folder_reason("the backup cannot be made", error));
+		return false;
+	}
+	step("backup");
+
+	std::string reason;
+	bool unchanged = moved
+			? is_backup_of(source, made)
+			: is_backup_of(source, made) && source_unchanged(source);
+	if (!unchanged) {
+		reason = kChangedMeanwhile;
+	} else {
+		step("checked");
+		bool given = false;
+		error = moved ? target.TakeFreeName(source.leaf)
+					  : target.TakeName(source.leaf, given);
+		if (error == EEXIST && moved)
+			reason = kChangedMeanwhile;
+		else if (error != 0)
+			reason = folder_reason("the new text cannot take its name", error);
+		else if (given && !is_backup_of(source, target.Given())) {
+			// Replaced in the instant since the check: theirs goes back.
+			target.SwapBack(source.leaf);
+			reason = kChangedMeanwhile;
+		}
+	}
+	if (reason.empty())
+		return true;
+	if (!undo_backup(source, made, moved))
+		reason += "; the original is kept as " + made;
+	result_left_alone(reason);
+	return false;
+}
+
+
+// r_modus 1: the new text under the first free name of name-N, name-N2, ...;
+// the source stays as it is.
+bool
+place_beside(const source_file& source, new_file& target, const char* suffix,
+		std::string& placed)
+{
+	if (!source_unchanged(source)) {
+		result_left_alone(kChangedMeanwhile);
+		return false;
+	}
+	for (int n = 1; n <= kMaxNumber; n++) {
+		placed = numbered(source.leaf, suffix, n);
+		int error = target.TakeFreeName(placed);
+		if (error == 0)
+			return true;
+		if (error != EEXIST) {
+			result_left_alone(
+					folder_reason("the new file cannot be named", error));
+			return false;
+		}
+	}
+	result_left_alone("no free name is left for the new file");
+	return false;
 }
 
 } // namespace
@@ -120,87 +489,72 @@ put_back(const char* path, const std::string& backup, bool movedAside,
 void
 toNFile(char* buffer, off_t length, char* path)
 {
-	std::string target(path);
-
 	mt map[kMapSize];
 	map[0].Clear();
 	map[0].SetNewline(fstyle);
 	if ((uint32_t)pop_ind <= 49)
 		load_table(map, ostyle);
 
-	// The new file gets the source's permission bits, never wider.
-	struct stat sourceStat;
-	bool haveStat = stat(path, &sourceStat) == 0;
-	mode_t permissions = haveStat ? sourceStat.st_mode & 0777 : 0600;
-
-	// Only writing beside the source leaves it in place; any other value
-	// sets it aside, so its name is never opened while it holds the text.
-	bool moveAside = r_modus != 1;
-	std::string backup;
-	std::string attributeSource;
-	if (moveAside) {
-		backup = target + kBackupSuffix;
-		if (rename(path, backup.c_str()) != 0) {
-			fprintf(stderr,
-					"Textwend: cannot rename '%s' to '%s': %s; the file is "
-					"left as it was\n",
-					path, backup.c_str(), strerror(errno));
-			result_left_alone(std::string("it cannot be renamed: ")
-					+ strerror(errno));
+	source_file opened;
+	const source_file* source = current_source;
+	if (source == NULL || source->path != path) {
+		std::string reason = open_source(path, opened);
+		if (!reason.empty()) {
+			result_left_alone(reason);
 			return;
 		}
-		printf("\n rename: '%s' \n \t to: '%s'", path, backup.c_str());
-		attributeSource = backup;
-	} else {
-		attributeSource = target;
-		target += map[0].ext;
+		source = &opened;
 	}
 
-	int fd = open(
-			target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-	printf("\n");
-	if (fd < 0) {
-		printf(" No Target access !\n");
-		result_left_alone(std::string("the new file cannot be made: ")
-				+ strerror(errno));
-		put_back(path, backup, moveAside, false, target);
+	step("read");
+	new_file target(source->folder);
+	int error = target.Create();
+	if (error != 0) {
+		printf("\n No Target access !\n");
+		result_left_alone(folder_reason("the new file cannot be made", error));
 		return;
 	}
 
 	size_t size = length > 0 ? (size_t)length : 0;
-	bool written = write_converted(fd, map, (const uint8_t*)buffer, size);
-	int error = errno;
-	printf("\n\n");
-	if (close(fd) != 0 && written) {
-		written = false;
-		error = errno;
+	error = write_converted(target.fd(), map, (const uint8_t*)buffer, size);
+	if (error != 0) {
+		printf("\n\n\n");
+		if (error == kCutShort)
+			result_left_alone(kChangedMeanwhile);
+		else
+			result_left_alone(std::string("the new text cannot be written: ")
+					+ strerror(error));
+		return;
 	}
-	if (!written) {
-		fprintf(stderr,
-				"Textwend: cannot write '%s': %s; the file is left as it "
-				"was\n",
-				target.c_str(), strerror(error));
-		result_left_alone(std::string("the new text cannot be written: ")
-				+ strerror(error));
-		put_back(path, backup, moveAside, true, target);
+	std::string echoes = carry_over(*source, target.fd());
+	step("written");
+
+	// Only writing beside the source leaves it in place; any other value
+	// sets it aside.
+	bool replace = r_modus != 1;
+	std::string placed = source->leaf;
+	std::string made;
+	bool done = replace ? replace_source(*source, target, made)
+						: place_beside(*source, target, map[0].ext, placed);
+	if (!done) {
+		printf("\n\n\n");
 		return;
 	}
 
+	std::string folder(path, strlen(path) - source->leaf.length());
 	last_result.converted = true;
-	last_result.output = target;
-	last_result.backup = backup;
-
-	dup_attr(attributeSource.data(), target.data());
-	static char html[] = "text/html";
-	if (pop_ind == 1 && ostyle == kStyleBe)
-		mim_setA(target.data(), html);
-
-	// Last, so that a read-only source does not keep the attributes out. The
-	// owner stays who it was where we may say so; only root may give a file
-	// away, so a refusal is no error.
-	if (haveStat) {
-		int given = chown(target.c_str(), sourceStat.st_uid, sourceStat.st_gid);
-		(void)given;
+	last_result.output = folder + placed;
+	if (replace) {
+		last_result.backup = folder + made;
+		printf("\n rename: '%s' \n \t to: '%s'", path,
+				last_result.backup.c_str());
 	}
-	chmod(target.c_str(), permissions);
+	printf("\n\n\n");
+	fwrite(echoes.data(), 1, echoes.size(), stdout);
+
+	static char html[] = "text/html";
+	if (pop_ind == 1 && ostyle == kStyleBe) {
+		std::string node = descriptor_path(target.fd());
+		mim_setA(node.data(), html);
+	}
 }

@@ -2,6 +2,7 @@
 // attributes and MIME type.
 #include "charmap/options.h"
 #include "convert/convert.h"
+#include "convert/result.h"
 #include "support/files.h"
 #include "support/options.h"
 
@@ -10,6 +11,9 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 
+#include <sys/xattr.h>
+
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -152,6 +156,102 @@ TEST(Conversion, WritesTheTextThroughTheDetectedTable)
 	}
 }
 
+// Something that already holds a name the conversion would like to use.
+struct Occupant {
+	const char* what;
+	std::function<void(const std::string& name, const std::string& source)>
+			make;
+};
+
+const Occupant kOccupants[] = {
+		{"nothing", [](const std::string&, const std::string&) {}},
+		{"a file",
+				[](const std::string& name, const std::string&) {
+					write_file(name, "older\n");
+				}},
+		{"a second name of the file itself",
+				[](const std::string& name, const std::string& source) {
+					link(source.c_str(), name.c_str());
+				}},
+		{"a link to a file elsewhere",
+				[](const std::string& name, const std::string&) {
+					symlink("../elsewhere", name.c_str());
+				}},
+		{"a link to nowhere",
+				[](const std::string& name, const std::string&) {
+					symlink("nowhere", name.c_str());
+				}},
+		{"a folder",
+				[](const std::string& name, const std::string&) {
+					mkdir(name.c_str(), 0755);
+				}},
+};
+
+TEST(Conversion, NeverReplacesWhatHoldsTheNameItWants)
+{
+	for (int32_t mode : {0, 1}) {
+		for (const Occupant& occupant : kOccupants) {
+			Folder folder;
+			write_file(folder / "elsewhere", "not to be touched\n");
+			std::string inside = folder / "in";
+			mkdir(inside.c_str(), 0755);
+			std::string path = inside + "/a.txt";
+			write_file(path, "\x84\r\n");
+			std::string wanted = path + (mode == 0 ? "-BAK" : "-N");
+			occupant.make(wanted, path);
+			bool free = !test::exists(wanted);
+			std::string before = read_file(wanted);
+			mode_t kind = test::mode_of(wanted) & S_IFMT;
+			test::OptionScope option(r_modus, mode);
+
+			std::string output = convert(path);
+
+			std::string taken = free ? wanted : wanted + "2";
+			std::string what = occupant.what + std::string(" ") + wanted;
+			if (!free) {
+				EXPECT_EQ(read_file(wanted), before) << what;
+				EXPECT_EQ(test::mode_of(wanted) & S_IFMT, kind) << what;
+			}
+			EXPECT_EQ(read_file(folder / "elsewhere"), "not to be touched\n");
+			if (mode == 0) {
+				EXPECT_EQ(read_file(path), "ä\n") << what;
+				EXPECT_EQ(read_file(taken), "\x84\r\n") << what;
+				EXPECT_EQ(output,
+						"\t\n rename: '" + path + "' \n \t to: '" + taken
+								+ "'\n\n\n")
+						<< what;
+			} else {
+				EXPECT_EQ(read_file(path), "\x84\r\n") << what;
+				EXPECT_EQ(read_file(taken), "ä\n") << what;
+				EXPECT_EQ(output, "\t\n\n\n") << what;
+			}
+			EXPECT_EQ(last_result.output, mode == 0 ? path : taken) << what;
+		}
+	}
+}
+
+TEST(Conversion, EachRunKeepsTheOriginal)
+{
+	const struct {
+		const char* what;
+		std::string source;
+		std::vector<std::string> backups;
+	} cases[] = {
+			{"UTF-8", "K\xC3\xA4se\n", {"K\xC3\xA4se\n", "K\xC3\xA4se\n"}},
+			{"DOS", "K\x84se\r\n", {"K\x84se\r\n", "K\xC3\xA4se\n"}},
+	};
+	for (const auto& c : cases) {
+		Folder folder;
+		std::string path = folder / "a.txt";
+		write_file(path, c.source);
+		convert(path);
+		convert(path); // a second run, or the same name twice in a selection
+		EXPECT_EQ(read_file(path + "-BAK"), c.backups[0]) << c.what;
+		EXPECT_EQ(read_file(path + "-BAK2"), c.backups[1]) << c.what;
+		EXPECT_EQ(last_result.backup, path + "-BAK2") << c.what;
+	}
+}
+
 TEST(Conversion, WritesBesideTheSourceInItsSecondMode)
 {
 	Folder folder;
@@ -168,17 +268,6 @@ TEST(Conversion, WritesBesideTheSourceInItsSecondMode)
 	EXPECT_FALSE(test::exists(path + "-BAK"));
 	EXPECT_EQ(output, "\t\n\n\ntext/plain");
 	EXPECT_EQ(type_of(path + "-N"), std::string("text/plain\0", 11));
-}
-
-TEST(Conversion, ReplacesAnEarlierBackup)
-{
-	Folder folder;
-	std::string path = folder / "a.txt";
-	write_file(path, "second\n");
-	write_file(path + "-BAK", "first\n");
-	convert(path);
-	EXPECT_EQ(read_file(path + "-BAK"), "second\n");
-	EXPECT_EQ(read_file(path), "second\n");
 }
 
 TEST(Conversion, UnknownWriteModesStillKeepABackup)
@@ -199,8 +288,9 @@ TEST(Conversion, KeepsThePermissionBits)
 	for (mode_t mode : {0600, 0640, 0755, 0444, 0700}) {
 		Folder folder;
 		std::string path = folder / "f";
-		write_file(path, "K\xE4se\n", mode);
+		write_file(path, "K\xE4se\n", 0600);
 		set_attributes(path, {{"note", {'CSTR', "x"}}});
+		chmod(path.c_str(), mode);
 		convert(path);
 		EXPECT_EQ(test::mode_of(path) & 07777, mode) << std::oct << mode;
 		EXPECT_EQ(get_attributes(path).size(), 1u) << std::oct << mode;
@@ -257,6 +347,71 @@ TEST(Attributes, NoneAtAllEchoesNothing)
 	std::string missing = folder / "missing";
 	dup_attr(missing.data(), target.data());
 	EXPECT_TRUE(get_attributes(target).empty());
+}
+
+std::string
+host_attribute(const std::string& path, const char* name)
+{
+	char value[256];
+	ssize_t size = lgetxattr(path.c_str(), name, value, sizeof(value));
+	return size < 0 ? "(none)" : std::string(value, size);
+}
+
+// An access list: the owner may read and write, nobody (65534) nothing, the
+// group and others read.
+const std::string kAccessList("\x02\0\0\0"
+							  "\x01\0\x06\0\xFF\xFF\xFF\xFF"
+							  "\x02\0\0\0\xFE\xFF\0\0"
+							  "\x04\0\x04\0\xFF\xFF\xFF\xFF"
+							  "\x10\0\x04\0\xFF\xFF\xFF\xFF"
+							  "\x20\0\x04\0\xFF\xFF\xFF\xFF",
+		44);
+
+TEST(Attributes, EveryOtherOneGoesOverByteForByte)
+{
+	Folder folder;
+	std::string path = folder / "a.txt";
+	write_file(path, "K\xE4se\n");
+	const struct {
+		const char* name;
+		std::string value;
+	} attributes[] = {
+			{"user.xdg.origin.url", "https://example.org/Brief.txt"},
+			{"user.checksum", std::string("\0\x01\xFF\0", 4)},
+			{"user.empty", ""},
+			{"system.posix_acl_access", kAccessList},
+	};
+	for (const auto& a : attributes) {
+		if (setxattr(path.c_str(), a.name, a.value.data(), a.value.size(), 0)
+				!= 0)
+			GTEST_SKIP() << a.name << ": " << strerror(errno);
+	}
+
+	std::string output = convert(path);
+
+	for (const auto& a : attributes)
+		EXPECT_EQ(host_attribute(path, a.name), a.value) << a.name;
+	EXPECT_EQ(test::mode_of(path) & 0777, 0644u);
+	EXPECT_EQ(output, "\t" + rename_lines(path) + "\n\n\n");
+}
+
+TEST(Attributes, OneThatCannotBeReadIsNamed)
+{
+	Folder folder;
+	std::string path = folder / "a.txt";
+	write_file(path, "K\xE4se\n");
+	// A typed attribute too short to hold its type code.
+	ASSERT_EQ(setxattr(path.c_str(), "user.haiku.broken", "ab", 2, 0), 0);
+
+	testing::internal::CaptureStderr();
+	convert(path);
+	std::string errors = testing::internal::GetCapturedStderr();
+
+	EXPECT_EQ(errors,
+			"Textwend: '" + path
+					+ "': attribute 'broken' not carried over: Bad message\n");
+	EXPECT_EQ(read_file(path), "Käse\n");
+	EXPECT_TRUE(last_result.converted);
 }
 
 TEST(MimeType, BecomesHtmlOnlyForUtf8WithTheOption)

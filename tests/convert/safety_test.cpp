@@ -1,9 +1,15 @@
 // People's files come first: whatever fails, the file is either converted
 // whole or left as it was.
+#include "charmap/options.h"
 #include "convert/convert.h"
+#include "convert/result.h"
+#include "convert/source_file.h"
 #include "support/files.h"
+#include "support/options.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -19,6 +25,7 @@ convert_in_child(const Folder& folder, const std::string& path,
 	return test::run_child(folder / "stdout", options, [path]() {
 		std::string copy = path;
 		AlyBFile(copy.data());
+		fputs(last_result.reason.c_str(), stderr);
 	});
 }
 
@@ -51,6 +58,24 @@ TEST(Safety, ReadOnlySourceIsConverted)
 	EXPECT_EQ(test::mode_of(path) & 0777, 0444u);
 }
 
+// The host gives no second name to a file of another owner that the user
+// may not write; the original is then moved aside as its backup.
+TEST(Safety, SourceThatMayNotBeLinkedIsMovedAside)
+{
+	if (getuid() != 0)
+		GTEST_SKIP() << "needs root to give the file another owner";
+	Folder folder;
+	test::give_to_child(folder.path());
+	std::string path = folder / "root.txt";
+	write_file(path, "K\xE4se\n", 0644);
+
+	auto result = convert_in_child(folder, path, as_user());
+	SKIP_IF_CHILD_FAILED(result);
+	EXPECT_EQ(read_file(path), "Käse\n");
+	EXPECT_EQ(read_file(path + "-BAK"), "K\xE4se\n");
+	EXPECT_EQ(result.errors, "");
+}
+
 TEST(Safety, UnreadableSourceIsLeftAlone)
 {
 	Folder folder;
@@ -66,35 +91,134 @@ TEST(Safety, UnreadableSourceIsLeftAlone)
 	EXPECT_EQ(read_file(path), "K\xE4se\n");
 }
 
-TEST(Safety, MissingFileOrFolderIsLeftAlone)
+TEST(Safety, WhatIsNoRegularFileIsLeftAlone)
 {
 	Folder folder;
-	for (std::string path : {folder / "missing", folder.path()}) {
+	std::string outside = folder / "outside";
+	write_file(outside, "K\xE4se\n");
+	const struct {
+		const char* what;
+		std::function<void(const std::string&)> make;
+		const char* reason;
+	} cases[] = {
+			{"missing", [](const std::string&) {},
+					"it cannot be read: No such file or directory"},
+			{"folder", [](const std::string& p) { mkdir(p.c_str(), 0755); },
+					"it is not a regular file"},
+			{"pipe", [](const std::string& p) { mkfifo(p.c_str(), 0644); },
+					"it is not a regular file"},
+			{"link",
+					[&](const std::string& p) {
+						ASSERT_EQ(symlink(outside.c_str(), p.c_str()), 0);
+					},
+					"it is a symbolic link, not a file"},
+	};
+	for (const auto& c : cases) {
+		std::string path = folder / c.what;
+		c.make(path);
 		testing::internal::CaptureStdout();
 		AlyBFile(path.data());
 		fflush(stdout);
-		EXPECT_EQ(testing::internal::GetCapturedStdout(), "\n\tBFile error");
-		EXPECT_FALSE(test::exists(path + "-BAK"));
+		EXPECT_EQ(testing::internal::GetCapturedStdout(), "\n\tBFile error")
+				<< c.what;
+		EXPECT_EQ(last_result.reason, c.reason) << c.what;
+		EXPECT_FALSE(test::exists(path + "-BAK")) << c.what;
 	}
+	EXPECT_EQ(read_file(outside), "K\xE4se\n");
+	EXPECT_TRUE(S_ISLNK(test::mode_of(folder / "link")));
 }
 
-TEST(Safety, FailedRenameLeavesTheFileAlone)
+// Another program at work in the folder between the steps of writing.
+TEST(Safety, ChangedMeanwhileKeepsTheOtherProgramsVersion)
+{
+	static std::function<void(const char*)> neighbour;
+	replace_step_hook = [](const char* step) { neighbour(step); };
+	const struct {
+		const char* what;
+		const char* step;
+		int32_t mode;
+		std::function<void(const std::string& path)> act;
+		std::vector<std::string> left;
+	} cases[] = {
+			{"link to a file elsewhere", "backup", 0,
+					[](const std::string& path) {
+						unlink(path.c_str());
+						symlink("../outside", path.c_str());
+					},
+					{"a.txt"}},
+			{"saved in place", "written", 0,
+					[](const std::string& path) {
+						write_file(path, "saved\n");
+					},
+					{"a.txt"}},
+			{"saved as a new file", "backup", 0,
+					[](const std::string& path) {
+						write_file(path + ".new", "saved\n");
+						rename((path + ".new").c_str(), path.c_str());
+					},
+					{"a.txt"}},
+			{"saved as a new file after the check", "checked", 0,
+					[](const std::string& path) {
+						write_file(path + ".new", "saved\n");
+						rename((path + ".new").c_str(), path.c_str());
+					},
+					{"a.txt"}},
+			{"removed", "written", 0,
+					[](const std::string& path) { unlink(path.c_str()); }, {}},
+			{"saved beside the source's second mode", "written", 1,
+					[](const std::string& path) {
+						write_file(path, "saved\n");
+					},
+					{"a.txt"}},
+	};
+	for (const auto& c : cases) {
+		Folder folder;
+		write_file(folder / "outside", "not to be touched\n");
+		std::string inside = folder / "in";
+		mkdir(inside.c_str(), 0755);
+		std::string path = inside + "/a.txt";
+		write_file(path, "K\xE4se\n");
+		std::string after;
+		neighbour = [&](const char* step) {
+			if (strcmp(step, c.step) == 0) {
+				c.act(path);
+				after = test::read_file(path);
+			}
+		};
+		test::OptionScope mode(r_modus, c.mode);
+
+		testing::internal::CaptureStdout();
+		AlyBFile(path.data());
+		fflush(stdout);
+		testing::internal::GetCapturedStdout();
+
+		EXPECT_EQ(read_file(path), after) << c.what;
+		EXPECT_EQ(read_file(folder / "outside"), "not to be touched\n")
+				<< c.what;
+		EXPECT_EQ(test::folder_entries(inside), c.left) << c.what;
+		EXPECT_EQ(last_result.reason,
+				"it was changed by another program while being converted")
+				<< c.what;
+	}
+	replace_step_hook = NULL;
+}
+
+TEST(Safety, FolderThatCannotBeWrittenLeavesTheFileAlone)
 {
 	Folder folder;
 	std::string path = folder / "locked.txt";
 	write_file(path, "K\xE4se\n", 0644);
 	test::give_to_child(path);
-	chmod(folder.path().c_str(), 0555); // nobody may rename in here
+	chmod(folder.path().c_str(), 0555); // nobody may add a name in here
 
 	auto result = convert_in_child(folder, path, as_user());
 	chmod(folder.path().c_str(), 0755);
 	SKIP_IF_CHILD_FAILED(result);
 	EXPECT_EQ(read_file(path), "K\xE4se\n");
-	EXPECT_FALSE(test::exists(path + "-BAK"));
-	EXPECT_NE(
-			result.errors.find("the file is left as it was"), std::string::npos)
-			<< result.errors;
-	EXPECT_EQ(result.output, "\t") << "nothing was renamed";
+	EXPECT_EQ(result.errors, "the folder cannot be written: Permission denied");
+	EXPECT_EQ(result.output, "\t\n No Target access !\n");
+	EXPECT_EQ(test::folder_entries(folder.path()),
+			(std::vector<std::string> {"locked.txt", "stdout", "stdout.err"}));
 }
 
 TEST(Safety, FailedWriteRestoresTheSource)
@@ -112,11 +236,10 @@ TEST(Safety, FailedWriteRestoresTheSource)
 	auto result = convert_in_child(folder, path, options);
 	EXPECT_EQ(result.status, 0);
 	EXPECT_EQ(read_file(path), text);
-	EXPECT_FALSE(test::exists(path + "-BAK"));
+	EXPECT_EQ(test::folder_entries(folder.path()),
+			(std::vector<std::string> {"big.txt", "stdout", "stdout.err"}));
 	EXPECT_EQ(test::mode_of(path) & 0777, 0640u);
-	EXPECT_NE(result.errors.find("cannot write '" + path + "': File too large"),
-			std::string::npos)
-			<< result.errors;
+	EXPECT_EQ(result.errors, "the new text cannot be written: File too large");
 }
 
 TEST(Safety, TargetThatCannotBeCreatedRestoresTheSource)
@@ -128,14 +251,25 @@ TEST(Safety, TargetThatCannotBeCreatedRestoresTheSource)
 	std::string path = folder / "a.txt";
 	write_file(path, "K\xE4se\n");
 
-	ChildOptions options;
-	options.lastDescriptor = true;
-	auto result = convert_in_child(folder, path, options);
+	// The folder and the file open; the next descriptor is refused.
+	auto result = test::run_child(folder / "stdout", {}, [path]() {
+		int first = dup(STDIN_FILENO);
+		int second = dup(STDIN_FILENO);
+		close(first);
+		close(second);
+		struct rlimit limit;
+		limit.rlim_cur = limit.rlim_max = (rlim_t)second + 1;
+		setrlimit(RLIMIT_NOFILE, &limit);
+		std::string copy = path;
+		AlyBFile(copy.data());
+		fputs(last_result.reason.c_str(), stderr);
+	});
 	EXPECT_EQ(result.status, 0);
 	EXPECT_EQ(read_file(path), "K\xE4se\n");
 	EXPECT_FALSE(test::exists(path + "-BAK"));
-	EXPECT_NE(result.output.find("\n No Target access !\n"), std::string::npos)
-			<< result.output;
+	EXPECT_EQ(result.output, "\t\n No Target access !\n");
+	EXPECT_EQ(
+			result.errors, "the new file cannot be made: Too many open files");
 }
 
 #if !defined(__SANITIZE_ADDRESS__)
@@ -153,8 +287,7 @@ TEST(Safety, FileBeyondMemoryIsNeverCut)
 	options.addressSpaceLimit = 192 * 1024 * 1024;
 	auto result = convert_in_child(folder, path, options);
 	EXPECT_EQ(result.status, 0);
-	EXPECT_NE(result.errors.find("is left as it was"), std::string::npos)
-			<< result.errors;
+	EXPECT_EQ(result.errors, "there is no memory for its 268435456 bytes");
 	EXPECT_EQ(result.output, "");
 	EXPECT_FALSE(test::exists(path + "-BAK"));
 	struct stat st;
@@ -162,6 +295,98 @@ TEST(Safety, FileBeyondMemoryIsNeverCut)
 	EXPECT_EQ(st.st_size, 256 * 1024 * 1024);
 }
 #endif
+
+TEST(Safety, FileCutShortWhileConvertedIsNoCrash)
+{
+	Folder folder;
+	static std::string path;
+	path = folder / "cut.txt";
+	write_file(path, std::string(1024 * 1024, 'a') + "\x84\r\n");
+
+	auto result = test::run_child(folder / "stdout", {}, []() {
+		replace_step_hook = [](const char* step) {
+			if (strcmp(step, "read") == 0)
+				truncate(path.c_str(), 0);
+		};
+		AlyBFile(path.data());
+		fputs(last_result.reason.c_str(), stderr);
+	});
+	EXPECT_EQ(result.status, 0);
+	EXPECT_EQ(result.errors,
+			"it was changed by another program while being converted");
+	EXPECT_EQ(read_file(path), "");
+	EXPECT_EQ(test::folder_entries(folder.path()),
+			(std::vector<std::string> {"cut.txt", "stdout", "stdout.err"}));
+}
+
+// The size of the file that pid writes in folder, its new file, or -1.
+off_t
+size_being_written(pid_t pid, const std::string& folder)
+{
+	std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+	for (const std::string& fd : test::folder_entries(fds)) {
+		std::string link = fds + "/" + fd;
+		char target[4096];
+		ssize_t length = readlink(link.c_str(), target, sizeof(target) - 1);
+		if (length <= 0)
+			continue;
+		target[length] = '\0';
+		std::string name(target);
+		bool known = name == folder + "/big.txt" || name == folder + "/stdout";
+		struct stat st;
+		if (name.rfind(folder + "/", 0) == 0 && !known
+				&& stat(link.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+			return st.st_size;
+	}
+	return -1;
+}
+
+TEST(Safety, KilledWhileWritingLeavesTheSourceIntact)
+{
+	Folder folder;
+	std::string path = folder / "big.txt";
+	const std::string line = "Gr\x81\xE1"
+							 "e aus K\x94ln\r\n";
+	std::string piece;
+	while (piece.size() < 1024 * 1024)
+		piece += line;
+	const int pieces = 256;
+	{
+		std::ofstream out(path, std::ios::binary);
+		for (int i = 0; i < pieces; i++)
+			out << piece;
+	}
+	struct stat before;
+	ASSERT_EQ(stat(path.c_str(), &before), 0);
+
+	pid_t pid = test::start_child(folder / "stdout", [path]() {
+		std::string copy = path;
+		AlyBFile(copy.data());
+	});
+	ASSERT_GT(pid, 0);
+	// Once a few MiB of the new text are written, the process dies.
+	off_t seen = -1;
+	for (int i = 0; i < 60000 && seen < 4 * 1024 * 1024; i++) {
+		seen = size_being_written(pid, folder.path());
+		usleep(500);
+	}
+	kill(pid, SIGKILL);
+	int status = 0;
+	waitpid(pid, &status, 0);
+	ASSERT_TRUE(WIFSIGNALED(status)) << "the conversion ended before the kill";
+
+	struct stat after;
+	ASSERT_EQ(stat(path.c_str(), &after), 0);
+	EXPECT_TRUE(same_version(before, after));
+	std::ifstream in(path, std::ios::binary);
+	std::string back(piece.size(), '\0');
+	int intact = 0;
+	while (in.read(back.data(), back.size()) && back == piece)
+		intact++;
+	EXPECT_EQ(intact, pieces);
+	EXPECT_EQ(test::folder_entries(folder.path()),
+			(std::vector<std::string> {"big.txt", "stdout"}));
+}
 
 TEST(Safety, PathsLongerThanAnyFixedBuffer)
 {

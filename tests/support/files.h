@@ -4,6 +4,7 @@
 #ifndef TESTS_SUPPORT_FILES_H
 #define TESTS_SUPPORT_FILES_H
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <ftw.h>
@@ -17,10 +18,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace test {
 
@@ -189,6 +192,42 @@ give_to_child(const std::string& path)
 {
 	if (getuid() == 0 && chown(path.c_str(), kNobody, kNobody) != 0)
 		abort();
+}
+
+// The names in a folder, sorted, without "." and "..".
+inline std::vector<std::string>
+folder_entries(const std::string& path)
+{
+	std::vector<std::string> names;
+	if (DIR* dir = opendir(path.c_str())) {
+		while (struct dirent* entry = readdir(dir)) {
+			std::string name = entry->d_name;
+			if (name != "." && name != "..")
+				names.push_back(name);
+		}
+		closedir(dir);
+	}
+	std::sort(names.begin(), names.end());
+	return names;
+}
+
+// Starts body in a child with its standard output in outputFile and leaves
+// it running: for tests that stop it midway. Its pid, or -1.
+inline pid_t
+start_child(const std::string& outputFile, const std::function<void()>& body)
+{
+	fflush(stdout);
+	pid_t pid = fork();
+	if (pid == 0) {
+		int fd = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+		if (fd < 0 || dup2(fd, STDOUT_FILENO) < 0)
+			_exit(kChildSetupFailed);
+		close(fd);
+		body();
+		fflush(stdout);
+		_exit(0);
+	}
+	return pid;
 }
 
 } // namespace test
