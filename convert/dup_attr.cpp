@@ -26,6 +26,7 @@ namespace {
 // Where the kit keeps the typed attributes among the host's.
 const char kTypedNamespace[] = "user.haiku.";
 const char kAccessList[] = "system.posix_acl_access";
+const char kSecurityNamespace[] = "security.";
 
 
 void
@@ -128,7 +129,9 @@ copy_untyped(int from, int to, const char* file, attribute_copy& copy)
 		if (fsetxattr(to, name, value.data(), value.size(), 0) == 0)
 			continue;
 		// Security labels go over where the process may set them.
-		bool allowed = strncmp(name, "security.", 9) != 0
+		bool allowed = strncmp(name, kSecurityNamespace,
+							   sizeof(kSecurityNamespace) - 1)
+						!= 0
 				|| (errno != EPERM && errno != EACCES);
 		if (allowed)
 			not_carried_over(copy, file, name, errno);
