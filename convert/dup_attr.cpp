@@ -62,6 +62,17 @@ host_read(Call call, std::vector<char>& value)
 }
 
 
+// Security labels go over where the process may set them; elsewhere the
+// refusal is the system's rule, not a fault.
+bool
+label_refused(const char* name, int error)
+{
+	return strncmp(name, kSecurityNamespace, sizeof(kSecurityNamespace) - 1)
+			== 0
+			&& (error == EPERM || error == EACCES);
+}
+
+
 void
 copy_typed(int from, int to, const char* file, attribute_copy& copy)
 {
@@ -112,7 +123,9 @@ copy_untyped(int from, int to, const char* file, attribute_copy& copy)
 	}
 	bool accessList = false;
 	std::vector<char> value;
-	for (size_t at = 0; at < names.size();
+	// Every name ends with a NUL; one that does not is cut off.
+	names.push_back('\0');
+	for (size_t at = 0; at + 1 < names.size();
 			at += strlen(names.data() + at) + 1) {
 		const char* name = names.data() + at;
 		if (strncmp(name, kTypedNamespace, sizeof(kTypedNamespace) - 1) == 0)
@@ -128,12 +141,7 @@ copy_untyped(int from, int to, const char* file, attribute_copy& copy)
 		}
 		if (fsetxattr(to, name, value.data(), value.size(), 0) == 0)
 			continue;
-		// Security labels go over where the process may set them.
-		bool allowed = strncmp(name, kSecurityNamespace,
-							   sizeof(kSecurityNamespace) - 1)
-						!= 0
-				|| (errno != EPERM && errno != EACCES);
-		if (allowed)
+		if (!label_refused(name, errno))
 			not_carried_over(copy, file, name, errno);
 	}
 	// A new file takes the folder's default access list; the converted one
