@@ -37,10 +37,17 @@ void toNFile(char* buffer, off_t length, char* path);
 // Copies every attribute of the file source onto the file target.
 void dup_attr(char* source, char* target);
 
-// Copies every attribute of the open file from onto the open file to; the
-// values of the typed ones, as dup_attr echoes them, come back. What cannot
-// be carried over is named on standard error with file.
-std::string copy_attributes(int from, int to, const char* file);
+// What copying the attributes has to tell: the values of the typed ones as
+// dup_attr echoes them on standard output, and for standard error a line
+// for each attribute that could not be carried over.
+struct attribute_copy {
+	std::string echoes;
+	std::string warnings;
+};
+
+// Copies every attribute of the open file from onto the open file to; file
+// names the source in the warnings.
+attribute_copy copy_attributes(int from, int to, const char* file);
 
 // Gives the file path the MIME type type.
 void mim_setA(char* path, char* type);

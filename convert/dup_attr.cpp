@@ -26,13 +26,15 @@ namespace {
 // Where the kit keeps the typed attributes among the host's.
 const char kTypedNamespace[] = "user.haiku.";
 const char kAccessList[] = "system.posix_acl_access";
+const char kSecurityNamespace[] = "security.";
 
 
 void
-not_carried_over(const char* file, const char* attribute, int error)
+not_carried_over(attribute_copy& copy, const char* file, const char* attribute,
+		int error)
 {
-	fprintf(stderr, "Textwend: '%s': attribute '%s' not carried over: %s\n",
-			file, attribute, strerror(error));
+	copy.warnings += std::string("Textwend: '") + file + "': attribute '"
+			+ attribute + "' not carried over: " + strerror(error) + "\n";
 }
 
 
@@ -60,8 +62,19 @@ host_read(Call call, std::vector<char>& value)
 }
 
 
+// Security labels go over where the process may set them; elsewhere the
+// refusal is the system's rule, not a fault.
+bool
+label_refused(const char* name, int error)
+{
+	return strncmp(name, kSecurityNamespace, sizeof(kSecurityNamespace) - 1)
+			== 0
+			&& (error == EPERM || error == EACCES);
+}
+
+
 void
-copy_typed(int from, int to, const char* file, std::string& echoes)
+copy_typed(int from, int to, const char* file, attribute_copy& copy)
 {
 	DIR* attributes = fs_fopen_attr_dir(from);
 	if (attributes == NULL)
@@ -70,24 +83,24 @@ copy_typed(int from, int to, const char* file, std::string& echoes)
 		// Nothing is written that was not read whole.
 		attr_info info;
 		if (fs_stat_attr(from, entry->d_name, &info) != 0) {
-			not_carried_over(file, entry->d_name, errno);
+			not_carried_over(copy, file, entry->d_name, errno);
 			continue;
 		}
 		size_t size = (size_t)info.size;
 		char* value = (char*)malloc(size > 0 ? size : 1);
 		if (value == NULL) {
-			not_carried_over(file, entry->d_name, ENOMEM);
+			not_carried_over(copy, file, entry->d_name, ENOMEM);
 			continue;
 		}
 		ssize_t got
 				= fs_read_attr(from, entry->d_name, info.type, 0, value, size);
 		if (got == (ssize_t)size) {
-			echoes.append(value, strnlen(value, size));
+			copy.echoes.append(value, strnlen(value, size));
 			if (fs_write_attr(to, entry->d_name, info.type, 0, value, size)
 					!= (ssize_t)size)
-				not_carried_over(file, entry->d_name, errno);
+				not_carried_over(copy, file, entry->d_name, errno);
 		} else {
-			not_carried_over(file, entry->d_name, got < 0 ? errno : EIO);
+			not_carried_over(copy, file, entry->d_name, got < 0 ? errno : EIO);
 		}
 		free(value);
 	}
@@ -96,7 +109,7 @@ copy_typed(int from, int to, const char* file, std::string& echoes)
 
 
 void
-copy_untyped(int from, int to, const char* file)
+copy_untyped(int from, int to, const char* file, attribute_copy& copy)
 {
 	std::vector<char> names;
 	if (!host_read(
@@ -105,12 +118,14 @@ copy_untyped(int from, int to, const char* file)
 				},
 				names)) {
 		if (errno != ENOTSUP)
-			not_carried_over(file, "*", errno);
+			not_carried_over(copy, file, "*", errno);
 		return;
 	}
 	bool accessList = false;
 	std::vector<char> value;
-	for (size_t at = 0; at < names.size();
+	// Every name ends with a NUL; one that does not is cut off.
+	names.push_back('\0');
+	for (size_t at = 0; at + 1 < names.size();
 			at += strlen(names.data() + at) + 1) {
 		const char* name = names.data() + at;
 		if (strncmp(name, kTypedNamespace, sizeof(kTypedNamespace) - 1) == 0)
@@ -121,16 +136,13 @@ copy_untyped(int from, int to, const char* file)
 						return fgetxattr(from, name, buffer, size);
 					},
 					value)) {
-			not_carried_over(file, name, errno);
+			not_carried_over(copy, file, name, errno);
 			continue;
 		}
 		if (fsetxattr(to, name, value.data(), value.size(), 0) == 0)
 			continue;
-		// Security labels go over where the process may set them.
-		bool allowed = strncmp(name, "security.", 9) != 0
-				|| (errno != EPERM && errno != EACCES);
-		if (allowed)
-			not_carried_over(file, name, errno);
+		if (!label_refused(name, errno))
+			not_carried_over(copy, file, name, errno);
 	}
 	// A new file takes the folder's default access list; the converted one
 	// has the source's permissions and no others.
@@ -141,13 +153,13 @@ copy_untyped(int from, int to, const char* file)
 } // namespace
 
 
-std::string
+attribute_copy
 copy_attributes(int from, int to, const char* file)
 {
-	std::string echoes;
-	copy_typed(from, to, file, echoes);
-	copy_untyped(from, to, file);
-	return echoes;
+	attribute_copy copy;
+	copy_typed(from, to, file, copy);
+	copy_untyped(from, to, file, copy);
+	return copy;
 }
 
 
@@ -159,8 +171,9 @@ dup_attr(char* source, char* target)
 		return;
 	int to = open(target, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
 	if (to >= 0) {
-		std::string echoes = copy_attributes(from, to, source);
-		fwrite(echoes.data(), 1, echoes.size(), stdout);
+		attribute_copy copy = copy_attributes(from, to, source);
+		fwrite(copy.echoes.data(), 1, copy.echoes.size(), stdout);
+		fputs(copy.warnings.c_str(), stderr);
 		close(to);
 	}
 	close(from);

@@ -389,19 +389,19 @@ undo_backup(const source_file& source, const std::string& made, bool moved)
 
 
 // Owner, attributes and permission bits of the source onto the new file,
-// all by descriptor; the echoes of the attributes for standard output.
-std::string
+// all by descriptor.
+attribute_copy
 carry_over(const source_file& source, int fd)
 {
 	// First, as giving a file away drops some of its attributes; a refusal
 	// only means that we may not give it away.
 	int given = fchown(fd, source.status.st_uid, source.status.st_gid);
 	(void)given;
-	std::string echoes = copy_attributes(source.fd, fd, source.path.c_str());
+	attribute_copy copy = copy_attributes(source.fd, fd, source.path.c_str());
 	// Last, as the access list just copied moves the group bits along; the
 	// new file's permissions are the source's, never wider.
 	fchmod(fd, source.status.st_mode & 0777);
-	return echoes;
+	return copy;
 }
 
 
@@ -526,7 +526,8 @@ toNFile(char* buffer, off_t length, char* path)
 					+ strerror(error));
 		return;
 	}
-	std::string echoes = carry_over(*source, target.fd());
+	// What it has to tell is told only for a file that is converted.
+	attribute_copy attributes = carry_over(*source, target.fd());
 	step("written");
 
 	// Only writing beside the source leaves it in place; any other value
@@ -550,7 +551,8 @@ toNFile(char* buffer, off_t length, char* path)
 				last_result.backup.c_str());
 	}
 	printf("\n\n\n");
-	fwrite(echoes.data(), 1, echoes.size(), stdout);
+	fwrite(attributes.echoes.data(), 1, attributes.echoes.size(), stdout);
+	fputs(attributes.warnings.c_str(), stderr);
 
 	static char html[] = "text/html";
 	if (pop_ind == 1 && ostyle == kStyleBe) {
