@@ -8,6 +8,7 @@
 #include "charmap/options.h"
 #include "support/options.h"
 
+#include <iconv.h>
 #include <string.h>
 
 #include <string>
@@ -88,6 +89,26 @@ flat_output(mt* map, const std::string& source, size_t capacity = 1 << 16)
 	return out;
 }
 
+
+// Whether glibc's decoder takes text as UTF-8 whole: no stray, overlong or
+// cut-off sequence, no surrogate, nothing beyond U+10FFFF.
+inline bool
+is_utf8(const std::string& text)
+{
+	iconv_t cd = iconv_open("UTF-32LE", "UTF-8");
+	if (cd == (iconv_t)-1)
+		return false;
+	std::string copy = text;
+	std::vector<char> out(4 * text.size() + 4);
+	char* in = copy.data();
+	char* to = out.data();
+	size_t inLeft = copy.size();
+	size_t outLeft = out.size();
+	bool valid = iconv(cd, &in, &inLeft, &to, &outLeft) != (size_t)-1
+			&& inLeft == 0;
+	iconv_close(cd);
+	return valid;
+}
 
 inline std::string
 bytes(std::initializer_list<int> values)
