@@ -37,18 +37,38 @@ flatten_map(mt* map, int32_t nylMod, flat_map& flat)
 			printablePlain = false;
 	}
 	flat.printablePlain = printablePlain && !anySkip;
+	flat.crLfAsOne = cr_lf_as_one(map);
+}
+
+
+bool
+cr_lf_as_one(mt* map)
+{
+	return map['\r'].str[0] != '\0' && map['\r'].getb() == 0
+			&& strncmp(map['\r'].str, map['\n'].str, sizeof(map[0].str)) == 0;
 }
 
 
 namespace {
 
+// Whether the byte c, with next after it, gives its text.
+inline bool
+gives_text(const flat_map& flat, uint8_t c, uint8_t next)
+{
+	return c != '\r' || next != '\n' || !flat.crLfAsOne;
+}
+
+
 // One byte the way the map says, skip count included.
 inline void
-map_one(const flat_map& flat, const uint8_t* source, size_t& i, char*& out)
+map_one(const flat_map& flat, const uint8_t* source, size_t length, size_t& i,
+		char*& out)
 {
 	uint8_t c = source[i];
+	uint8_t next = i + 1 < length ? source[i + 1] : 0;
 	memcpy(out, flat.text[c], kFlatTextSize);
-	out += flat.length[c];
+	if (gives_text(flat, c, next))
+		out += flat.length[c];
 	i += (size_t)flat.skip[c] + 1;
 }
 
@@ -89,7 +109,8 @@ map_block(const flat_map& flat, const uint8_t* block, char* out)
 		out += special - done;
 		uint8_t c = block[special];
 		memcpy(out, flat.text[c], kFlatTextSize);
-		out += flat.length[c];
+		if (gives_text(flat, c, block[special + 1]))
+			out += flat.length[c];
 		done = special + 1;
 	}
 	memcpy(out, block + done, 16);
@@ -120,7 +141,7 @@ map_bytes(const flat_map& flat, const uint8_t* source, size_t length,
 		}
 	}
 	while (i < length && out <= end)
-		map_one(flat, source, i, out);
+		map_one(flat, source, length, i, out);
 
 	// A skip count may carry the position past the end.
 	position = i < length ? i : length;

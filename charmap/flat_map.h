@@ -23,7 +23,14 @@ struct flat_map {
 	// Every byte from 0x20 to 0x7E maps to itself and no entry skips: runs
 	// of such bytes can be copied whole.
 	bool printablePlain;
+
+	// CR and LF give the same text, so a CR right before an LF gives
+	// nothing: the pair is one line end.
+	bool crLfAsOne;
 };
+
+// Whether the map takes a CR LF pair as one line end (see crLfAsOne).
+bool cr_lf_as_one(mt* map);
 
 void flatten_map(mt* map, int32_t nylMod, flat_map& flat);
 

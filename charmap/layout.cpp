@@ -38,13 +38,17 @@ mt::SetNyl(unsigned long mode)
 }
 
 
-// Only CR seen: a Mac text, whose CRs are its line ends. Otherwise LF ends a
-// line and every CR goes, so CR LF becomes LF.
+// Only CR seen: a Mac text, whose CRs are its line ends. Both seen: each of
+// them ends a line, and the writer takes a CR LF pair as one line end, since
+// the two give the same text. Otherwise LF ends a line and every CR goes.
 void
 mt::SetNewline(int style)
 {
 	if (style == 2) {
 		this[10].ud(0);
+		this[13].ud(10);
+	} else if (style == 3) {
+		this[10].ud(10);
 		this[13].ud(10);
 	} else {
 		this[10].ud(10);

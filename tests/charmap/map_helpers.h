@@ -53,10 +53,13 @@ struct Map {
 	}
 };
 
-// The writer's loop, step by step, on the entries themselves.
+// The writer's loop, step by step, on the entries themselves. Where CR and
+// LF give the same line end, a CR LF pair gives it once.
 inline std::string
 reference_output(mt* map, const std::string& source)
 {
+	bool pairIsOne = map['\r'].str[0] != '\0' && map['\r'].getb() == 0
+			&& strcmp(map['\r'].str, map['\n'].str) == 0;
 	std::string out;
 	size_t i = 0;
 	while (i < source.size()) {
@@ -64,7 +67,9 @@ reference_output(mt* map, const std::string& source)
 		int s = map[d].getb();
 		if (d == 0 && nyl_mod == 2)
 			out.push_back('\0');
-		out += map[d].str;
+		if (!(pairIsOne && d == '\r' && i + 1 < source.size()
+					&& source[i + 1] == '\n'))
+			out += map[d].str;
 		i += 1 + (size_t)s;
 	}
 	return out;
