@@ -153,10 +153,15 @@ make_openers(bool latex)
 constexpr Openers kOpeners[2] = {make_openers(false), make_openers(true)};
 
 
+// A quote right after a backslash is TeX's accent command, not the
+// shorthand.
 inline uint64_t
-look_at(const uint8_t* p, const Openers& openers)
+look_at(const uint8_t* data, size_t p, const Openers& openers)
 {
-	return kSingle.bits[p[0]] | kPairs[openers.kind[p[0]]].bits[p[1]];
+	uint8_t kind = openers.kind[data[p]];
+	if (kind == kLatexPair && p > 0 && data[p - 1] == '\\')
+		kind = kNoPair;
+	return kSingle.bits[data[p]] | kPairs[kind].bits[data[p + 1]];
 }
 
 
@@ -278,14 +283,14 @@ text_scanner::scan(const uint8_t* data, size_t from, size_t to)
 		while (mask != 0) {
 			size_t p = i + (size_t)__builtin_ctz(mask);
 			mask &= mask - 1;
-			found |= look_at(data + p, openers);
+			found |= look_at(data, p, openers);
 			if (data[p] >= 0x80)
 				check_utf8(utf8, data[p], p);
 		}
 	}
 #endif
 	for (; i < to; i++) {
-		found |= look_at(data + i, openers);
+		found |= look_at(data, i, openers);
 		if (data[i] >= 0x80)
 			check_utf8(utf8, data[i], i);
 	}
@@ -345,6 +350,11 @@ rewrite_latex(uint8_t* data, size_t length)
 	while (i < length) {
 		if (data[i] != '"' || i + 1 >= length) {
 			i++;
+			continue;
+		}
+		// TeX's own accent command, \"o, is written as it stands.
+		if (i > 0 && data[i - 1] == '\\') {
+			i += 2;
 			continue;
 		}
 		uint8_t lead = 0xC3;

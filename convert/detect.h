@@ -19,10 +19,10 @@ struct text_findings {
 };
 
 // Notes the findings of a text that may come in pieces: each call looks at
-// the positions from `from` up to `to`, counted from the start of the text,
-// with data[to] as the look-ahead of the last one. A UTF-8 sequence may
-// straddle two calls. With latex false the quote pairs are not looked at and
-// the LATEX flags stay 0.
+// the positions from `from` up to `to`, counted from the start of the text
+// that data holds, with data[to] as the look-ahead of the last one. A UTF-8
+// sequence may straddle two calls. With latex false the quote pairs are not
+// looked at and the LATEX flags stay 0.
 class text_scanner {
 public:
 	explicit text_scanner(bool latex);
@@ -61,7 +61,7 @@ text_findings scan_text(const uint8_t* data, size_t length, bool latex);
 int32_t decide_style(const text_findings& findings, bool latex);
 
 // Rewrites each LaTeX umlaut pair (a quote and a letter) into its two-byte
-// UTF-8 form, in place.
+// UTF-8 form, in place. A quote right after a backslash opens no pair.
 void rewrite_latex(uint8_t* data, size_t length);
 
 #endif // CONVERT_DETECT_H

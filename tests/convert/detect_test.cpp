@@ -75,7 +75,7 @@ reference_scan(const std::string& text, bool latex)
 		if (c == '\xC3' && n != '\0'
 				&& (pair = utf8Seconds.find(n)) != std::string::npos)
 			found.candidate[0] |= 1 << pair;
-		if (latex && c == '"' && n != '\0'
+		if (latex && c == '"' && n != '\0' && (i == 0 || text[i - 1] != '\\')
 				&& (pair = latexSeconds.find(n)) != std::string::npos)
 			found.candidate[5] |= 1 << pair;
 		if (c == '\n')
@@ -163,6 +163,9 @@ TEST(Detect, ChoosesTheCandidateWithTheHighestFlags)
 			{"LaTeX ties with Mac, Mac first", "\"a \x8A", true, 4, 0},
 			{"LaTeX sharp s", "Stra\"se", true, 6, 0},
 			{"two quotes and a", "\"\"a", true, 6, 0},
+			{"TeX's accent command is no shorthand", "Gr\\\"o\\\"se", true, 0,
+					0},
+			{"the shorthand after an accent command", "\\\"o \"s", true, 6, 0},
 			{"final quote forms no pair", "ab\"", true, 0, 0},
 			{"final C3 forms no pair", "ab\xC3", false, 0, 0},
 			{"final CR is a CR", "ab\r", false, 0, 2},
@@ -244,7 +247,7 @@ TEST(Detect, PiecesGiveWhatTheWholeGives)
 TEST(Detect, BlockwiseScanMissesNothing)
 {
 	std::mt19937 random(7);
-	const std::string interesting = "\n\r\"\xC3\xC2\xE6"
+	const std::string interesting = "\\\n\r\"\xC3\xC2\xE6"
 									"aousAOU\x84\x81\xA7\xE4\xB7";
 	const std::string sequences[] = {"\xC3\xA4", "\xE2\x82\xAC",
 			"\xF0\x9F\x98\x80", "\xED\x9F\xBF", "\xF4\x8F\xBF\xBF"};
@@ -303,6 +306,9 @@ TEST(RewriteLatex, TurnsPairsIntoUtf8InPlace)
 			{"a\"", "a\""},
 			{"\"\"\"a", "\"\"ä"},
 			{"\"e", "\"e"},
+			{"\\\"o", "\\\"o"},
+			{"\\\"o\"o", "\\\"oö"},
+			{"\\\"\"a", "\\\"\"a"},
 	};
 	for (const auto& c : cases) {
 		std::string text = c.before;
