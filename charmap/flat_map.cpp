@@ -5,6 +5,8 @@
  */
 #include "charmap/flat_map.h"
 
+#include "charmap/options.h"
+
 #include <string.h>
 
 #ifdef __SSE2__
@@ -21,7 +23,7 @@ flatten_map(mt* map, int32_t nylMod, flat_map& flat)
 		char* text = flat.text[c];
 		memset(text, 0, kFlatTextSize);
 		size_t length = 0;
-		if (c == 0 && nylMod == 2)
+		if (c == 0 && nylMod == kNylModKeep)
 			length = 1; // the zero byte itself; a text cannot hold it
 		size_t textLength = strnlen(map[c].str, sizeof(map[c].str));
 		memcpy(text + length, map[c].str, textLength);

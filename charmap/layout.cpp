@@ -4,6 +4,9 @@
  */
 #include "charmap/mt.h"
 
+#include "charmap/options.h"
+#include "charmap/styles.h"
+
 #include <string.h>
 
 
@@ -31,7 +34,7 @@ mt::SetNyl(unsigned long mode)
 {
 	static char space[] = " ";
 
-	if (mode == 1)
+	if (mode == kNylModSpace)
 		this[0].setStr(space);
 	else
 		this[0].ud(0);
@@ -44,10 +47,10 @@ mt::SetNyl(unsigned long mode)
 void
 mt::SetNewline(int style)
 {
-	if (style == 2) {
+	if (style == kLineEndCr) {
 		this[10].ud(0);
 		this[13].ud(10);
-	} else if (style == 3) {
+	} else if (style == (kLineEndLf | kLineEndCr)) {
 		this[10].ud(10);
 		this[13].ud(10);
 	} else {

@@ -4,6 +4,9 @@
  */
 #include "charmap/mt.h"
 
+#include "charmap/options.h"
+#include "charmap/styles.h"
+
 #include <stdint.h>
 
 
@@ -167,4 +170,31 @@ mt::SetLatex()
 {
 	put(this[0xB7], 0x00B0);
 	this[0xFF].ud(0);
+}
+
+
+void
+load_table(mt* map, int32_t style)
+{
+	if ((uint32_t)pop_ind >= kPopIndNoTable)
+		return;
+	switch (style) {
+	case kStyleTos:
+		map[0].SetTos();
+		break;
+	case kStylePc:
+		map[0].SetPc();
+		break;
+	case kStyleMac:
+		map[0].SetMac();
+		break;
+	case kStyleAnsi:
+		map[0].SetAnsi();
+		break;
+	case kStyleLatex:
+		map[0].SetLatex();
+		break;
+	default:
+		break;
+	}
 }

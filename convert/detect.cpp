@@ -7,7 +7,7 @@
  */
 #include "convert/detect.h"
 
-#include "convert/convert.h"
+#include "charmap/styles.h"
 
 #include <string.h>
 

@@ -29,31 +29,6 @@ const char kBackupSuffix[] = "-BAK";
 const size_t kOutputSize = 256 * 1024;
 
 
-void
-load_table(mt* map, int32_t style)
-{
-	switch (style) {
-	case kStyleTos:
-		map[0].SetTos();
-		break;
-	case kStylePc:
-		map[0].SetPc();
-		break;
-	case kStyleMac:
-		map[0].SetMac();
-		break;
-	case kStyleAnsi:
-		map[0].SetAnsi();
-		break;
-	case kStyleLatex:
-		map[0].SetLatex();
-		break;
-	default:
-		break;
-	}
-}
-
-
 bool
 write_all(int fd, const char* data, size_t size)
 {
@@ -125,8 +100,7 @@ toNFile(char* buffer, off_t length, char* path)
 	mt map[kMapSize];
 	map[0].Clear();
 	map[0].SetNewline(fstyle);
-	if ((uint32_t)pop_ind <= 49)
-		load_table(map, ostyle);
+	load_table(map, ostyle);
 
 	// The new file gets the source's permission bits, never wider.
 	struct stat sourceStat;
@@ -145,8 +119,8 @@ toNFile(char* buffer, off_t length, char* path)
 					"Textwend: cannot rename '%s' to '%s': %s; the file is "
 					"left as it was\n",
 					path, backup.c_str(), strerror(errno));
-			result_left_alone(std::string("it cannot be renamed: ")
-					+ strerror(errno));
+			result_left_alone(
+					std::string("it cannot be renamed: ") + strerror(errno));
 			return;
 		}
 		printf("\n rename: '%s' \n \t to: '%s'", path, backup.c_str());
@@ -161,8 +135,8 @@ toNFile(char* buffer, off_t length, char* path)
 	printf("\n");
 	if (fd < 0) {
 		printf(" No Target access !\n");
-		result_left_alone(std::string("the new file cannot be made: ")
-				+ strerror(errno));
+		result_left_alone(
+				std::string("the new file cannot be made: ") + strerror(errno));
 		put_back(path, backup, moveAside, false, target);
 		return;
 	}

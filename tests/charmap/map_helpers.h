@@ -6,6 +6,7 @@
 #include "charmap/flat_map.h"
 #include "charmap/mt.h"
 #include "charmap/options.h"
+#include "charmap/styles.h"
 #include "support/options.h"
 
 #include <iconv.h>
@@ -16,34 +17,25 @@
 
 using test::OptionScope;
 
-enum class Table { none, tos, pc, mac, ansi, latex };
+enum class Table {
+	none = kStyleNone,
+	tos = kStyleTos,
+	pc = kStylePc,
+	mac = kStyleMac,
+	ansi = kStyleAnsi,
+	latex = kStyleLatex
+};
 
+// A map as the writer prepares it for a file of the given line ends and
+// character set.
 struct Map {
 	mt entries[kMapSize];
 
-	explicit Map(int lineEnds = 1, Table table = Table::none)
+	explicit Map(int lineEnds = kLineEndLf, Table table = Table::none)
 	{
 		entries[0].Clear();
 		entries[0].SetNewline(lineEnds);
-		switch (table) {
-		case Table::none:
-			break;
-		case Table::tos:
-			entries[0].SetTos();
-			break;
-		case Table::pc:
-			entries[0].SetPc();
-			break;
-		case Table::mac:
-			entries[0].SetMac();
-			break;
-		case Table::ansi:
-			entries[0].SetAnsi();
-			break;
-		case Table::latex:
-			entries[0].SetLatex();
-			break;
-		}
+		load_table(entries, (int32_t)table);
 	}
 
 	std::string
