@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 #include <string>
 
@@ -269,6 +270,44 @@ TEST(Detect, BlockwiseScanMissesNothing)
 		for (bool latex : {false, true})
 			expect_same(scan(text, latex), reference_scan(text, latex),
 					text.c_str());
+	}
+}
+
+// A letter and one more byte from 0x80 up: whatever that byte is, the
+// converted text is UTF-8, and only the few bytes that outrank the letter's
+// umlauts by the flag rule take it to another set.
+TEST(Detect, AnyOneMoreByteStillGivesUtf8)
+{
+	const struct {
+		const char* what;
+		std::string letter;
+		int32_t style;
+		std::map<int, int32_t> outranking;
+	} cases[] = {
+			{"DOS",
+					"Gr\x81\xE1"
+					"e, K\x84se und \x94l\r\n",
+					kStylePc,
+					{{0x82, kStyleTos}, {0x9E, kStyleTos}, {0xBD, kStyleTos},
+							{0xE6, kStyleTos}, {0xFA, kStyleTos}}},
+			{"Windows",
+					"Gr\xFC\xDF"
+					"e, K\xE4se und \xD6l\r\n",
+					kStyleAnsi, {{0xE6, kStyleTos}, {0xFA, kStyleTos}}},
+	};
+	for (const auto& c : cases) {
+		for (int extra = 0x80; extra < 0x100; extra++) {
+			std::string text = c.letter + (char)extra;
+			text_findings found = scan(text);
+			int32_t style = decide_style(found, false);
+			auto other = c.outranking.find(extra);
+			EXPECT_EQ(style,
+					other == c.outranking.end() ? c.style : other->second)
+					<< c.what << " and " << extra;
+			Map map(found.lineEnds, (Table)style);
+			EXPECT_TRUE(is_utf8(flat_output(map.entries, text)))
+					<< c.what << " and " << extra;
+		}
 	}
 }
 
