@@ -30,6 +30,9 @@ trap 'rm -rf "$work"' EXIT
 	done
 } > "$work/chunk"
 bytes=$((size_mib * 1024 * 1024))
+# Whole letters only, so that the text ends with its line end.
+unit=$(stat -c %s "$work/chunk")
+bytes=$((bytes / unit * unit))
 while [ "$(stat -c %s "$work/chunk")" -lt "$bytes" ]; do
 	cat "$work/chunk" "$work/chunk" > "$work/double"
 	mv "$work/double" "$work/chunk"

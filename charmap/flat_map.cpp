@@ -14,7 +14,7 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
-#define TEXTWEND_WIDE_BLOCKS 1 // SSE2 always, more after a check
+#define TEXTWEND_X86 1 // SSE2 always, more after a check of the processor
 #endif
 
 
@@ -31,7 +31,7 @@ gives_itself(const flat_map& flat, int c)
 bool
 processor_packs_bytes()
 {
-#ifdef TEXTWEND_WIDE_BLOCKS
+#ifdef TEXTWEND_X86
 	static const bool has = __builtin_cpu_supports("avx512f")
 			&& __builtin_cpu_supports("avx512bw")
 			&& __builtin_cpu_supports("avx512vl")
@@ -137,7 +137,7 @@ put_runs(
 }
 
 
-#ifdef TEXTWEND_WIDE_BLOCKS
+#ifdef TEXTWEND_X86
 
 // Bytes below 0x20 or from 0x7F up, less LF and TAB where they give
 // themselves.
@@ -155,16 +155,16 @@ special_bytes(const uint8_t* block, __m128i lf, __m128i tab)
 }
 
 
-// A byte no block holds, for the LF or TAB that must stay special.
-const char kNever = 0x20;
+// A byte that is plain anyway, for the LF or TAB that must stay special.
+const char kPlainByte = 0x20;
 
 
 void
 map_blocks(const flat_map& flat, const uint8_t* source, size_t length,
 		size_t& i, char*& out, const char* limit)
 {
-	const __m128i lf = _mm_set1_epi8(flat.lfPlain ? '\n' : kNever);
-	const __m128i tab = _mm_set1_epi8(flat.tabPlain ? '\t' : kNever);
+	const __m128i lf = _mm_set1_epi8(flat.lfPlain ? '\n' : kPlainByte);
+	const __m128i tab = _mm_set1_epi8(flat.tabPlain ? '\t' : kPlainByte);
 	// A block turns into 16 texts at the most, and stores 16 bytes more.
 	const size_t room = 16 * kFlatTextSize + 16;
 	while (i + 32 <= length && out + room <= limit) {
@@ -284,8 +284,9 @@ map_table_blocks(const flat_map& flat, const uint8_t* source, size_t length,
 	const __m512i cr = _mm512_set1_epi8('\r');
 	const __m512i space = _mm512_set1_epi8(0x20);
 	const __m512i del = _mm512_set1_epi8(0x7F);
-	const __m512i lfPlain = _mm512_set1_epi8(flat.lfPlain ? '\n' : kNever);
-	const __m512i tabPlain = _mm512_set1_epi8(flat.tabPlain ? '\t' : kNever);
+	const __m512i lfPlain = _mm512_set1_epi8(flat.lfPlain ? '\n' : kPlainByte);
+	const __m512i tabPlain
+			= _mm512_set1_epi8(flat.tabPlain ? '\t' : kPlainByte);
 	const __mmask64 thirds = third_slots();
 	// A block turns into three bytes per source byte at the most, and the
 	// last store writes 64 bytes from where the last packing begins.
@@ -385,7 +386,7 @@ map_bytes(const flat_map& flat, const uint8_t* source, size_t length,
 	char* end = output + capacity - kMapBytesSlack;
 	size_t i = position;
 
-#ifdef TEXTWEND_WIDE_BLOCKS
+#ifdef TEXTWEND_X86
 	if (flat.tableBlocks)
 		map_table_blocks(flat, source, length, i, out, limit);
 #endif

@@ -273,6 +273,15 @@ TEST(Detect, BlockwiseScanMissesNothing)
 	}
 }
 
+TEST(Detect, Utf8TextPassesUnchanged)
+{
+	const std::string text = "Preis: 5 \xE2\x82\xAC, \xE2\x80\x9E"
+							 "billig\xE2\x80\x9C, Gar\xC3\xA7on, K\xC3\xA4se\n";
+	text_findings found = scan(text);
+	Map map(found.lineEnds, (Table)decide_style(found, false));
+	EXPECT_EQ(flat_output(map.entries, text), text);
+}
+
 // A letter and one more byte from 0x80 up: whatever that byte is, the
 // converted text is UTF-8, and only the few bytes that outrank the letter's
 // umlauts by the flag rule take it to another set.
