@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Converts a DOS text (code page 437, CR LF, 256 MiB unless SIZE_MIB says
-# otherwise) and, in the same run, copies it with cp and converts it with
-# iconv. Prints the median time of each, the ratios and the peak memory.
+# otherwise) and, in the same run, copies it with cp and cat and converts it
+# with iconv. Prints the median time of each, the ratios to cp and cat and
+# the peak memory. Then a batch of 3000 letters of 1 to 16 KiB (LETTERS says
+# otherwise) against cp -r of their folder.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD:-$here/build}
@@ -28,11 +30,15 @@ trap 'rm -rf "$work"' EXIT
 	done
 } > "$work/chunk"
 bytes=$((size_mib * 1024 * 1024))
+# Whole letters only, so that the text ends with its line end.
+unit=$(stat -c %s "$work/chunk")
+bytes=$((bytes / unit * unit))
 while [ "$(stat -c %s "$work/chunk")" -lt "$bytes" ]; do
 	cat "$work/chunk" "$work/chunk" > "$work/double"
 	mv "$work/double" "$work/chunk"
 done
 head -c "$bytes" "$work/chunk" > "$work/source.txt"
+head -c $((16 * 1024)) "$work/chunk" > "$work/source-small"
 rm "$work/chunk"
 
 # Runs a command once; prints its wall time in seconds and peak memory in KiB.
@@ -54,6 +60,10 @@ for run in $(seq "$runs"); do
 	times[cp]+="$t "; memory[cp]=$m
 	rm -f "$work/copy.txt"
 
+	read -r t m < <(measure sh -c "cat '$work/source.txt' > '$work/copy.txt'")
+	times[cat]+="$t "; memory[cat]=$m
+	rm -f "$work/copy.txt"
+
 	read -r t m < <(measure sh -c "iconv -f CP437 -t UTF-8 '$work/source.txt' > '$work/iconv.txt'")
 	times[iconv]+="$t "; memory[iconv]=$m
 
@@ -63,22 +73,44 @@ for run in $(seq "$runs"); do
 	if [ "$run" -lt "$runs" ]; then rm -f "$work/letter.txt" "$work/letter.txt-BAK"; fi
 done
 
-# The same text as iconv gives it, with LF line ends.
-if ! tr -d '\r' < "$work/iconv.txt" | cmp -s - "$work/letter.txt"; then
+# The same text as iconv gives it, with LF line ends: a CR LF pair and a
+# lone CR (as where the text is cut) each become one LF.
+if ! sed -z 's/\r\n/\n/g; s/\r/\n/g' "$work/iconv.txt" | cmp -s - "$work/letter.txt"; then
 	echo "compare.sh: the converted text differs from iconv's" >&2
 	exit 1
 fi
 
-base=$(echo "${times[cp]}" | tr ' ' '\n' | grep . | median)
+med() { echo "${times[$1]}" | tr ' ' '\n' | grep . | median; }
+base=$(med cp)
+cat_base=$(med cat)
 best=$(echo "${times[cp]}" | tr ' ' '\n' | grep . | fastest)
-printf '%-10s %10s %9s %10s %10s %10s\n' tool "median ms" "MB/s" "x cp" "best x cp" "peak MiB"
-for tool in cp iconv textwend; do
-	t=$(echo "${times[$tool]}" | tr ' ' '\n' | grep . | median)
+printf '%-10s %10s %9s %8s %8s %10s %9s\n' tool "median ms" "MB/s" "x cp" "x cat" "best x cp" "peak MiB"
+for tool in cp cat iconv textwend; do
+	t=$(med "$tool")
 	f=$(echo "${times[$tool]}" | tr ' ' '\n' | grep . | fastest)
-	awk -v tool="$tool" -v t="$t" -v f="$f" -v b="$base" -v bb="$best" -v bytes="$bytes" -v m="${memory[$tool]}" \
-		'BEGIN { printf "%-10s %10.1f %9.0f %10.2f %10.2f %10.1f\n", tool, t / 1000, bytes / t, t / b, f / bb, m / 1024 }'
+	awk -v tool="$tool" -v t="$t" -v f="$f" -v b="$base" -v c="$cat_base" -v bb="$best" -v bytes="$bytes" -v m="${memory[$tool]}" \
+		'BEGIN { printf "%-10s %10.1f %9.0f %8.2f %8.2f %10.2f %9.1f\n", tool, t / 1000, bytes / t, t / b, t / c, f / bb, m / 1024 }'
 done
-iconv_t=$(echo "${times[iconv]}" | tr ' ' '\n' | grep . | median)
-ours=$(echo "${times[textwend]}" | tr ' ' '\n' | grep . | median)
+iconv_t=$(med iconv)
+ours=$(med textwend)
 awk -v i="$iconv_t" -v o="$ours" -v s="$size_mib" \
 	'BEGIN { printf "textwend is %.1fx faster than iconv; file %d MiB\n", i / o, s }'
+rm -f "$work"/*.txt "$work"/*.txt-BAK
+
+# Many small letters: the same text cut into files of 1 to 16 KiB.
+letters=${LETTERS:-3000}
+mkdir "$work/letters"
+awk -v n="$letters" 'BEGIN { srand(1); for (k = 1; k <= n; k++) print k, 1024 * (1 + int(rand() * 16)) }' |
+	while read -r k size; do
+		head -c "$size" "$work/source-small" > "$work/letters/letter-$k.txt"
+	done
+for run in $(seq "$runs"); do
+	rm -rf "$work/copy" "$work/batch"
+	read -r t m < <(measure cp -r "$work/letters" "$work/copy")
+	times[cpr]+="$t "
+	cp -r "$work/letters" "$work/batch"
+	read -r t m < <(measure sh -c "'$convert' '$work'/batch/*.txt")
+	times[batch]+="$t "; memory[batch]=$m
+done
+awk -v t="$(med batch)" -v c="$(med cpr)" -v n="$letters" -v m="${memory[batch]}" \
+	'BEGIN { printf "%d letters: textwend %.1f ms, cp -r %.1f ms, %.2f x cp -r, peak %.1f MiB\n", n, t / 1000, c / 1000, t / c, m / 1024 }'

@@ -54,13 +54,15 @@ BENCHMARK(BM_DetectionScan);
 void
 BM_WriterByteLoop(benchmark::State& state)
 {
-	std::string text = german_dos_text(kSize);
+	std::string text = state.range(1) != 0 ? std::string(kSize, 'x') + '\0'
+										   : german_dos_text(kSize);
 	mt map[kMapSize];
 	map[0].Clear();
 	map[0].SetNewline(3);
 	map[0].SetPc();
 	flat_map flat;
 	flatten_map(map, nyl_mod, flat);
+	flat.tableBlocks = flat.tableBlocks && state.range(0) != 0;
 	std::vector<char> output(256 * 1024);
 	for (auto _ : state) {
 		size_t position = 0;
@@ -73,7 +75,13 @@ BM_WriterByteLoop(benchmark::State& state)
 	}
 	state.SetBytesProcessed((int64_t)state.iterations() * kSize);
 }
-BENCHMARK(BM_WriterByteLoop);
+// Arguments: the 16-byte loop (0) or blocks through the tables where the
+// processor can (1); German DOS text (0) or plain ASCII, the ceiling (1).
+BENCHMARK(BM_WriterByteLoop)
+		->Args({0, 0})
+		->Args({1, 0})
+		->Args({0, 1})
+		->Args({1, 1});
 
 } // namespace
 

@@ -1,42 +1,99 @@
 /*
- * The writer's byte loop over a flat map. Most German text is plain ASCII, so
- * runs of bytes that map to themselves are moved sixteen at a time; every
- * other byte costs one lookup and one fixed-size copy.
+ * The writer's byte loop over a flat map. Most German text is plain ASCII
+ * with a few letters from 0x80 up and a line end per line, so runs of bytes
+ * that map to themselves are moved sixteen at a time, and every other byte
+ * costs one lookup and one fixed-size copy. Where the processor can look up
+ * 64 bytes in a table at once and pack the texts together (AVX-512 VBMI2), a
+ * block of 64 bytes goes through the tables without a branch per byte.
  */
 #include "charmap/flat_map.h"
 
+#include "charmap/options.h"
+
 #include <string.h>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define TEXTWEND_X86 1 // SSE2 always, more after a check of the processor
 #endif
+
+
+namespace {
+
+bool
+gives_itself(const flat_map& flat, int c)
+{
+	return flat.length[0][c] == 1 && flat.text[c][0] == (char)c
+			&& flat.skip[c] == 0;
+}
+
+
+bool
+processor_packs_bytes()
+{
+#ifdef TEXTWEND_X86
+	static const bool has = __builtin_cpu_supports("avx512f")
+			&& __builtin_cpu_supports("avx512bw")
+			&& __builtin_cpu_supports("avx512vl")
+			&& __builtin_cpu_supports("avx512vbmi")
+			&& __builtin_cpu_supports("avx512vbmi2");
+	return has;
+#else
+	return false;
+#endif
+}
+
+} // namespace
 
 
 void
 flatten_map(mt* map, int32_t nylMod, flat_map& flat)
 {
 	bool anySkip = false;
-	bool printablePlain = true;
 	for (int c = 0; c < 256; c++) {
 		char* text = flat.text[c];
 		memset(text, 0, kFlatTextSize);
 		size_t length = 0;
-		if (c == 0 && nylMod == 2)
+		if (c == 0 && nylMod == kNylModKeep)
 			length = 1; // the zero byte itself; a text cannot hold it
 		size_t textLength = strnlen(map[c].str, sizeof(map[c].str));
 		memcpy(text + length, map[c].str, textLength);
 		length += textLength;
-		flat.length[c] = (uint8_t)length;
+		flat.length[0][c] = (uint8_t)length;
+		flat.length[1][c] = (uint8_t)length;
 		// A negative count would hold the loop in place for ever.
 		int skip = map[c].getb();
 		flat.skip[c] = skip > 0 ? skip : 0;
-
 		if (flat.skip[c] != 0)
 			anySkip = true;
-		if (c >= 0x20 && c < 0x7F && (length != 1 || text[0] != (char)c))
-			printablePlain = false;
 	}
-	flat.printablePlain = printablePlain && !anySkip;
+	flat.crLfAsOne = cr_lf_as_one(map);
+	if (flat.crLfAsOne)
+		flat.length[1]['\r'] = 0;
+
+	bool printablePlain = !anySkip;
+	for (int c = 0x20; c < 0x7F; c++)
+		printablePlain = printablePlain && gives_itself(flat, c);
+	flat.printablePlain = printablePlain;
+	flat.lfPlain = gives_itself(flat, '\n');
+	flat.tabPlain = gives_itself(flat, '\t');
+
+	bool fit = !anySkip;
+	for (int c = 0; c < 256; c++) {
+		fit = fit && flat.length[0][c] <= 3;
+		for (int t = 0; t < 3; t++)
+			flat.column[t][c] = (uint8_t)flat.text[c][t];
+	}
+	flat.tablesFit = fit;
+	flat.tableBlocks = fit && processor_packs_bytes();
+}
+
+
+bool
+cr_lf_as_one(mt* map)
+{
+	return map['\r'].str[0] != '\0' && map['\r'].getb() == 0
+			&& strncmp(map['\r'].str, map['\n'].str, sizeof(map[0].str)) == 0;
 }
 
 
@@ -44,57 +101,275 @@ namespace {
 
 // One byte the way the map says, skip count included.
 inline void
-map_one(const flat_map& flat, const uint8_t* source, size_t& i, char*& out)
+map_one(const flat_map& flat, const uint8_t* source, size_t length, size_t& i,
+		char*& out)
 {
 	uint8_t c = source[i];
+	bool lfNext = i + 1 < length && source[i + 1] == '\n';
 	memcpy(out, flat.text[c], kFlatTextSize);
-	out += flat.length[c];
+	out += flat.length[lfNext][c];
 	i += (size_t)flat.skip[c] + 1;
 }
 
 
-// Bits for the bytes of 16 that are not 0x20 to 0x7E.
-inline unsigned
-special_bytes(const uint8_t* block)
+// The bytes of a block that a run cannot hold, one bit each: the special
+// bytes. The run before each, and then its text, go out; what follows the
+// last one goes out whole. Reads kBlock + 1 bytes and writes up to kBlock
+// beyond what it produces.
+template<size_t kBlock>
+inline char*
+put_runs(
+		const flat_map& flat, const uint8_t* block, uint32_t special, char* out)
 {
-#ifdef __SSE2__
+	unsigned done = 0;
+	while (special != 0) {
+		unsigned at = (unsigned)__builtin_ctz(special);
+		special &= special - 1;
+		memcpy(out, block + done, kBlock);
+		out += at - done;
+		uint8_t c = block[at];
+		memcpy(out, flat.text[c], kFlatTextSize);
+		out += flat.length[block[at + 1] == '\n'][c];
+		done = at + 1;
+	}
+	memcpy(out, block + done, kBlock);
+	return out + kBlock - done;
+}
+
+
+#ifdef TEXTWEND_X86
+
+// Bytes below 0x20 or from 0x7F up, less LF and TAB where they give
+// themselves.
+inline uint32_t
+special_bytes(const uint8_t* block, __m128i lf, __m128i tab)
+{
 	__m128i bytes = _mm_loadu_si128((const __m128i*)block);
 	// Signed: 0x80 to 0xFF are negative, so below 0x20 as well.
 	__m128i low = _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20));
 	__m128i del = _mm_cmpeq_epi8(bytes, _mm_set1_epi8(0x7F));
-	return (unsigned)_mm_movemask_epi8(_mm_or_si128(low, del));
-#else
-	unsigned mask = 0;
-	for (unsigned n = 0; n < 16; n++) {
-		if (block[n] < 0x20 || block[n] >= 0x7F)
-			mask |= 1u << n;
-	}
-	return mask;
-#endif
+	__m128i plain = _mm_or_si128(
+			_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, tab));
+	return (uint32_t)_mm_movemask_epi8(
+			_mm_andnot_si128(plain, _mm_or_si128(low, del)));
 }
 
 
-// One block of 16 bytes when no entry skips: the runs between its special
-// bytes are copied as they are, each special byte gets its text. Reads up to
-// 16 bytes beyond the block and writes up to 16 beyond what it produces.
-inline char*
-map_block(const flat_map& flat, const uint8_t* block, char* out)
+// A byte that is plain anyway, for the LF or TAB that must stay special.
+const char kPlainByte = 0x20;
+
+
+void
+map_blocks(const flat_map& flat, const uint8_t* source, size_t length,
+		size_t& i, char*& out, const char* limit)
 {
-	unsigned mask = special_bytes(block);
-	unsigned done = 0;
-	while (mask != 0) {
-		unsigned special = (unsigned)__builtin_ctz(mask);
-		mask &= mask - 1;
-		memcpy(out, block + done, 16);
-		out += special - done;
-		uint8_t c = block[special];
-		memcpy(out, flat.text[c], kFlatTextSize);
-		out += flat.length[c];
-		done = special + 1;
+	const __m128i lf = _mm_set1_epi8(flat.lfPlain ? '\n' : kPlainByte);
+	const __m128i tab = _mm_set1_epi8(flat.tabPlain ? '\t' : kPlainByte);
+	// A block turns into 16 texts at the most, and stores 16 bytes more.
+	const size_t room = 16 * kFlatTextSize + 16;
+	while (i + 32 <= length && out + room <= limit) {
+		uint32_t special = special_bytes(source + i, lf, tab);
+		out = put_runs<16>(flat, source + i, special, out);
+		i += 16;
 	}
-	memcpy(out, block + done, 16);
-	return out + 16 - done;
 }
+
+
+#define TEXTWEND_PACKING                                                       \
+	__attribute__((target(                                                     \
+			"avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,popcnt")))
+
+// Where the texts of the 16 source bytes from 16 k on go in a register of
+// 48 slots, three per byte: slot s holds byte s % 3 of the text of source
+// byte s / 3. The slots beyond 48 are never kept.
+struct Slots {
+	uint8_t firstTwo[4][64]; // from the first or the second column
+	uint8_t third[4][64];    // from the third
+	uint8_t source[4][64];   // which source byte, for its length
+	uint8_t place[64];       // s % 3, and 255 where no slot is
+};
+
+constexpr Slots
+make_slots()
+{
+	Slots slots {};
+	for (int k = 0; k < 4; k++) {
+		for (int s = 0; s < 64; s++) {
+			int byte = s < 48 ? 16 * k + s / 3 : 0;
+			int t = s % 3;
+			slots.firstTwo[k][s] = (uint8_t)(t == 1 ? 64 + byte : byte);
+			slots.third[k][s] = (uint8_t)byte;
+			slots.source[k][s] = (uint8_t)byte;
+		}
+	}
+	for (int s = 0; s < 64; s++)
+		slots.place[s] = (uint8_t)(s < 48 ? s % 3 : 255);
+	return slots;
+}
+
+constexpr Slots kSlots = make_slots();
+
+// The same with two slots per byte for the 32 source bytes from 32 r on,
+// when no text in the block is longer than two bytes.
+struct PairSlots {
+	uint8_t firstTwo[2][64];
+	uint8_t source[2][64];
+	uint8_t place[64];
+};
+
+constexpr PairSlots
+make_pair_slots()
+{
+	PairSlots slots {};
+	for (int r = 0; r < 2; r++) {
+		for (int s = 0; s < 64; s++) {
+			int byte = 32 * r + s / 2;
+			slots.firstTwo[r][s] = (uint8_t)(s % 2 == 1 ? 64 + byte : byte);
+			slots.source[r][s] = (uint8_t)byte;
+		}
+	}
+	for (int s = 0; s < 64; s++)
+		slots.place[s] = (uint8_t)(s % 2);
+	return slots;
+}
+
+constexpr PairSlots kPairSlots = make_pair_slots();
+
+// The slots that take the third byte of a text.
+constexpr uint64_t
+third_slots()
+{
+	uint64_t mask = 0;
+	for (int s = 2; s < 48; s += 3)
+		mask |= (uint64_t)1 << s;
+	return mask;
+}
+
+
+// The entries of a 256-byte table for 64 source bytes at once.
+TEXTWEND_PACKING inline __m512i
+look_up(const __m512i (&table)[4], __m512i bytes, __mmask64 high)
+{
+	__m512i low = _mm512_permutex2var_epi8(table[0], bytes, table[1]);
+	__m512i upper = _mm512_permutex2var_epi8(table[2], bytes, table[3]);
+	return _mm512_mask_blend_epi8(high, low, upper);
+}
+
+
+TEXTWEND_PACKING inline void
+load_table(__m512i (&table)[4], const uint8_t* entries)
+{
+	for (int q = 0; q < 4; q++)
+		table[q] = _mm512_loadu_si512(entries + 64 * q);
+}
+
+
+// Blocks of 64 bytes through the tables: each byte's text and length are
+// looked up in one go, the CR of a CR LF pair loses its text, and the texts
+// are packed together 16 source bytes at a time. Only a block of plain
+// bytes is copied as it is.
+TEXTWEND_PACKING void
+map_table_blocks(const flat_map& flat, const uint8_t* source, size_t length,
+		size_t& i, char*& out, const char* limit)
+{
+	__m512i first[4], second[4], third[4], lengths[4];
+	load_table(first, flat.column[0]);
+	load_table(second, flat.column[1]);
+	load_table(third, flat.column[2]);
+	load_table(lengths, flat.length[0]);
+	const __m512i place = _mm512_loadu_si512(kSlots.place);
+	const __m512i pairPlace = _mm512_loadu_si512(kPairSlots.place);
+	const __m512i two = _mm512_set1_epi8(2);
+	const __m512i lf = _mm512_set1_epi8('\n');
+	const __m512i cr = _mm512_set1_epi8('\r');
+	const __m512i space = _mm512_set1_epi8(0x20);
+	const __m512i del = _mm512_set1_epi8(0x7F);
+	const __m512i lfPlain = _mm512_set1_epi8(flat.lfPlain ? '\n' : kPlainByte);
+	const __m512i tabPlain
+			= _mm512_set1_epi8(flat.tabPlain ? '\t' : kPlainByte);
+	const __mmask64 thirds = third_slots();
+	// A block turns into three bytes per source byte at the most, and the
+	// last store writes 64 bytes from where the last packing begins.
+	const size_t room = 3 * 64 + 64;
+
+	while (i + 64 < length && out + room <= limit) {
+		__m512i bytes = _mm512_loadu_si512(source + i);
+		__mmask64 special = (_mm512_cmpgt_epi8_mask(space, bytes)
+									| _mm512_cmpeq_epi8_mask(bytes, del))
+				& ~(_mm512_cmpeq_epi8_mask(bytes, lfPlain)
+						| _mm512_cmpeq_epi8_mask(bytes, tabPlain));
+		if (special == 0 && flat.printablePlain) {
+			_mm512_storeu_si512(out, bytes);
+			out += 64;
+			i += 64;
+			continue;
+		}
+
+		__mmask64 high = _mm512_movepi8_mask(bytes);
+		__m512i b0 = look_up(first, bytes, high);
+		__m512i b1 = look_up(second, bytes, high);
+		__m512i n = look_up(lengths, bytes, high);
+		if (flat.crLfAsOne) {
+			__m512i next = _mm512_loadu_si512(source + i + 1);
+			__mmask64 pairs = _mm512_cmpeq_epi8_mask(bytes, cr)
+					& _mm512_cmpeq_epi8_mask(next, lf);
+			n = _mm512_mask_mov_epi8(n, pairs, _mm512_setzero_si512());
+		}
+		// The masked permutes: the plain ones start from an undefined
+		// register, which GCC takes for uninitialized.
+		const __mmask64 all = ~(__mmask64)0;
+		if (_mm512_cmpgt_epu8_mask(n, two) == 0) {
+			for (int r = 0; r < 2; r++) {
+				__m512i slots = _mm512_permutex2var_epi8(
+						b0, _mm512_loadu_si512(kPairSlots.firstTwo[r]), b1);
+				__m512i sizes = _mm512_maskz_permutexvar_epi8(
+						all, _mm512_loadu_si512(kPairSlots.source[r]), n);
+				__mmask64 kept = _mm512_cmpgt_epu8_mask(sizes, pairPlace);
+				_mm512_storeu_si512(
+						out, _mm512_maskz_compress_epi8(kept, slots));
+				out += __builtin_popcountll(kept);
+			}
+			i += 64;
+			continue;
+		}
+		__m512i b2 = look_up(third, bytes, high);
+		for (int k = 0; k < 4; k++) {
+			__m512i slots = _mm512_permutex2var_epi8(
+					b0, _mm512_loadu_si512(kSlots.firstTwo[k]), b1);
+			slots = _mm512_mask_permutexvar_epi8(
+					slots, thirds, _mm512_loadu_si512(kSlots.third[k]), b2);
+			__m512i sizes = _mm512_maskz_permutexvar_epi8(
+					all, _mm512_loadu_si512(kSlots.source[k]), n);
+			__mmask64 kept = _mm512_cmpgt_epu8_mask(sizes, place);
+			_mm512_storeu_si512(out, _mm512_maskz_compress_epi8(kept, slots));
+			out += __builtin_popcountll(kept);
+		}
+		i += 64;
+	}
+}
+
+#else
+
+void
+map_blocks(const flat_map& flat, const uint8_t* source, size_t length,
+		size_t& i, char*& out, const char* limit)
+{
+	const size_t room = 16 * kFlatTextSize + 16;
+	while (i + 32 <= length && out + room <= limit) {
+		uint32_t special = 0;
+		for (unsigned n = 0; n < 16; n++) {
+			uint8_t c = source[i + n];
+			bool plain = (c >= 0x20 && c < 0x7F) || (c == '\n' && flat.lfPlain)
+					|| (c == '\t' && flat.tabPlain);
+			if (!plain)
+				special |= 1u << n;
+		}
+		out = put_runs<16>(flat, source + i, special, out);
+		i += 16;
+	}
+}
+
+#endif
 
 } // namespace
 
@@ -107,20 +382,18 @@ map_bytes(const flat_map& flat, const uint8_t* source, size_t length,
 		return 0;
 
 	char* out = output;
+	const char* limit = output + capacity;
 	char* end = output + capacity - kMapBytesSlack;
 	size_t i = position;
 
-	if (flat.printablePlain) {
-		// A block turns into 16 texts at the most, and stores 16 bytes more.
-		const size_t blockRoom = 16 * kFlatTextSize + 16;
-		while (i + 32 <= length
-				&& (size_t)(out - output) + blockRoom <= capacity) {
-			out = map_block(flat, source + i, out);
-			i += 16;
-		}
-	}
+#ifdef TEXTWEND_X86
+	if (flat.tableBlocks)
+		map_table_blocks(flat, source, length, i, out, limit);
+#endif
+	if (flat.printablePlain)
+		map_blocks(flat, source, length, i, out, limit);
 	while (i < length && out <= end)
-		map_one(flat, source, i, out);
+		map_one(flat, source, length, i, out);
 
 	// A skip count may carry the position past the end.
 	position = i < length ? i : length;

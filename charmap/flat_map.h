@@ -17,15 +17,34 @@ struct flat_map {
 	// Output of each source byte: for NUL with nyl_mod 2 a zero byte, then
 	// the entry's text.
 	char text[256][kFlatTextSize];
-	uint8_t length[256];
+	// Its length, [1] when an LF comes next, [0] otherwise: the two differ
+	// only for a CR whose pair with the LF is one line end.
+	uint8_t length[2][256];
 	int32_t skip[256];
 
 	// Every byte from 0x20 to 0x7E maps to itself and no entry skips: runs
 	// of such bytes can be copied whole.
 	bool printablePlain;
+	// LF and TAB give themselves, so runs may hold them as well.
+	bool lfPlain;
+	bool tabPlain;
+
+	// CR and LF give the same text, so a CR right before an LF gives
+	// nothing: the pair is one line end.
+	bool crLfAsOne;
+
+	// Each text split into its bytes, for the loop that looks a whole block
+	// up at once: kept when every text fits three bytes and nothing skips.
+	uint8_t column[3][256];
+	bool tablesFit;
+	// Use that loop; set when the tables fit and the processor can.
+	bool tableBlocks;
 };
 
 void flatten_map(mt* map, int32_t nylMod, flat_map& flat);
+
+// Whether the map takes a CR LF pair as one line end (see crLfAsOne).
+bool cr_lf_as_one(mt* map);
 
 // Room that map_bytes needs beyond what it writes, so that it can always
 // store whole blocks.

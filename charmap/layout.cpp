@@ -4,6 +4,9 @@
  */
 #include "charmap/mt.h"
 
+#include "charmap/options.h"
+#include "charmap/styles.h"
+
 #include <string.h>
 
 
@@ -31,20 +34,24 @@ mt::SetNyl(unsigned long mode)
 {
 	static char space[] = " ";
 
-	if (mode == 1)
+	if (mode == kNylModSpace)
 		this[0].setStr(space);
 	else
 		this[0].ud(0);
 }
 
 
-// Only CR seen: a Mac text, whose CRs are its line ends. Otherwise LF ends a
-// line and every CR goes, so CR LF becomes LF.
+// Only CR seen: a Mac text, whose CRs are its line ends. Both seen: each of
+// them ends a line, and the writer takes a CR LF pair as one line end, since
+// the two give the same text. Otherwise LF ends a line and every CR goes.
 void
 mt::SetNewline(int style)
 {
-	if (style == 2) {
+	if (style == kLineEndCr) {
 		this[10].ud(0);
+		this[13].ud(10);
+	} else if (style == (kLineEndLf | kLineEndCr)) {
+		this[10].ud(10);
 		this[13].ud(10);
 	} else {
 		this[10].ud(10);

@@ -12,4 +12,12 @@ extern int32_t nyl_mod; // NUL is dropped (0), a space (1), or kept (2)
 extern int32_t r_modus; // 0 backup and replace, 1 write beside the source
 extern int32_t pop_ind; // 3 LaTeX, 1 text/html for UTF-8, >= 50 no table
 
+// The values the system reads.
+const int32_t kNylModSpace = 1; // NUL becomes a space
+const int32_t kNylModKeep = 2;  // NUL stays a zero byte
+const int32_t kRModusBeside = 1;
+const int32_t kPopIndHtml = 1;
+const int32_t kPopIndLatex = 3;
+const uint32_t kPopIndNoTable = 50; // and above, read as unsigned
+
 #endif // CHARMAP_OPTIONS_H

@@ -180,7 +180,7 @@ AlyBFile(char* path)
 		return;
 	}
 
-	bool latex = pop_ind == 3;
+	bool latex = pop_ind == kPopIndLatex;
 	text_scanner scanner(latex);
 	file_buffer data;
 	data.mapped = map_file(source.fd, (size_t)size, data.mappedSize);

@@ -5,26 +5,16 @@
 #ifndef CONVERT_CONVERT_H
 #define CONVERT_CONVERT_H
 
+#include "charmap/styles.h"
+
 #include <stdint.h>
 #include <sys/types.h>
 
 #include <string>
 
 // Source character set of the file at hand, as detection found it.
-enum {
-	kStyleNone = 0,
-	kStyleBe = 1, // already UTF-8
-	kStyleTos = 2,
-	kStylePc = 3,
-	kStyleMac = 4,
-	kStyleAnsi = 5,
-	kStyleLatex = 6
-};
-
-// Line ends seen in the file at hand.
-enum { kLineEndLf = 0x01, kLineEndCr = 0x02 };
-
 extern int32_t ostyle;
+// Line ends seen in the file at hand.
 extern int32_t fstyle;
 
 // Converts the file at path: reads it, detects, and hands it to toNFile.

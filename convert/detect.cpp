@@ -1,10 +1,13 @@
 /*
  * The detection scan. Each byte that can mean something is looked up once in
  * a table that holds, packed into one word, the flags it sets for every
- * candidate; a quote or a C3 also looks at the byte after it. Plain ASCII
- * means nothing here, so blocks of it are passed over sixteen at a time.
+ * candidate; a quote or a C3 also looks at the byte after it. The same bytes
+ * tell whether the text is valid UTF-8. Plain ASCII means nothing here, so
+ * blocks of it are passed over sixteen at a time.
  */
 #include "convert/detect.h"
+
+#include "charmap/styles.h"
 
 #include <string.h>
 
@@ -150,15 +153,98 @@ make_openers(bool latex)
 constexpr Openers kOpeners[2] = {make_openers(false), make_openers(true)};
 
 
+// A quote right after a backslash is TeX's accent command, not the
+// shorthand.
 inline uint64_t
-look_at(const uint8_t* p, const Openers& openers)
+look_at(const uint8_t* data, size_t p, const Openers& openers)
 {
-	return kSingle.bits[p[0]] | kPairs[openers.kind[p[0]]].bits[p[1]];
+	uint8_t kind = openers.kind[data[p]];
+	if (kind == kLatexPair && p > 0 && data[p - 1] == '\\')
+		kind = kNoPair;
+	return kSingle.bits[data[p]] | kPairs[kind].bits[data[p + 1]];
 }
 
 
 const uint64_t kLfSeen = (uint64_t)0x01 << (8 * kLines);
 const uint64_t kCrSeen = (uint64_t)0x02 << (8 * kLines);
+
+
+// What a byte from 0x80 up opens as the first byte of a UTF-8 sequence: how
+// many continuation bytes follow, and the range of the first of them, which
+// keeps out overlong forms, surrogates and code points beyond U+10FFFF. A
+// need of 0 means the byte cannot start a sequence.
+struct Lead {
+	uint8_t need;
+	uint8_t low;
+	uint8_t high;
+};
+
+constexpr Lead
+lead_of(int c)
+{
+	if (c >= 0xC2 && c <= 0xDF)
+		return {1, 0x80, 0xBF};
+	if (c == 0xE0)
+		return {2, 0xA0, 0xBF};
+	if (c == 0xED)
+		return {2, 0x80, 0x9F};
+	if (c >= 0xE1 && c <= 0xEF)
+		return {2, 0x80, 0xBF};
+	if (c == 0xF0)
+		return {3, 0x90, 0xBF};
+	if (c >= 0xF1 && c <= 0xF3)
+		return {3, 0x80, 0xBF};
+	if (c == 0xF4)
+		return {3, 0x80, 0x8F};
+	return {0, 0, 0};
+}
+
+struct Leads {
+	Lead lead[128];
+};
+
+constexpr Leads
+make_leads()
+{
+	Leads leads {};
+	for (int c = 0x80; c < 0x100; c++)
+		leads.lead[c - 0x80] = lead_of(c);
+	return leads;
+}
+
+constexpr Leads kLeads = make_leads();
+
+
+// One byte from 0x80 up at position p. Only these need a look: an ASCII byte
+// where a continuation was awaited shows when the next high byte is not at
+// the awaited position, or when the text ends with the sequence open.
+inline void
+check_utf8(text_scanner::utf8_state& state, uint8_t c, size_t p)
+{
+	if (state.invalid)
+		return;
+	if (state.need > 0) {
+		if (p != state.next || c < state.low || c > state.high) {
+			state.invalid = true;
+			return;
+		}
+		state.need--;
+		state.next = p + 1;
+		state.low = 0x80;
+		state.high = 0xBF;
+		return;
+	}
+	const Lead& lead = kLeads.lead[c - 0x80];
+	if (lead.need == 0) {
+		state.invalid = true;
+		return;
+	}
+	state.need = lead.need;
+	state.next = p + 1;
+	state.low = lead.low;
+	state.high = lead.high;
+	state.multiByte = true;
+}
 
 } // namespace
 
@@ -166,6 +252,7 @@ const uint64_t kCrSeen = (uint64_t)0x02 << (8 * kLines);
 text_scanner::text_scanner(bool latex)
 	: fLatex(latex)
 	, fFound(0)
+	, fUtf8 {}
 {
 }
 
@@ -175,6 +262,7 @@ text_scanner::scan(const uint8_t* data, size_t from, size_t to)
 {
 	const Openers& openers = kOpeners[fLatex ? 1 : 0];
 	uint64_t found = fFound;
+	utf8_state utf8 = fUtf8;
 	size_t i = from;
 
 #ifdef __SSE2__
@@ -193,14 +281,21 @@ text_scanner::scan(const uint8_t* data, size_t from, size_t to)
 		if (fLatex)
 			mask |= (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(block, quote));
 		while (mask != 0) {
-			found |= look_at(data + i + __builtin_ctz(mask), openers);
+			size_t p = i + (size_t)__builtin_ctz(mask);
 			mask &= mask - 1;
+			found |= look_at(data, p, openers);
+			if (data[p] >= 0x80)
+				check_utf8(utf8, data[p], p);
 		}
 	}
 #endif
-	for (; i < to; i++)
-		found |= look_at(data + i, openers);
+	for (; i < to; i++) {
+		found |= look_at(data, i, openers);
+		if (data[i] >= 0x80)
+			check_utf8(utf8, data[i], i);
+	}
 	fFound = found;
+	fUtf8 = utf8;
 }
 
 
@@ -211,6 +306,8 @@ text_scanner::findings() const
 	for (int lane = 0; lane < 6; lane++)
 		findings.candidate[lane] = (uint8_t)(fFound >> (8 * lane));
 	findings.lineEnds = (uint8_t)(fFound >> (8 * kLines));
+	findings.validUtf8 = !fUtf8.invalid && fUtf8.need == 0;
+	findings.multiByte = fUtf8.multiByte;
 	return findings;
 }
 
@@ -227,10 +324,16 @@ scan_text(const uint8_t* data, size_t length, bool latex)
 int32_t
 decide_style(const text_findings& findings, bool latex)
 {
+	if (findings.validUtf8 && findings.multiByte)
+		return kStyleBe;
+
+	// Be's flags come from single bytes too; in text that is not UTF-8 they
+	// mean nothing.
+	int first = findings.validUtf8 ? 0 : 1;
 	int candidates = latex ? 6 : 5;
-	int32_t result = 0;
+	int32_t result = kStyleNone;
 	unsigned best = 0;
-	for (int k = 0; k < candidates; k++) {
+	for (int k = first; k < candidates; k++) {
 		if (findings.candidate[k] > best) {
 			best = findings.candidate[k];
 			result = k + 1;
@@ -247,6 +350,11 @@ rewrite_latex(uint8_t* data, size_t length)
 	while (i < length) {
 		if (data[i] != '"' || i + 1 >= length) {
 			i++;
+			continue;
+		}
+		// TeX's own accent command, \"o, is written as it stands.
+		if (i > 0 && data[i - 1] == '\\') {
+			i += 2;
 			continue;
 		}
 		uint8_t lead = 0xC3;

@@ -9,38 +9,59 @@
 #include <stdint.h>
 
 // One byte of flags per candidate, in the order Be, TOS, PC, MAC, ANSI,
-// LATEX; one flag per umlaut letter. Then the line-end flags.
+// LATEX; one flag per umlaut letter. Then the line-end flags, and what the
+// text is as UTF-8: valid as a whole, and holding a multi-byte sequence.
 struct text_findings {
 	uint8_t candidate[6];
 	uint8_t lineEnds;
+	bool validUtf8 = true;
+	bool multiByte = false;
 };
 
 // Notes the findings of a text that may come in pieces: each call looks at
-// the positions from `from` up to `to`, with data[to] as the look-ahead of
-// the last one. With latex false the quote pairs are not looked at and the
-// LATEX flags stay 0.
+// the positions from `from` up to `to`, counted from the start of the text
+// that data holds, with data[to] as the look-ahead of the last one. A UTF-8
+// sequence may straddle two calls. With latex false the quote pairs are not
+// looked at and the LATEX flags stay 0.
 class text_scanner {
 public:
 	explicit text_scanner(bool latex);
 
 	void scan(const uint8_t* data, size_t from, size_t to);
+
+	// For the whole text: a sequence still open at this point makes the text
+	// invalid UTF-8.
 	text_findings findings() const;
+
+	// Where a UTF-8 check stands between two pieces.
+	struct utf8_state {
+		size_t next;  // position of the continuation byte awaited
+		uint8_t need; // continuation bytes still to come
+		uint8_t low;  // the range the next one must lie in
+		uint8_t high;
+		bool invalid;
+		bool multiByte;
+	};
 
 private:
 	bool fLatex;
 	uint64_t fFound;
+	utf8_state fUtf8;
 };
 
 // Scans length bytes at once; data[length] must be readable and 0, so that
 // the last byte's look-ahead sees 0.
 text_findings scan_text(const uint8_t* data, size_t length, bool latex);
 
-// The candidate (1 to 6) with the highest flag byte, the earlier one on a
-// tie; 0 when none has a flag. LATEX only counts when latex is true.
+// Valid UTF-8 with a multi-byte sequence is already UTF-8 (1). Otherwise the
+// candidate (1 to 6) with the highest flag byte, the earlier one on a tie; 0
+// when none has a flag. Text that is not valid UTF-8 is never taken for it,
+// so then the choice is among the others. LATEX only counts when latex is
+// true.
 int32_t decide_style(const text_findings& findings, bool latex);
 
 // Rewrites each LaTeX umlaut pair (a quote and a letter) into its two-byte
-// UTF-8 form, in place.
+// UTF-8 form, in place. A quote right after a backslash opens no pair.
 void rewrite_latex(uint8_t* data, size_t length);
 
 #endif // CONVERT_DETECT_H

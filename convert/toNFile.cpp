@@ -43,31 +43,6 @@ const int kMaxNumber = 100000;
 const int kMaxAttempts = 100;
 
 
-void
-load_table(mt* map, int32_t style)
-{
-	switch (style) {
-	case kStyleTos:
-		map[0].SetTos();
-		break;
-	case kStylePc:
-		map[0].SetPc();
-		break;
-	case kStyleMac:
-		map[0].SetMac();
-		break;
-	case kStyleAnsi:
-		map[0].SetAnsi();
-		break;
-	case kStyleLatex:
-		map[0].SetLatex();
-		break;
-	default:
-		break;
-	}
-}
-
-
 bool
 write_all(int fd, const char* data, size_t size)
 {
@@ -492,8 +467,7 @@ toNFile(char* buffer, off_t length, char* path)
 	mt map[kMapSize];
 	map[0].Clear();
 	map[0].SetNewline(fstyle);
-	if ((uint32_t)pop_ind <= 49)
-		load_table(map, ostyle);
+	load_table(map, ostyle);
 
 	source_file opened;
 	const source_file* source = current_source;
@@ -532,7 +506,7 @@ toNFile(char* buffer, off_t length, char* path)
 
 	// Only writing beside the source leaves it in place; any other value
 	// sets it aside.
-	bool replace = r_modus != 1;
+	bool replace = r_modus != kRModusBeside;
 	std::string placed = source->leaf;
 	std::string made;
 	bool done = replace ? replace_source(*source, target, made)
@@ -555,7 +529,7 @@ toNFile(char* buffer, off_t length, char* path)
 	fputs(attributes.warnings.c_str(), stderr);
 
 	static char html[] = "text/html";
-	if (pop_ind == 1 && ostyle == kStyleBe) {
+	if (pop_ind == kPopIndHtml && ostyle == kStyleBe) {
 		std::string node = descriptor_path(target.fd());
 		mim_setA(node.data(), html);
 	}

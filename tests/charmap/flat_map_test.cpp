@@ -52,10 +52,18 @@ TEST(FlatMap, AgreesWithTheEntriesForEveryTableAndOption)
 					Map map(style, table);
 					std::string source = mixed_text(5000, seed++);
 					std::string want = reference_output(map.entries, source);
-					EXPECT_EQ(flat_output(map.entries, source), want);
-					EXPECT_EQ(flat_output(map.entries, source, 64), want)
-							<< "one text at a time";
-					EXPECT_EQ(flat_output(map.entries, source, 97), want);
+					for (bool wide : {true, false}) {
+						EXPECT_EQ(
+								flat_output(map.entries, source, 1 << 16, wide),
+								want);
+						EXPECT_EQ(flat_output(map.entries, source, 64, wide),
+								want)
+								<< "one text at a time";
+						EXPECT_EQ(flat_output(map.entries, source, 97, wide),
+								want);
+						EXPECT_EQ(flat_output(map.entries, source, 700, wide),
+								want);
+					}
 				}
 			}
 		}
@@ -65,13 +73,15 @@ TEST(FlatMap, AgreesWithTheEntriesForEveryTableAndOption)
 TEST(FlatMap, HandlesEveryLengthAroundTheBlockSize)
 {
 	Map map(3, Table::pc);
-	for (size_t length = 0; length < 70; length++) {
+	for (size_t length = 0; length < 140; length++) {
 		std::string source = mixed_text(length, (unsigned)length);
-		EXPECT_EQ(flat_output(map.entries, source),
-				reference_output(map.entries, source))
-				<< "length " << length;
 		std::string ascii(length, 'x');
-		EXPECT_EQ(flat_output(map.entries, ascii), ascii);
+		for (bool wide : {true, false}) {
+			EXPECT_EQ(flat_output(map.entries, source, 1 << 16, wide),
+					reference_output(map.entries, source))
+					<< "length " << length;
+			EXPECT_EQ(flat_output(map.entries, ascii, 1 << 16, wide), ascii);
+		}
 	}
 }
 

@@ -185,7 +185,9 @@ TEST(SetNewline, TurnsEveryLineEndIntoLf)
 		std::string output;
 	} cases[] = {
 			{3, "a\r\nb", "a\nb"},
-			{3, "a\nb\rc\n", "a\nbc\n"}, // a lone CR's line runs on
+			{3, "a\nb\rc\n", "a\nb\nc\n"}, // a lone CR ends its line too
+			{3, "a\r\r\nb\r", "a\n\nb\n"},
+			{3, "a\n\r\rb", "a\n\n\nb"},
 			{2, "a\rb\r", "a\nb\n"},
 			{2, "a\nb", "ab"},
 			{1, "a\nb", "a\nb"},
@@ -197,6 +199,8 @@ TEST(SetNewline, TurnsEveryLineEndIntoLf)
 	for (const auto& c : cases) {
 		Map map(c.style);
 		EXPECT_EQ(reference_output(map.entries, c.source), c.output)
+				<< "style " << c.style;
+		EXPECT_EQ(flat_output(map.entries, c.source), c.output)
 				<< "style " << c.style;
 	}
 }

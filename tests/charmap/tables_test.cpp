@@ -104,7 +104,6 @@ TEST(Tables, PcIsCodePage437WithItsOwnChoices)
 			{0xE8, utf8(0x03BE)},
 			{0xE9, utf8(0x03B8)},
 			{0xED, utf8(0x00D8)},
-			{0xEE, kUnchanged},
 			{0xF9, utf8(0x02D9)},
 			{0xFF, utf8(0x02C9)},
 	};
@@ -115,8 +114,9 @@ TEST(Tables, MacIsMacIcelandicWithItsOwnChoices)
 {
 	// glibc has Mac OS Roman; Icelandic differs from it in six bytes. At
 	// 0xC6 glibc keeps the Greek capital delta that Apple's published table
-	// replaced by U+2206 INCREMENT.
-	Overrides ownChoices = {
+	// replaced by U+2206 INCREMENT, and at 0xF0 it puts the Apple logo at
+	// another private code point than Apple's U+F8FF.
+	const Overrides ownChoices = {
 			{0xA0, utf8(0x00DD)},
 			{0xDC, utf8(0x00D0)},
 			{0xDD, utf8(0x00F0)},
@@ -126,34 +126,39 @@ TEST(Tables, MacIsMacIcelandicWithItsOwnChoices)
 			{0xC6, utf8(0x2206)},
 			{0xDB, utf8(0x00A4)},
 			{0xFB, utf8(0x00B0)},
+			{0xF0, utf8(0xF8FF)},
 	};
-	for (int byte : {0xB8, 0xCA, 0xD9, 0xDA, 0xE2, 0xE3, 0xE4, 0xF0, 0xF5, 0xF6,
-				 0xF7, 0xF9, 0xFA, 0xFD, 0xFE, 0xFF})
-		ownChoices[byte] = kUnchanged;
 	expect_table(Table::mac, "MAC", iconv_with("MACINTOSH", ownChoices));
 }
 
-TEST(Tables, AnsiIsLatin1ForTheBytesItNames)
+TEST(Tables, AnsiIsWindows1252WithItsOwnChoices)
 {
-	Overrides ownChoices = {{0x92, utf8(0x00B4)}, {0x94, "\""}};
-	for (int byte = 0x81; byte <= 0x9F; byte++) {
-		if (byte != 0x92 && byte != 0x94)
-			ownChoices[byte] = kUnchanged;
-	}
-	expect_table(Table::ansi, "ANSI", iconv_with("ISO-8859-1", ownChoices));
+	// Where Windows-1252 assigns nothing, the control character of the
+	// byte's value, as at 0x80.
+	const Overrides ownChoices = {
+			{0x80, utf8(0x0080)},
+			{0x81, utf8(0x0081)},
+			{0x8D, utf8(0x008D)},
+			{0x8F, utf8(0x008F)},
+			{0x90, utf8(0x0090)},
+			{0x9D, utf8(0x009D)},
+			{0x92, utf8(0x00B4)},
+			{0x94, "\""},
+	};
+	expect_table(Table::ansi, "ANSI", iconv_with("CP1252", ownChoices));
 }
 
-// The TOS character set, row by row from 0x80; "=" leaves the byte alone.
+// The TOS character set, row by row from 0x80.
 // clang-format off
 const char* const kTosGrid[8] = {
 	"00C7 00FC 00E9 00E2 00E4 00E0 00E5 00E7 00EA 00EB 00E8 00EF 00EE 00EC 00C4 00C5",
 	"00C9 00E6 00C6 00F4 00F6 00F2 00FB 00F9 00FF 00D6 00DC 00A2 00A3 00A5 00DF 0192",
 	"00E1 00ED 00F3 00FA 00F1 00D1 00AA 00BA 00BF 2310 00AC 00BD 00BC 00A1 00AB 00BB",
-	"00E3 00F5 = = 0153 0152 00C0 00C3 00D5 00A8 00B4 2020 00B6 00A9 00AE 2122",
-	"0133 0132 = = = = = = = = = = = = = =",
-	"= = = = = = = = = = = = = 00A7 005E 221E",
-	"03B1 00DF 0393 03C0 2211 03C3 00B5 03C4 03A6 0398 03A9 = = 00D8 = 220F",
-	"2261 00B1 2265 2264 2320 2321 00F7 2248 00B0 2022 00B7 221A = 00B2 00B3 00AF",
+	"00E3 00F5 00D8 00F8 0153 0152 00C0 00C3 00D5 00A8 00B4 2020 00B6 00A9 00AE 2122",
+	"0133 0132 05D0 05D1 05D2 05D3 05D4 05D5 05D6 05D7 05D8 05D9 05DB 05DC 05DE 05E0",
+	"05E1 05E2 05E4 05E6 05E7 05E8 05E9 05EA 05DF 05DA 05DD 05E3 05E5 00A7 005E 221E",
+	"03B1 00DF 0393 03C0 2211 03C3 00B5 03C4 03A6 0398 03A9 03B4 222E 00D8 2208 220F",
+	"2261 00B1 2265 2264 2320 2321 00F7 2248 00B0 2022 00B7 221A 207F 00B2 00B3 00AF",
 };
 // clang-format on
 
@@ -172,9 +177,8 @@ TEST(Tables, TosFollowsItsGrid)
 		std::string cell;
 		int column = 0;
 		while (cells >> cell) {
-			grid[0x80 + row * 16 + column] = cell == "="
-					? kUnchanged
-					: utf8((uint32_t)std::stoul(cell, nullptr, 16));
+			grid[0x80 + row * 16 + column]
+					= utf8((uint32_t)std::stoul(cell, nullptr, 16));
 			column++;
 		}
 		ASSERT_EQ(column, 16) << "row " << row;
@@ -205,26 +209,26 @@ TEST(Tables, SampleBytes)
 	} cases[] = {
 			{Table::ansi, 0xE4, "ä"},
 			{Table::ansi, 0x80, "\xC2\x80"},
-			{Table::ansi, 0x93, "\x93"},
+			{Table::ansi, 0x93, "“"},
 			{Table::ansi, 0x92, "´"},
 			{Table::ansi, 0x94, "\""},
 			{Table::pc, 0x84, "ä"},
 			{Table::pc, 0xE1, "ß"},
 			{Table::pc, 0xB3, "│"},
 			{Table::pc, 0xE6, "μ"},
-			{Table::pc, 0xEE, "\xEE"},
+			{Table::pc, 0xEE, "ε"},
 			{Table::mac, 0x8A, "ä"},
 			{Table::mac, 0xA7, "ß"},
 			{Table::mac, 0xA0, "Ý"},
 			{Table::mac, 0xDB, "¤"},
-			{Table::mac, 0xFF, "\xFF"},
+			{Table::mac, 0xFF, "ˇ"},
 			{Table::tos, 0x84, "ä"},
 			{Table::tos, 0x9E, "ß"},
 			{Table::tos, 0xE1, "ß"},
 			{Table::tos, 0x01, "↑"},
 			{Table::tos, 0x7F, "∆"},
 			{Table::tos, 0xDE, "^"},
-			{Table::tos, 0xC5, "\xC5"},
+			{Table::tos, 0xC5, "ד"},
 			{Table::tos, 0x05, ""},
 			{Table::tos, 0x0C, ""},
 			{Table::latex, 0xB7, "°"},
@@ -234,6 +238,18 @@ TEST(Tables, SampleBytes)
 	for (const auto& c : cases) {
 		Map map(1, c.table);
 		EXPECT_EQ(map.text(c.byte), c.text) << "byte " << c.byte;
+	}
+}
+
+TEST(Tables, EveryByteOfACodePageGivesUtf8)
+{
+	std::string all;
+	for (int byte = 0; byte < 256; byte++)
+		all.push_back((char)byte);
+	for (Table table : {Table::tos, Table::pc, Table::mac, Table::ansi}) {
+		Map map(1, table);
+		EXPECT_TRUE(is_utf8(reference_output(map.entries, all)))
+				<< "table " << (int)table;
 	}
 }
 

@@ -1,8 +1,11 @@
 // The detection scan, the decision between candidates and the LaTeX rewrite.
 #include "convert/detect.h"
 
+#include "charmap/map_helpers.h"
+
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 #include <string>
 
@@ -73,14 +76,17 @@ reference_scan(const std::string& text, bool latex)
 		if (c == '\xC3' && n != '\0'
 				&& (pair = utf8Seconds.find(n)) != std::string::npos)
 			found.candidate[0] |= 1 << pair;
-		if (latex && c == '"' && n != '\0'
+		if (latex && c == '"' && n != '\0' && (i == 0 || text[i - 1] != '\\')
 				&& (pair = latexSeconds.find(n)) != std::string::npos)
 			found.candidate[5] |= 1 << pair;
 		if (c == '\n')
 			found.lineEnds |= 0x01;
 		if (c == '\r')
 			found.lineEnds |= n == '\n' ? 0x03 : 0x02;
+		if ((unsigned char)c >= 0x80)
+			found.multiByte = true;
 	}
+	found.validUtf8 = is_utf8(text);
 	return found;
 }
 
@@ -90,6 +96,8 @@ expect_same(const text_findings& a, const text_findings& b, const char* what)
 	for (int k = 0; k < 6; k++)
 		EXPECT_EQ(a.candidate[k], b.candidate[k]) << what << " candidate " << k;
 	EXPECT_EQ(a.lineEnds, b.lineEnds) << what;
+	EXPECT_EQ(a.validUtf8, b.validUtf8) << what;
+	EXPECT_EQ(a.validUtf8 && a.multiByte, b.validUtf8 && b.multiByte) << what;
 }
 
 struct DetectCase {
@@ -105,7 +113,7 @@ TEST(Detect, ChoosesTheCandidateWithTheHighestFlags)
 	const DetectCase cases[] = {
 			{"plain ASCII", "Hallo\nWelt\n", false, 0, 1},
 			{"empty", "", false, 0, 0},
-			{"one C2 outweighs all", "\x84\x94\x81\xE1\xC2 \xE4\xDF", false, 1,
+			{"a lone C2 is no UTF-8", "\x84\x94\x81\xE1\xC2 \xE4\xDF", false, 3,
 					0},
 			{"E6 alone is TOS", "a\xE6z", false, 2, 0},
 			{"FA alone is TOS", "\xFA", false, 2, 0},
@@ -115,10 +123,50 @@ TEST(Detect, ChoosesTheCandidateWithTheHighestFlags)
 			{"ANSI ä", "K\xE4se", false, 5, 0},
 			{"UTF-8 Ä also sets TOS and PC ä", "\xC3\x84pfel", false, 1, 0},
 			{"UTF-8 ß also sets Mac ü", "Fu\xC3\x9F", false, 1, 0},
+			{"UTF-8 euro and quotes",
+					"5 \xE2\x82\xAC \xE2\x80\x9E"
+					"gut\xE2\x80\x9C",
+					false, 1, 0},
+			{"UTF-8 c cedilla", "Gar\xC3\xA7on", false, 1, 0},
+			{"UTF-8 no-break space",
+					"a\xC2\xA0"
+					"b",
+					false, 1, 0},
+			{"acute accent alone", "Akzent \xB4 allein", false, 0, 0},
+			{"ANSI ä with an acute accent", "K\xE4se mit Akzent \xB4", false, 5,
+					0},
+			{"TOS and a C2",
+					"Gr\x81\x9E"
+					"e \xC2",
+					false, 2, 0},
+			{"PC and a C2",
+					"Gr\x81\xE1"
+					"e \xC2",
+					false, 3, 0},
+			{"MAC and a C2",
+					"Gr\x9F\xA7"
+					"e \xC2",
+					false, 4, 0},
+			{"ANSI and a C2",
+					"Gr\xFC\xDF"
+					"e \xC2",
+					false, 5, 0},
+			{"a surrogate is no UTF-8", "\xC3\xA4\xED\xA0\x80", false, 4, 0},
+			{"an overlong form is no UTF-8", "\xC3\xA4\xE0\x80\x80", false, 4,
+					0},
+			{"beyond U+10FFFF is no UTF-8", "\xC3\xA4\xF4\x90\x80\x80", false,
+					4, 0},
+			{"a sequence cut off at the end", "\xC3\xA4\xE2\x82", false, 2, 0},
+			{"a sequence broken by ASCII", "\xC3\xA4\xE2\x82x\xAC", false, 2,
+					0},
+			{"UTF-8 with LaTeX pairs stays UTF-8", "\"s \xC3\xB6", true, 1, 0},
 			{"LaTeX ignored without the option", "Gr\"u\"se", false, 0, 0},
 			{"LaTeX ties with Mac, Mac first", "\"a \x8A", true, 4, 0},
 			{"LaTeX sharp s", "Stra\"se", true, 6, 0},
 			{"two quotes and a", "\"\"a", true, 6, 0},
+			{"TeX's accent command is no shorthand", "Gr\\\"o\\\"se", true, 0,
+					0},
+			{"the shorthand after an accent command", "\\\"o \"s", true, 6, 0},
 			{"final quote forms no pair", "ab\"", true, 0, 0},
 			{"final C3 forms no pair", "ab\xC3", false, 0, 0},
 			{"final CR is a CR", "ab\r", false, 0, 2},
@@ -161,14 +209,49 @@ TEST(Detect, LaterCandidatesWinOnlyWhenStrictlyHigher)
 	found.candidate[0] = 0x7F;
 	found.candidate[1] = 0x7F;
 	EXPECT_EQ(decide_style(found, true), 1);
+	found.validUtf8 = false;
+	EXPECT_EQ(decide_style(found, true), 2) << "not UTF-8: Be is passed over";
+	found.validUtf8 = true;
+	found.multiByte = true;
+	found.candidate[0] = 0;
+	EXPECT_EQ(decide_style(found, true), 1) << "UTF-8 whatever the flags";
+}
+
+// A text read in pieces gives what it gives whole, wherever a UTF-8
+// sequence is cut.
+TEST(Detect, PiecesGiveWhatTheWholeGives)
+{
+	const std::string texts[] = {
+			"Gr\xC3\xBC\xC3\x9F"
+			"e \xE2\x82\xAC \xF0\x9F\x98\x80!",
+			"\xC3\xA4\xF0\x9F\x98",
+			"\xC3\xA4\xE2\x82x\xAC",
+			"K\xE4se\r\n\xB4",
+	};
+	for (const std::string& text : texts) {
+		std::string padded = text + '\0';
+		const uint8_t* data = (const uint8_t*)padded.data();
+		text_findings whole = scan(text);
+		for (size_t a = 0; a <= text.size(); a++) {
+			for (size_t b = a; b <= text.size(); b++) {
+				text_scanner scanner(false);
+				scanner.scan(data, 0, a);
+				scanner.scan(data, a, b);
+				scanner.scan(data, b, text.size());
+				expect_same(scanner.findings(), whole, text.c_str());
+			}
+		}
+	}
 }
 
 // Texts that put every kind of byte at every offset of a block.
 TEST(Detect, BlockwiseScanMissesNothing)
 {
 	std::mt19937 random(7);
-	const std::string interesting = "\n\r\"\xC3\xC2\xE6"
+	const std::string interesting = "\\\n\r\"\xC3\xC2\xE6"
 									"aousAOU\x84\x81\xA7\xE4\xB7";
+	const std::string sequences[] = {"\xC3\xA4", "\xE2\x82\xAC",
+			"\xF0\x9F\x98\x80", "\xED\x9F\xBF", "\xF4\x8F\xBF\xBF"};
 	for (int round = 0; round < 3000; round++) {
 		size_t length = random() % 80;
 		std::string text(length, 'x');
@@ -178,9 +261,62 @@ TEST(Detect, BlockwiseScanMissesNothing)
 					? (char)(random() % 256)
 					: interesting[random() % interesting.size()];
 		}
+		// Whole sequences, so that valid UTF-8 comes up as well.
+		if (round % 2 == 0) {
+			for (int k = 0; k < specials; k++)
+				text.insert(
+						random() % (text.size() + 1), sequences[random() % 5]);
+		}
 		for (bool latex : {false, true})
 			expect_same(scan(text, latex), reference_scan(text, latex),
 					text.c_str());
+	}
+}
+
+TEST(Detect, Utf8TextPassesUnchanged)
+{
+	const std::string text = "Preis: 5 \xE2\x82\xAC, \xE2\x80\x9E"
+							 "billig\xE2\x80\x9C, Gar\xC3\xA7on, K\xC3\xA4se\n";
+	text_findings found = scan(text);
+	Map map(found.lineEnds, (Table)decide_style(found, false));
+	EXPECT_EQ(flat_output(map.entries, text), text);
+}
+
+// A letter and one more byte from 0x80 up: whatever that byte is, the
+// converted text is UTF-8, and only the few bytes that outrank the letter's
+// umlauts by the flag rule take it to another set.
+TEST(Detect, AnyOneMoreByteStillGivesUtf8)
+{
+	const struct {
+		const char* what;
+		std::string letter;
+		int32_t style;
+		std::map<int, int32_t> outranking;
+	} cases[] = {
+			{"DOS",
+					"Gr\x81\xE1"
+					"e, K\x84se und \x94l\r\n",
+					kStylePc,
+					{{0x82, kStyleTos}, {0x9E, kStyleTos}, {0xBD, kStyleTos},
+							{0xE6, kStyleTos}, {0xFA, kStyleTos}}},
+			{"Windows",
+					"Gr\xFC\xDF"
+					"e, K\xE4se und \xD6l\r\n",
+					kStyleAnsi, {{0xE6, kStyleTos}, {0xFA, kStyleTos}}},
+	};
+	for (const auto& c : cases) {
+		for (int extra = 0x80; extra < 0x100; extra++) {
+			std::string text = c.letter + (char)extra;
+			text_findings found = scan(text);
+			int32_t style = decide_style(found, false);
+			auto other = c.outranking.find(extra);
+			EXPECT_EQ(style,
+					other == c.outranking.end() ? c.style : other->second)
+					<< c.what << " and " << extra;
+			Map map(found.lineEnds, (Table)style);
+			EXPECT_TRUE(is_utf8(flat_output(map.entries, text)))
+					<< c.what << " and " << extra;
+		}
 	}
 }
 
@@ -218,6 +354,9 @@ TEST(RewriteLatex, TurnsPairsIntoUtf8InPlace)
 			{"a\"", "a\""},
 			{"\"\"\"a", "\"\"ä"},
 			{"\"e", "\"e"},
+			{"\\\"o", "\\\"o"},
+			{"\\\"o\"o", "\\\"oö"},
+			{"\\\"\"a", "\\\"\"a"},
 	};
 	for (const auto& c : cases) {
 		std::string text = c.before;
