@@ -343,7 +343,8 @@ TEST(Batch, UndoImagePutsOriginalsBackAndTellsWhyNot)
 	write_file(folder / "edited.txt", "Käse, edited\n");
 
 	HostRun run = run_host(folder,
-			{folder / "a.txt", folder / "edited.txt", folder / "b.txt"},
+			{folder / "a.txt", folder / "a.txt-BAK", folder / "edited.txt",
+					folder / "b.txt"},
 			kImages + "/Textwend-Undo");
 
 	EXPECT_EQ(run.status, 1);
@@ -358,7 +359,8 @@ TEST(Batch, UndoImagePutsOriginalsBackAndTellsWhyNot)
 					"since its conversion\n",
 					"\nTextwend: b.txt: left as it was: it carries no stamp of "
 					"a conversion\n",
-					"2 of 3 entries were not undone:"})
+					"\nTextwend: a.txt-BAK: undone with the entry above\n",
+					"2 of 4 entries were not undone:"})
 		EXPECT_NE(run.err.find(line), std::string::npos) << line << run.err;
 }
 

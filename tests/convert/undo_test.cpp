@@ -194,6 +194,23 @@ TEST(Undo, RefusesWhatCannotBeUndoneAndLeavesEverything)
 	}
 }
 
+// A converted file's stamp is of its own conversion: written beside the
+// source, the new file carries none, so it cannot be undone as if it were
+// the source.
+TEST(Undo, TheSourcesStampIsNotCarriedOver)
+{
+	Folder folder;
+	std::string path = folder / "a.txt";
+	write_file(path, "K\xE4se\n");
+	run(AlyBFile, path);
+	{
+		OptionScope beside(r_modus, 1);
+		run(AlyBFile, path);
+	}
+
+	EXPECT_LT(getxattr((path + "-N").c_str(), kStamp, NULL, 0), 0);
+}
+
 // The host lets an owner set attributes only on a file they may write.
 TEST(Undo, ReadOnlyFileOfAUserIsStampedAndUndone)
 {
