@@ -33,8 +33,10 @@ stamp_problem(int error)
 {
 	if (error == 0)
 		return std::string();
-	if (error == ENODATA || error == ENOTSUP)
+	if (error == ENODATA)
 		return "it carries no stamp of a conversion";
+	if (error == ENOTSUP)
+		return "its file system keeps no stamp of a conversion";
 	if (error == EINVAL)
 		return "its stamp of a conversion is damaged";
 	return std::string("its stamp of a conversion cannot be read: ")
