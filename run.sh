@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Converts files the way the file manager would: the host loads the add-on
 # image and hands it the files as its selection. IMAGE=Textwend-LaTeX in the
-# environment takes the image that also reads LaTeX umlaut notation.
+# environment takes the image that also reads LaTeX umlaut notation;
+# IMAGE=Textwend-Undo the one that undoes conversions; Textwend-Atari, -DOS,
+# -Mac and -Windows convert from the set they are named after.
 #
 # With no FILE, converts copies of the bundled sample letters in a fresh
 # folder under the system's temporary folder and shows what became of each;
@@ -11,9 +13,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=$here/build
 image_name=${IMAGE:-Textwend}
 case $image_name in
-Textwend | Textwend-LaTeX) ;;
+Textwend | Textwend-LaTeX | Textwend-Undo | Textwend-Atari | Textwend-DOS | \
+	Textwend-Mac | Textwend-Windows) ;;
 *)
-	echo "run.sh: IMAGE must be Textwend or Textwend-LaTeX" >&2
+	echo "run.sh: IMAGE must be Textwend, Textwend-LaTeX, Textwend-Undo," \
+		"Textwend-Atari, Textwend-DOS, Textwend-Mac or Textwend-Windows" >&2
 	exit 2
 	;;
 esac
@@ -22,7 +26,7 @@ esac
 log=$(mktemp "${TMPDIR:-/tmp}/textwend-build.XXXXXX")
 if ! { [ -f "$build/build.ninja" ] || cmake -S "$here" -B "$build" -G Ninja; } \
 	>"$log" 2>&1 \
-	|| ! cmake --build "$build" --target tracker-run Textwend Textwend-LaTeX \
+	|| ! cmake --build "$build" --target tracker-run Textwend Textwend-LaTeX "$image_name" \
 		>>"$log" 2>&1; then
 	cat "$log" >&2
 	rm -f "$log"

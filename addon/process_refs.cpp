@@ -9,8 +9,10 @@
 #include "addon/report.h"
 #include "addon/statWindow.h"
 #include "app/alerts.h"
+#include "charmap/options.h"
 #include "convert/convert.h"
 #include "convert/result.h"
+#include "convert/undo.h"
 
 #include <add_on_status.h>
 #include <Alert.h>
@@ -22,11 +24,15 @@
 #include <stdio.h>
 
 #include <new>
+#include <set>
 #include <string>
 #include <vector>
 
 
 namespace {
+
+// An entry whose conversion was undone with an earlier one of the batch.
+const char kUndoneAbove[] = "undone with the entry above";
 
 void
 show_batch_alert(const std::string& text)
@@ -52,6 +58,8 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 
 	std::vector<entry_report> notConverted;
 	bool leftAlone = false;
+	// The paths that an undo in this batch has dealt with.
+	std::set<std::string> undone;
 	auto report = [&](const entry_report& entry) {
 		fprintf(stderr, "%s\n", report_line(entry).c_str());
 		if (entry.outcome != kEntryConverted)
@@ -71,22 +79,46 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 		// reported, never judged by a record that is not its own.
 		char name[B_FILE_NAME_LENGTH];
 		struct stat st;
+		BPath named(&ref);
+		if (named.InitCheck() == B_OK && undone.count(named.Path()) != 0) {
+			report({ref.name != NULL ? ref.name : "?", kEntryConverted,
+					kUndoneAbove});
+			continue;
+		}
 		if (entry.SetTo(&ref, false) != B_OK || entry.GetPath(&path) != B_OK
 				|| entry.GetName(name) != B_OK || entry.GetStat(&st) != B_OK) {
 			report({ref.name != NULL ? ref.name : "?", kEntryLeftAlone,
 					"left as it was: it cannot be found or looked at"});
 			continue;
 		}
-		if (!accepts(st)) {
+		// A conversion may have written an empty text; it is undone all
+		// the same.
+		bool wanted = accepts(st)
+				|| (undo_mod != 0 && S_ISREG(st.st_mode)
+						&& mode_in_range((uint32_t)st.st_mode));
+		if (!wanted) {
 			report({name, kEntryPassedOver, passed_over_reason(st)});
+			continue;
+		}
+		if (undone.count(path.Path()) != 0) {
+			report({name, kEntryConverted, kUndoneAbove});
 			continue;
 		}
 
 		status.ShowName(name);
 		std::string copy(path.Path());
-		AlyBFile(copy.data());
+		if (undo_mod != 0)
+			undo_conversion(copy.data());
+		else
+			AlyBFile(copy.data());
 		report({name, last_result.converted ? kEntryConverted : kEntryLeftAlone,
 				describe_conversion(last_result, path.Path())});
+		// Both names of an undone conversion are done with: the backup is
+		// gone, and what has the name now is the original.
+		if (undo_mod != 0 && last_result.converted) {
+			undone.insert(last_result.output);
+			undone.insert(last_result.backup);
+		}
 	}
 
 	if (leftAlone)

@@ -124,13 +124,22 @@ describe_conversion(const convert_result& result, const std::string& path)
 		return "left as it was: " + shown_name(result.reason);
 	}
 
+	if (undo_mod != 0) {
+		return "conversion undone; the original is back from "
+				+ shown_name(leaf_of(result.backup));
+	}
+
 	std::string what;
 	const char* set = set_name(result.style);
 	// A build that loads no table converts the line ends alone, whatever
 	// set was found.
 	if (set == NULL || static_cast<uint32_t>(pop_ind) >= 50)
 		what = "no known character set found, line ends only";
-	else {
+	else if (result.style == kStyleBe && set_name(fix_set) != NULL) {
+		what = set;
+		what += ", not read as ";
+		what += set_name(fix_set);
+	} else {
 		what = set;
 		if (result.lineEnds == (kLineEndCr | kLineEndLf))
 			what += ", CR LF → LF";
@@ -161,7 +170,7 @@ batch_alert_text(const std::vector<entry_report>& notConverted, int total)
 			+ std::to_string(notConverted.size()) + " of "
 			+ std::to_string(total)
 			+ (total == 1 ? " entry was" : " entries were")
-			+ " not converted:\n";
+			+ (undo_mod != 0 ? " not undone:\n" : " not converted:\n");
 	for (size_t i = 0; i < notConverted.size() && i < kAlertNames; i++) {
 		text += "\n" + shown_name(notConverted[i].name) + ": "
 				+ notConverted[i].what;

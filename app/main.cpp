@@ -5,6 +5,7 @@
  * files are converted, and fails, so that a script notices.
  */
 #include "app/sysApplication.h"
+#include "charmap/options.h"
 
 #include <stdio.h>
 
@@ -15,6 +16,11 @@ namespace {
 // is built with its own.
 const char kImageName[] = TEXTWEND_IMAGE_NAME;
 const char kActionLabel[] = TEXTWEND_ACTION_LABEL;
+
+const char kConverts[] = "Each FILE is moved aside as FILE-BAK and its text "
+						 "written as UTF-8\nunder its own name. ";
+const char kUndoes[] = "Each FILE converted before gets its original back "
+					   "from its backup,\nas long as it is unchanged since.\n";
 
 enum { kExitUsage = 2 };
 
@@ -34,13 +40,13 @@ main(int argc, char** argv)
 				"file manager and choose \"%s\",\n"
 				"or run from a shell:\n"
 				"\ttracker-run %s FILE...\n"
-				"Each FILE is moved aside as FILE-BAK and its text written "
-				"as UTF-8\n"
-				"under its own name. Textwend-LaTeX also reads LaTeX umlaut "
+				"%s"
+				"Textwend-LaTeX also reads LaTeX umlaut "
 				"notation\n"
 				"(\"a for \xC3\xA4); Textwend leaves it as it is. See "
 				"Textwend(1).\n",
-				kImageName, kActionLabel, kImageName);
+				kImageName, kActionLabel, kImageName,
+				undo_mod != 0 ? kUndoes : kConverts);
 		return kExitUsage;
 	}
 

@@ -7,10 +7,12 @@
 
 #include <stdint.h>
 
-extern int32_t anz_tab; // TAB becomes 1, 2, 4 or 8 spaces; else TAB stays
-extern int32_t nyl_mod; // NUL is dropped (0), a space (1), or kept (2)
-extern int32_t r_modus; // 0 backup and replace, 1 write beside the source
-extern int32_t pop_ind; // 3 LaTeX, 1 text/html for UTF-8, >= 50 no table
+extern int32_t anz_tab;  // TAB becomes 1, 2, 4 or 8 spaces; else TAB stays
+extern int32_t nyl_mod;  // NUL is dropped (0), a space (1), or kept (2)
+extern int32_t r_modus;  // 0 backup and replace, 1 write beside the source
+extern int32_t pop_ind;  // 3 LaTeX, 1 text/html for UTF-8, >= 50 no table
+extern int32_t undo_mod; // 1 puts the originals of conversions back
+extern int32_t fix_set;  // 2 to 5: the source set, not detected (ostyle)
 
 // The values the system reads.
 const int32_t kNylModSpace = 1; // NUL becomes a space

@@ -6,6 +6,7 @@
 
 #include "charmap/options.h"
 #include "convert/bus_guard.h"
+#include "convert/chosen_set.h"
 #include "convert/detect.h"
 #include "convert/result.h"
 #include "convert/source_file.h"
@@ -225,7 +226,7 @@ AlyBFile(char* path)
 	}
 	printf("\t");
 	text_findings findings = scanner.findings();
-	ostyle = decide_style(findings, latex);
+	ostyle = chosen_style(decide_style(findings, latex));
 	fstyle = findings.lineEnds;
 	last_result.style = ostyle;
 	last_result.lineEnds = fstyle;

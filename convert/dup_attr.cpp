@@ -5,6 +5,7 @@
  * desktop's own, access lists, security labels) goes over byte for byte.
  */
 #include "convert/convert.h"
+#include "convert/stamp.h"
 
 #include <fs_attr.h>
 
@@ -129,6 +130,9 @@ copy_untyped(int from, int to, const char* file, attribute_copy& copy)
 			at += strlen(names.data() + at) + 1) {
 		const char* name = names.data() + at;
 		if (strncmp(name, kTypedNamespace, sizeof(kTypedNamespace) - 1) == 0)
+			continue;
+		// The source's own stamp is of another conversion.
+		if (strcmp(name, kStampName) == 0)
 			continue;
 		accessList = accessList || strcmp(name, kAccessList) == 0;
 		if (!host_read(

@@ -14,6 +14,7 @@
 #include "convert/bus_guard.h"
 #include "convert/result.h"
 #include "convert/source_file.h"
+#include "convert/stamp.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -402,6 +403,7 @@ replace_source(const source_file& source, new_file& target, std::string& made)
 		return false;
 	}
 	step("backup");
+	stamp_conversion(target.fd(), made, source.path.c_str());
 
 	std::string reason;
 	bool unchanged = moved

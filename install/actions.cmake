@@ -64,46 +64,111 @@ else()
 	set(menu_permissions ${file_permissions})
 endif()
 
-# Each image has its actions, offered for text files only: Textwend for
-# every text, Textwend-LaTeX for TeX sources and plain text.
-foreach(image Textwend Textwend-LaTeX)
+# Each image has its actions, offered for text files only, in the order of
+# the menus: the detected set, the four chosen sets, LaTeX, undo. Dolphin
+# shows them in one submenu and GNOME Files in one folder of scripts, both
+# named Textwend, with the entry's own words; Nemo and Thunar have no
+# submenus of their own, so each entry there carries the name in front.
+set(images Textwend Textwend-Atari Textwend-DOS Textwend-Mac Textwend-Windows
+	Textwend-LaTeX Textwend-Undo)
+set(dolphin_actions "")
+set(dolphin_groups "")
+set(thunar_actions "")
+foreach(image IN LISTS images)
 	set(TEXTWEND_IMAGE ${image})
+	string(TOLOWER ${image} base)
+	set(TEXTWEND_MIME_TYPES "text/plain;")
+	set(TEXTWEND_NEMO_MIME_TYPES "text/*;")
+	set(thunar_id "${base}-convert-to-utf-8")
+	set(keep_comment "and keeps each original as a -BAK file")
 	if(image STREQUAL "Textwend")
-		set(base textwend)
+		set(action convert)
+		set(entry "convert (find the set)")
 		set(TEXTWEND_LABEL "Textwend: convert to UTF-8")
-		set(TEXTWEND_COMMENT "Converts the selected 8-bit text files into UTF-8 and keeps each original as a -BAK file")
-		set(TEXTWEND_MIME_TYPES "text/plain;")
-		set(TEXTWEND_NEMO_MIME_TYPES "text/*;")
-	else()
-		set(base textwend-latex)
+		set(TEXTWEND_COMMENT "Converts the selected 8-bit text files into UTF-8 ${keep_comment}")
+	elseif(image STREQUAL "Textwend-LaTeX")
+		set(action convert-latex)
+		set(entry "convert LaTeX umlauts")
 		set(TEXTWEND_LABEL "Textwend: convert LaTeX umlauts to UTF-8")
-		set(TEXTWEND_COMMENT "Converts LaTeX umlaut notation and 8-bit text in the selected files into UTF-8 and keeps each original as a -BAK file")
+		set(TEXTWEND_COMMENT "Converts LaTeX umlaut notation and 8-bit text in the selected files into UTF-8 ${keep_comment}")
 		set(TEXTWEND_MIME_TYPES "text/x-tex;text/plain;")
 		set(TEXTWEND_NEMO_MIME_TYPES "text/x-tex;text/plain;")
+	elseif(image STREQUAL "Textwend-Undo")
+		set(action undo)
+		set(entry "undo the conversion")
+		set(TEXTWEND_LABEL "Textwend: undo the conversion")
+		set(TEXTWEND_COMMENT "Puts back the original of each selected file converted by Textwend, if the file is unchanged since")
+		set(thunar_id "textwend-undo-the-conversion")
+	else()
+		string(REPLACE "Textwend-" "" set ${image})
+		string(TOLOWER "convert-${set}" action)
+		if(set STREQUAL "Atari")
+			set(set_name "Atari ST")
+		elseif(set STREQUAL "DOS")
+			set(set_name "DOS code page 437")
+		elseif(set STREQUAL "Mac")
+			set(set_name "Macintosh")
+		else()
+			set(set_name "Windows ANSI")
+		endif()
+		set(entry "convert from ${set_name}")
+		set(TEXTWEND_LABEL "Textwend: convert from ${set}")
+		set(TEXTWEND_COMMENT "Converts the selected text files from ${set_name} into UTF-8 ${keep_comment}")
 	endif()
 	set(out "${written}/${image}")
-	foreach(name Textwend textwend.nemo_action textwend.desktop
-			textwend-sendto.desktop)
+	foreach(name Textwend textwend.nemo_action textwend-sendto.desktop)
 		configure_file("${TEXTWEND_ACTIONS_SOURCE_DIR}/${name}.in"
 			"${out}/${name}" @ONLY)
 	endforeach()
 
-	file(INSTALL "${out}/Textwend" DESTINATION "${nautilus_scripts}"
-		RENAME ${image} PERMISSIONS ${program_permissions})
+	file(INSTALL "${out}/Textwend" DESTINATION "${nautilus_scripts}/Textwend"
+		RENAME "${entry}" PERMISSIONS ${program_permissions})
 	file(INSTALL "${out}/textwend.nemo_action"
 		DESTINATION "${share}/nemo/actions" RENAME ${base}.nemo_action
 		PERMISSIONS ${file_permissions})
-	file(INSTALL "${out}/textwend.desktop"
-		DESTINATION "${share}/kio/servicemenus" RENAME ${base}.desktop
-		PERMISSIONS ${menu_permissions})
-	# Thunar: the "Send To" menu takes desktop entries from a folder.
-	file(INSTALL "${out}/textwend-sendto.desktop"
-		DESTINATION "${share}/Thunar/sendto" RENAME ${base}.desktop
-		PERMISSIONS ${file_permissions})
+	# Thunar: the "Send To" menu takes desktop entries from a folder; it
+	# offers the two that convert what they find.
+	if(image STREQUAL "Textwend" OR image STREQUAL "Textwend-LaTeX")
+		file(INSTALL "${out}/textwend-sendto.desktop"
+			DESTINATION "${share}/Thunar/sendto" RENAME ${base}.desktop
+			PERMISSIONS ${file_permissions})
+	endif()
+
+	string(APPEND dolphin_actions "${action};")
+	string(APPEND dolphin_groups "
+[Desktop Action ${action}]
+Name=${entry}
+Icon=accessories-text-editor
+Exec=${TEXTWEND_HOST_DESKTOP} ${image} %F
+")
+	# XML text, in a shell script's quoted here-document.
+	string(REPLACE "&" "&amp;" thunar_label "${TEXTWEND_LABEL}")
+	string(APPEND thunar_actions "<action>
+	<icon>accessories-text-editor</icon>
+	<name>${thunar_label}</name>
+	<submenu></submenu>
+	<unique-id>${thunar_id}</unique-id>
+	<command>${TEXTWEND_HOST_THUNAR} ${image} %F</command>
+	<description>${TEXTWEND_COMMENT}</description>
+	<range></range>
+	<patterns>*</patterns>
+	<text-files/>
+</action>
+")
 endforeach()
+
+# Dolphin: one service menu, all entries in its submenu.
+set(TEXTWEND_DOLPHIN_ACTIONS "${dolphin_actions}")
+set(TEXTWEND_DOLPHIN_GROUPS "${dolphin_groups}")
+configure_file("${TEXTWEND_ACTIONS_SOURCE_DIR}/textwend.desktop.in"
+	"${written}/textwend.desktop" @ONLY)
+file(INSTALL "${written}/textwend.desktop"
+	DESTINATION "${share}/kio/servicemenus"
+	PERMISSIONS ${menu_permissions})
 
 # Thunar's custom actions live in one file per user, which the helper
 # edits.
+string(STRIP "${thunar_actions}" TEXTWEND_THUNAR_ACTIONS)
 configure_file("${TEXTWEND_ACTIONS_SOURCE_DIR}/thunar-action.in"
 	"${written}/thunar-action" @ONLY)
 file(INSTALL "${written}/thunar-action"

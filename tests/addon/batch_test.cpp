@@ -15,6 +15,7 @@ using test::write_file;
 const std::string kHost = TEXTWEND_HOST;
 const std::string kImage = TEXTWEND_IMAGE;
 const std::string kLatexImage = TEXTWEND_LATEX_IMAGE;
+const std::string kImages = TEXTWEND_IMAGE_DIR;
 
 struct HostRun {
 	int status = -1;
@@ -300,6 +301,67 @@ TEST(Batch, OnlyTheLatexImageReadsLatexNotation)
 		EXPECT_EQ(run.status, 0) << run.err;
 		EXPECT_EQ(read_file(folder / "brief.tex"), c.after);
 	}
+}
+
+TEST(Batch, EachChosenSetImageConvertsFromItsSet)
+{
+	// Texts that detection takes for another set.
+	const struct {
+		const char* image;
+		std::string before;
+		std::string after;
+		std::string line;
+	} cases[] = {
+			{"Textwend-Atari",
+					"Gr\x81\xE1"
+					"e \xB0\n",
+					"Grüße ã\n", "Atari ST (TOS)"},
+			{"Textwend-DOS", "\x84 \x9E\n", "ä ₧\n", "DOS code page 437"},
+			{"Textwend-Mac", "\x8A \x84\x94\n", "ä Ñî\n", "Macintosh"},
+			{"Textwend-Windows", "Caf\xE9 \xE1\n", "Café á\n", "Windows ANSI"},
+			{"Textwend-Windows", "Käse\n", "Käse\n",
+					"already UTF-8, not read as Windows ANSI"},
+	};
+	for (const auto& c : cases) {
+		Folder folder;
+		write_file(folder / "Brief.txt", c.before);
+		HostRun run = run_host(
+				folder, {folder / "Brief.txt"}, kImages + "/" + c.image);
+		EXPECT_EQ(read_file(folder / "Brief.txt"), c.after) << c.image;
+		EXPECT_NE(run.err.find("Textwend: Brief.txt: " + c.line + ";"),
+				std::string::npos)
+				<< run.err;
+	}
+}
+
+TEST(Batch, UndoImagePutsOriginalsBackAndTellsWhyNot)
+{
+	Folder folder;
+	for (const char* name : {"a.txt", "edited.txt", "b.txt"})
+		write_file(folder / name, "K\xE4se\r\n");
+	run_host(folder, {folder / "a.txt", folder / "edited.txt"});
+	write_file(folder / "edited.txt", "Käse, edited\n");
+
+	HostRun run = run_host(folder,
+			{folder / "a.txt", folder / "a.txt-BAK", folder / "edited.txt",
+					folder / "b.txt"},
+			kImages + "/Textwend-Undo");
+
+	EXPECT_EQ(run.status, 1);
+	EXPECT_EQ(test::folder_entries(folder.path()),
+			(std::vector<std::string> {
+					"a.txt", "b.txt", "edited.txt", "edited.txt-BAK"}));
+	EXPECT_EQ(read_file(folder / "a.txt"), "K\xE4se\r\n");
+	for (const char* line :
+			{"\nTextwend: a.txt: conversion undone; the original is back from "
+			 "a.txt-BAK\n",
+					"\nTextwend: edited.txt: left as it was: it was changed "
+					"since its conversion\n",
+					"\nTextwend: b.txt: left as it was: it carries no stamp of "
+					"a conversion\n",
+					"\nTextwend: a.txt-BAK: undone with the entry above\n",
+					"2 of 4 entries were not undone:"})
+		EXPECT_NE(run.err.find(line), std::string::npos) << line << run.err;
 }
 
 } // namespace

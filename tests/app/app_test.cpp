@@ -269,6 +269,42 @@ TEST_F(XvfbTest, TheBatchAlertListsWhatWasNotConverted)
 }
 
 
+// Undo leaves a file that was never converted as it is, and its alert says
+// why.
+TEST_F(XvfbTest, TheUndoAlertSaysWhyAFileWasLeftAsItWas)
+{
+	mkdir(TEXTWEND_SCRATCH, 0755);
+	std::string letter = std::string(TEXTWEND_SCRATCH) + "/Brief.txt";
+	std::ofstream(letter, std::ios::binary) << "Gr\xFC\xDF"
+											   "e\n";
+
+	Program program;
+	ChildOptions options;
+	options.keepDisplay = true;
+	options.seconds = 30;
+	ASSERT_TRUE(program.Start(
+			{TEXTWEND_HOST, TEXTWEND_UNDO_IMAGE, letter}, options));
+
+	Window alert
+			= wait_for_window(fDisplay, "Textwend-AddOn", kWaitMilliseconds);
+	ASSERT_NE(alert, None);
+	ASSERT_TRUE(wait_until([&] { return focused_window(fDisplay) == alert; },
+			kWaitMilliseconds));
+	std::this_thread::sleep_for(std::chrono::milliseconds(200));
+	EXPECT_TRUE(write_png(
+			screenshot_path("undo-alert.png"), capture(fDisplay, alert)));
+
+	press_key(fDisplay, XK_Return);
+	ChildRun run = program.Finish();
+	EXPECT_EQ(run.status, 1);
+	EXPECT_NE(run.err.find("Textwend: Brief.txt: left as it was: it carries "
+						   "no stamp of a conversion\n"),
+			std::string::npos)
+			<< run.err;
+	unlink(letter.c_str());
+}
+
+
 TEST_F(XvfbTest, AlertInf2AnsweredByEnterReturns0)
 {
 	Watchdog watchdog(60, "AlertInf2 answered by Enter");

@@ -209,6 +209,56 @@ protected:
 };
 
 
+// Every image with its entry: the words of the Dolphin submenu and of the
+// GNOME Files script, the short label of Nemo and Thunar, and the names of
+// its actions.
+struct Image {
+	std::string name;
+	std::string entry;    // in the submenu "Textwend"
+	std::string label;    // Nemo and Thunar
+	std::string base;     // the Nemo action's file name
+	std::string dolphin;  // the Dolphin action
+	std::string thunarId; // the Thunar custom action
+	bool sendTo;          // offered in Thunar's "Send To"
+};
+
+const Image kImages[] = {
+		{"Textwend", "convert (find the set)", "Textwend: convert to UTF-8",
+				"textwend", "convert", "textwend-convert-to-utf-8", true},
+		{"Textwend-Atari", "convert from Atari ST",
+				"Textwend: convert from Atari", "textwend-atari",
+				"convert-atari", "textwend-atari-convert-to-utf-8", false},
+		{"Textwend-DOS", "convert from DOS code page 437",
+				"Textwend: convert from DOS", "textwend-dos", "convert-dos",
+				"textwend-dos-convert-to-utf-8", false},
+		{"Textwend-Mac", "convert from Macintosh", "Textwend: convert from Mac",
+				"textwend-mac", "convert-mac", "textwend-mac-convert-to-utf-8",
+				false},
+		{"Textwend-Windows", "convert from Windows ANSI",
+				"Textwend: convert from Windows", "textwend-windows",
+				"convert-windows", "textwend-windows-convert-to-utf-8", false},
+		{"Textwend-LaTeX", "convert LaTeX umlauts",
+				"Textwend: convert LaTeX umlauts to UTF-8", "textwend-latex",
+				"convert-latex", "textwend-latex-convert-to-utf-8", true},
+		{"Textwend-Undo", "undo the conversion",
+				"Textwend: undo the conversion", "textwend-undo", "undo",
+				"textwend-undo-the-conversion", false},
+};
+const Image& kTextwend = kImages[0];
+const Image& kLatex = kImages[5];
+
+
+// The Thunar custom actions' unique ids, in order.
+std::vector<std::string>
+thunar_ids()
+{
+	std::vector<std::string> ids;
+	for (const Image& image : kImages)
+		ids.push_back(image.thunarId);
+	return ids;
+}
+
+
 // What an install puts below its prefix, with the permissions each file
 // gets.
 std::map<std::string, mode_t>
@@ -223,15 +273,14 @@ installed_files()
 			{"share/doc/textwend/changelog.gz", 0644},
 			{"share/doc/textwend/copyright", 0644},
 	};
-	for (const char* image : {"Textwend", "Textwend-LaTeX"}) {
-		std::string base = image == std::string("Textwend") ? "textwend"
-															: "textwend-latex";
-		files["share/textwend/nautilus/" + std::string(image)] = 0755;
-		files["share/nemo/actions/" + base + ".nemo_action"] = 0644;
-		files["share/kio/servicemenus/" + base + ".desktop"] = 0644;
-		files["share/Thunar/sendto/" + base + ".desktop"] = 0644;
+	files["share/kio/servicemenus/textwend.desktop"] = 0644;
+	for (const Image& image : kImages) {
+		files["share/textwend/nautilus/Textwend/" + image.entry] = 0755;
+		files["share/nemo/actions/" + image.base + ".nemo_action"] = 0644;
+		if (image.sendTo)
+			files["share/Thunar/sendto/" + image.base + ".desktop"] = 0644;
 		if (kImageBuilt)
-			files["lib/textwend/add-ons/Tracker/" + std::string(image)] = 0755;
+			files["lib/textwend/add-ons/Tracker/" + image.name] = 0755;
 	}
 	return files;
 }
@@ -277,7 +326,6 @@ TEST_F(InstallTest, DesktopFilesAndManualPagesAreWellFormed)
 	Install("", prefix);
 
 	for (const char* file : {"share/kio/servicemenus/textwend.desktop",
-				 "share/kio/servicemenus/textwend-latex.desktop",
 				 "share/Thunar/sendto/textwend.desktop",
 				 "share/Thunar/sendto/textwend-latex.desktop"}) {
 		SCOPED_TRACE(file);
@@ -363,17 +411,6 @@ const Action kActions[] = {
 		{kSendTo, "Thunar Send To"},
 };
 
-// The two images, and the names their actions are installed under.
-struct Image {
-	std::string name;
-	std::string base;
-	std::string thunarId;
-};
-
-const Image kTextwend = {"Textwend", "textwend", "textwend-convert-to-utf-8"};
-const Image kLatex = {
-		"Textwend-LaTeX", "textwend-latex", "textwend-latex-convert-to-utf-8"};
-
 
 class ActionTest : public InstallTest {
 protected:
@@ -401,7 +438,8 @@ protected:
 		switch (manager) {
 		case kNautilus: {
 			// A script receives the names, and runs in the folder.
-			Words words = {share + "/textwend/nautilus/" + image.name};
+			Words words
+					= {share + "/textwend/nautilus/Textwend/" + image.entry};
 			words.insert(words.end(), names.begin(), names.end());
 			return words;
 		}
@@ -411,9 +449,10 @@ protected:
 									 "Nemo Action", "Exec"),
 					paths);
 		case kDolphin:
-			return desktop_exec(key_value(read_file(share + "/kio/servicemenus/"
-												  + image.base + ".desktop"),
-										"Desktop Action convert", "Exec"),
+			return desktop_exec(
+					key_value(read_file(share
+									  + "/kio/servicemenus/textwend.desktop"),
+							"Desktop Action " + image.dolphin, "Exec"),
 					paths);
 		case kSendTo:
 			return desktop_exec(key_value(read_file(share + "/Thunar/sendto/"
@@ -519,6 +558,46 @@ TEST_F(ActionTest, ActionsConvertTheSelectedFiles)
 }
 
 
+// Dolphin shows one submenu "Textwend" and GNOME Files one folder of
+// scripts with the entries' own words; Nemo and Thunar the short labels.
+// Each entry runs its own image.
+TEST_F(ActionTest, MenusOfferEveryImageUnderItsEntry)
+{
+	std::string share = fPrefix + "/share/";
+	std::string menu = read_file(share + "kio/servicemenus/textwend.desktop");
+	std::string dolphinActions;
+	for (const Image& image : kImages)
+		dolphinActions += image.dolphin + ";";
+	EXPECT_EQ(key_value(menu, "Desktop Entry", "X-KDE-Submenu"), "Textwend");
+	EXPECT_EQ(key_value(menu, "Desktop Entry", "Actions"), dolphinActions);
+
+	const Words files = {fScratch + "/a.txt"};
+	for (const Image& image : kImages) {
+		SCOPED_TRACE(image.name);
+		std::string nemo = read_file(
+				share + "nemo/actions/" + image.base + ".nemo_action");
+		std::string script = Command(kNautilus, fScratch, {}, image)[0];
+		EXPECT_EQ(key_value(menu, "Desktop Action " + image.dolphin, "Name"),
+				image.entry);
+		EXPECT_EQ(Command(kDolphin, fScratch, {"a.txt"}, image)[1], image.name);
+		EXPECT_EQ(key_value(nemo, "Nemo Action", "Name"), image.label);
+		EXPECT_EQ(Command(kNemo, fScratch, {"a.txt"}, image)[1], image.name);
+		EXPECT_NE(read_file(script).find(" " + image.name + " \"$@\""),
+				std::string::npos)
+				<< script;
+		std::string thunar = ThunarCommand(image.thunarId);
+		EXPECT_NE(thunar.find(" " + image.name + " %F"), std::string::npos)
+				<< thunar;
+		EXPECT_NE(read_file(fScratch + "/thunar/uca.xml")
+						  .find("<name>" + image.label
+								  + "</name>\n\t<submenu>"
+									"</submenu>\n\t<unique-id>"
+								  + image.thunarId),
+				std::string::npos);
+	}
+}
+
+
 // The actions are offered for text only. GNOME Files offers its scripts
 // for every file; the script passes a file that is no text over.
 TEST_F(ActionTest, ActionsAreForTextOnly)
@@ -534,10 +613,10 @@ TEST_F(ActionTest, ActionsAreForTextOnly)
 					"text/*;"},
 			{"nemo/actions/textwend-latex.nemo_action", "Nemo Action",
 					"Mimetypes", "text/x-tex;text/plain;"},
+			{"nemo/actions/textwend-undo.nemo_action", "Nemo Action",
+					"Mimetypes", "text/*;"},
 			{"kio/servicemenus/textwend.desktop", "Desktop Entry", "MimeType",
 					"text/plain;"},
-			{"kio/servicemenus/textwend-latex.desktop", "Desktop Entry",
-					"MimeType", "text/x-tex;text/plain;"},
 			{"Thunar/sendto/textwend.desktop", "Desktop Entry", "MimeType",
 					"text/plain;"},
 			{"Thunar/sendto/textwend-latex.desktop", "Desktop Entry",
@@ -617,6 +696,12 @@ TEST_F(ThunarActionTest, TheActionIsMergedIntoTheUsersActions)
 {
 	const std::string ours = "textwend-convert-to-utf-8";
 	const std::string latex = "textwend-latex-convert-to-utf-8";
+	// The user's, then all of ours.
+	auto with_ours = [](Words ids) {
+		for (const std::string& id : thunar_ids())
+			ids.push_back(id);
+		return ids;
+	};
 	std::string uca = fHome + "/.config/Thunar/uca.xml";
 	std::string defaults = fScratch + "/no-config/Thunar/uca.xml";
 
@@ -627,11 +712,11 @@ TEST_F(ThunarActionTest, TheActionIsMergedIntoTheUsersActions)
 		Words arguments;
 		Words ids;
 	} cases[] = {
-			{"a user without actions", "", "", {}, {ours, latex}},
+			{"a user without actions", "", "", {}, with_ours({})},
 			{"a user with the system's defaults", uca_file({"open-terminal"}),
-					"", {}, {"open-terminal", ours, latex}},
+					"", {}, with_ours({"open-terminal"})},
 			{"added twice", "", uca_file({"mine", ours, "other", latex}), {},
-					{"mine", "other", ours, latex}},
+					with_ours({"mine", "other"})},
 			{"removed", "", uca_file({"mine", ours, "other", latex}),
 					{"--remove"}, {"mine", "other"}},
 			{"removed where it is not", "", "", {"--remove"}, {}},
@@ -668,9 +753,9 @@ TEST_F(ThunarActionTest, TheUsersFileIsNeverLostOrBroken)
 	ProgramRun run = run_program({fHelper, uca});
 	ASSERT_EQ(run.status, 0) << run.err;
 	EXPECT_TRUE(fs::is_symlink(uca));
-	EXPECT_EQ(action_ids(read_file(kept)),
-			Words({"mine", "textwend-convert-to-utf-8",
-					"textwend-latex-convert-to-utf-8"}));
+	Words ids = thunar_ids();
+	ids.insert(ids.begin(), "mine");
+	EXPECT_EQ(action_ids(read_file(kept)), ids);
 	EXPECT_EQ(permissions(kept), 0600u);
 
 	// A file that is no list of actions is left as it was.

@@ -1,0 +1,236 @@
+// Undoing a conversion puts the original back exactly, and only when the
+// converted file is as its conversion wrote it.
+#include "charmap/options.h"
+#include "convert/convert.h"
+#include "convert/result.h"
+#include "convert/undo.h"
+#include "support/files.h"
+#include "support/options.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/xattr.h>
+
+#include <functional>
+#include <map>
+
+namespace {
+
+using test::Folder;
+using test::OptionScope;
+using test::read_file;
+using test::write_file;
+
+const char kStamp[] = "user.textwend.converted";
+
+// Everything of a file that a person would miss.
+struct Snapshot {
+	std::string content;
+	mode_t mode = 0;
+	std::map<std::string, std::string> attributes;
+
+	bool
+	operator==(const Snapshot& other) const
+	{
+		return content == other.content && mode == other.mode
+				&& attributes == other.attributes;
+	}
+};
+
+Snapshot
+snapshot(const std::string& path)
+{
+	Snapshot shot;
+	shot.content = read_file(path);
+	shot.mode = test::mode_of(path);
+	char names[4096];
+	ssize_t size = llistxattr(path.c_str(), names, sizeof(names));
+	for (ssize_t at = 0; at < size; at += strlen(names + at) + 1) {
+		char value[4096];
+		ssize_t got = lgetxattr(path.c_str(), names + at, value, sizeof(value));
+		shot.attributes[names + at] = std::string(value, got > 0 ? got : 0);
+	}
+	return shot;
+}
+
+// The folder's names and contents.
+std::map<std::string, std::string>
+folder_state(const Folder& folder)
+{
+	std::map<std::string, std::string> state;
+	for (const std::string& name : test::folder_entries(folder.path()))
+		state[name] = read_file(folder / name);
+	return state;
+}
+
+void
+run(void (*call)(char*), const std::string& path)
+{
+	std::string copy = path;
+	testing::internal::CaptureStdout();
+	call(copy.data());
+	testing::internal::GetCapturedStdout();
+}
+
+// The owner may read and write, nobody (65534) nothing, the rest read.
+const std::string kAccessList("\x02\0\0\0"
+							  "\x01\0\x06\0\xFF\xFF\xFF\xFF"
+							  "\x02\0\0\0\xFE\xFF\0\0"
+							  "\x04\0\x04\0\xFF\xFF\xFF\xFF"
+							  "\x10\0\x04\0\xFF\xFF\xFF\xFF"
+							  "\x20\0\x04\0\xFF\xFF\xFF\xFF",
+		44);
+
+TEST(Undo, RoundTripRestoresTheOriginalExactly)
+{
+	const struct {
+		const char* what;
+		int32_t set; // fix_set: 0 detects
+		std::string text;
+		int conversions;
+		bool selectBackup;
+	} cases[] = {
+			{"detected", 0,
+					"Gr\x81\xE1"
+					"e\r\n",
+					1, false},
+			{"Atari", 2,
+					"Stra\x9E"
+					"e \x84\n",
+					1, false},
+			{"DOS", 3, "\x84 \xB3\r\n", 1, false},
+			{"Mac", 4,
+					"K\x8A\xA7"
+					"e\r",
+					1, false},
+			{"Windows", 5, "Caf\xE9 \xE1\n", 1, false},
+			{"converted twice", 5, "K\xE4se\n", 2, false},
+			{"backup selected", 0, "K\xE4se\n", 1, true},
+			{"twice, backups selected", 0, "K\xE4se\n", 2, true},
+	};
+	for (const auto& c : cases) {
+		Folder folder;
+		std::string path = folder / "Brief.txt";
+		write_file(path, c.text, 0640);
+		setxattr(path.c_str(), "user.xdg.origin.url", "https://example.org", 19,
+				0);
+		setxattr(path.c_str(), "system.posix_acl_access", kAccessList.data(),
+				kAccessList.size(), 0);
+		Snapshot before = snapshot(path);
+
+		{
+			OptionScope chosen(fix_set, c.set);
+			for (int n = 0; n < c.conversions; n++)
+				run(AlyBFile, path);
+		}
+		for (int n = c.conversions; n > 0; n--) {
+			std::string backup = path + "-BAK" + (n > 1 ? "2" : "");
+			run(undo_conversion, c.selectBackup ? backup : path);
+		}
+
+		EXPECT_TRUE(snapshot(path) == before
+				&& test::folder_entries(folder.path()).size() == 1)
+				<< c.what << ": " << last_result.reason;
+	}
+}
+
+TEST(Undo, RefusesWhatCannotBeUndoneAndLeavesEverything)
+{
+	const struct {
+		const char* what;
+		std::function<void(const Folder&)> meanwhile;
+		std::string reason;
+	} cases[] = {
+			{"edited",
+					[](const Folder& f) {
+						write_file(f / "a.txt", "Käse und Brot\n", 0644);
+					},
+					"it was changed since its conversion"},
+			{"edited, same size",
+					[](const Folder& f) {
+						write_file(f / "a.txt", "Käsa\n", 0644);
+					},
+					"it was changed since its conversion"},
+			{"backup missing",
+					[](const Folder& f) { unlink((f / "a.txt-BAK").c_str()); },
+					"its original a.txt-BAK is missing"},
+			{"backup now a link",
+					[](const Folder& f) {
+						unlink((f / "a.txt-BAK").c_str());
+						symlink("/etc/passwd", (f / "a.txt-BAK").c_str());
+					},
+					"its original a.txt-BAK is not its original any more"},
+			{"no stamp",
+					[](const Folder& f) {
+						removexattr((f / "a.txt").c_str(), kStamp);
+					},
+					"it carries no stamp of a conversion"},
+			{"damaged stamp",
+					[](const Folder& f) {
+						setxattr((f / "a.txt").c_str(), kStamp, "1 x", 3, 0);
+					},
+					"its stamp of a conversion is damaged"},
+			{"stamp naming another file",
+					[](const Folder& f) {
+						std::string stamp = "1 6 0000000000000000 secret";
+						write_file(f / "secret", "mine\n");
+						setxattr((f / "a.txt").c_str(), kStamp, stamp.data(),
+								stamp.size(), 0);
+					},
+					"its stamp of a conversion is damaged"},
+	};
+	for (const auto& c : cases) {
+		Folder folder;
+		std::string path = folder / "a.txt";
+		write_file(path, "K\xE4se\n");
+		run(AlyBFile, path);
+		c.meanwhile(folder);
+		auto before = folder_state(folder);
+
+		run(undo_conversion, path);
+
+		EXPECT_EQ(folder_state(folder), before) << c.what;
+		EXPECT_EQ(last_result.reason, c.reason) << c.what;
+	}
+}
+
+// A converted file's stamp is of its own conversion: written beside the
+// source, the new file carries none, so it cannot be undone as if it were
+// the source.
+TEST(Undo, TheSourcesStampIsNotCarriedOver)
+{
+	Folder folder;
+	std::string path = folder / "a.txt";
+	write_file(path, "K\xE4se\n");
+	run(AlyBFile, path);
+	{
+		OptionScope beside(r_modus, 1);
+		run(AlyBFile, path);
+	}
+
+	EXPECT_LT(getxattr((path + "-N").c_str(), kStamp, NULL, 0), 0);
+}
+
+// The host lets an owner set attributes only on a file they may write.
+TEST(Undo, ReadOnlyFileOfAUserIsStampedAndUndone)
+{
+	Folder folder;
+	test::give_to_child(folder.path());
+	std::string path = folder / "ro.txt";
+	write_file(path, "K\xE4se\n", 0444);
+	test::give_to_child(path);
+	test::ChildOptions options;
+	options.asNobody = true;
+
+	auto result = test::run_child(folder / ".stdout", options, [path]() {
+		run(AlyBFile, path);
+		run(undo_conversion, path);
+		fputs(last_result.reason.c_str(), stderr);
+	});
+	if (result.status == test::kChildSetupFailed)
+		GTEST_SKIP() << "could not run the child as an unprivileged user";
+
+	EXPECT_EQ(read_file(path), "K\xE4se\n") << result.errors;
+}
+
+} // namespace
