@@ -281,6 +281,12 @@ scan_piece(const uint8_t* data, size_t from, size_t to, uint64_t& foundSoFar,
 			if (kCheckUtf8 && data[p] >= 0x80)
 				check_utf8(utf8, data[p], p);
 		}
+		if (kCheckUtf8 && utf8.invalid) {
+			foundSoFar = found;
+			utf8SoFar = utf8;
+			scan_piece<kLatex, false>(data, i + 16, to, foundSoFar, utf8SoFar);
+			return;
+		}
 	}
 #endif
 	for (; i < to; i++) {
