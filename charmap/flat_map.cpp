@@ -182,7 +182,7 @@ map_blocks(const flat_map& flat, const uint8_t* source, size_t length,
 // Where the texts of the 16 source bytes from 16 k on go in a register of
 // 48 slots, three per byte: slot s holds byte s % 3 of the text of source
 // byte s / 3. The slots beyond 48 are never kept.
-struct Slots {
+struct alignas(64) Slots {
 	uint8_t firstTwo[4][64]; // from the first or the second column
 	uint8_t third[4][64];    // from the third
 	uint8_t source[4][64];   // which source byte, for its length
@@ -211,7 +211,7 @@ constexpr Slots kSlots = make_slots();
 
 // The same with two slots per byte for the 32 source bytes from 32 r on,
 // when no text in the block is longer than two bytes.
-struct PairSlots {
+struct alignas(64) PairSlots {
 	uint8_t firstTwo[2][64];
 	uint8_t source[2][64];
 	uint8_t place[64];

@@ -155,11 +155,12 @@ constexpr Openers kOpeners[2] = {make_openers(false), make_openers(true)};
 
 // A quote right after a backslash is TeX's accent command, not the
 // shorthand.
+template<bool kLatex>
 inline uint64_t
 look_at(const uint8_t* data, size_t p, const Openers& openers)
 {
 	uint8_t kind = openers.kind[data[p]];
-	if (kind == kLatexPair && p > 0 && data[p - 1] == '\\')
+	if (kLatex && kind == kLatexPair && p > 0 && data[p - 1] == '\\')
 		kind = kNoPair;
 	return kSingle.bits[data[p]] | kPairs[kind].bits[data[p + 1]];
 }
@@ -246,23 +247,16 @@ check_utf8(text_scanner::utf8_state& state, uint8_t c, size_t p)
 	state.multiByte = true;
 }
 
-} // namespace
 
-
-text_scanner::text_scanner(bool latex)
-	: fLatex(latex)
-	, fFound(0)
-	, fUtf8 {}
-{
-}
-
-
+// Positions from up to to, as text_scanner::scan says.
+template<bool kLatex, bool kCheckUtf8>
 void
-text_scanner::scan(const uint8_t* data, size_t from, size_t to)
+scan_piece(const uint8_t* data, size_t from, size_t to, uint64_t& foundSoFar,
+		text_scanner::utf8_state& utf8SoFar)
 {
-	const Openers& openers = kOpeners[fLatex ? 1 : 0];
-	uint64_t found = fFound;
-	utf8_state utf8 = fUtf8;
+	const Openers& openers = kOpeners[kLatex ? 1 : 0];
+	uint64_t found = foundSoFar;
+	text_scanner::utf8_state utf8 = utf8SoFar;
 	size_t i = from;
 
 #ifdef __SSE2__
@@ -278,24 +272,59 @@ text_scanner::scan(const uint8_t* data, size_t from, size_t to)
 			mask |= (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(block, lf));
 		if ((found & kCrSeen) == 0)
 			mask |= (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(block, cr));
-		if (fLatex)
+		if (kLatex)
 			mask |= (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(block, quote));
 		while (mask != 0) {
 			size_t p = i + (size_t)__builtin_ctz(mask);
 			mask &= mask - 1;
-			found |= look_at(data, p, openers);
-			if (data[p] >= 0x80)
+			found |= look_at<kLatex>(data, p, openers);
+			if (kCheckUtf8 && data[p] >= 0x80)
 				check_utf8(utf8, data[p], p);
+		}
+		if (kCheckUtf8 && utf8.invalid) {
+			foundSoFar = found;
+			utf8SoFar = utf8;
+			scan_piece<kLatex, false>(data, i + 16, to, foundSoFar, utf8SoFar);
+			return;
 		}
 	}
 #endif
 	for (; i < to; i++) {
-		found |= look_at(data, i, openers);
-		if (data[i] >= 0x80)
+		found |= look_at<kLatex>(data, i, openers);
+		if (kCheckUtf8 && data[i] >= 0x80)
 			check_utf8(utf8, data[i], i);
 	}
-	fFound = found;
-	fUtf8 = utf8;
+	foundSoFar = found;
+	utf8SoFar = utf8;
+}
+
+} // namespace
+
+
+text_scanner::text_scanner(bool latex)
+	: fLatex(latex)
+	, fFound(0)
+	, fUtf8 {}
+{
+}
+
+
+void
+text_scanner::scan(const uint8_t* data, size_t from, size_t to)
+{
+	// Once the text is no UTF-8, the rest need not be checked.
+	bool check = !fUtf8.invalid;
+	if (fLatex) {
+		if (check)
+			scan_piece<true, true>(data, from, to, fFound, fUtf8);
+		else
+			scan_piece<true, false>(data, from, to, fFound, fUtf8);
+	} else {
+		if (check)
+			scan_piece<false, true>(data, from, to, fFound, fUtf8);
+		else
+			scan_piece<false, false>(data, from, to, fFound, fUtf8);
+	}
 }
 
 
