@@ -301,8 +301,8 @@ AlertView::_DrawIcon()
 void
 AlertView::KeyDown(const char* bytes, int32 numBytes)
 {
-	// Enter presses the default button, the last one.
-	if (numBytes == 1 && bytes[0] == B_ENTER)
+	// Enter and Escape press the default button, the last one.
+	if (numBytes == 1 && (bytes[0] == B_ENTER || bytes[0] == B_ESCAPE))
 		fAlert->_Answer(fAlert->fButtonCount - 1);
 }
 

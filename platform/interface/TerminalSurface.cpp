@@ -270,12 +270,12 @@ TerminalSurface::GetFontHeight(font_height* height)
 }
 
 
-// The answer typed on the terminal: Enter alone for the last button, a
-// button's number for that one; -2 for anything else.
+// The answer typed on the terminal: Enter alone or after Escape for the
+// last button, a button's number for that one; -2 for anything else.
 int32
 parse_answer(const std::string& typed, int32 count)
 {
-	size_t start = typed.find_first_not_of(" \t\r");
+	size_t start = typed.find_first_not_of(" \t\r\x1b");
 	if (start == std::string::npos)
 		return count - 1;
 	size_t end = typed.find_last_not_of(" \t\r");

@@ -341,7 +341,7 @@ TEST(TerminalTest, WithoutATerminalTheLastButtonAnswersAtOnce)
 }
 
 
-TEST(TerminalTest, OnATerminalEnterOrAButtonNumberAnswers)
+TEST(TerminalTest, OnATerminalEnterEscapeOrAButtonNumberAnswers)
 {
 	struct Case {
 		const char* typed;
@@ -349,6 +349,7 @@ TEST(TerminalTest, OnATerminalEnterOrAButtonNumberAnswers)
 	};
 	const Case cases[] = {
 			{"\n", 2},
+			{"\x1b\n", 2},
 			{"1\n", 0},
 			{" 2 \n", 1},
 			{"4\nyes\n3\n", 2},

@@ -202,12 +202,14 @@ TEST_F(XvfbTest, AlertIsAnsweredFromTheKeyboardOrTheMouse)
 	struct Case {
 		const char* name;
 		const char* button;
+		KeySym key;
 		int expected;
 	};
 	const Case cases[] = {
-			{"Enter", NULL, 2},
-			{"click on the first button", "_b0_", 0},
-			{"click on the second button", "_b1_", 1},
+			{"Enter", NULL, XK_Return, 2},
+			{"Escape", NULL, XK_Escape, 2},
+			{"click on the first button", "_b0_", NoSymbol, 0},
+			{"click on the second button", "_b1_", NoSymbol, 1},
 	};
 	for (const Case& c : cases) {
 		SCOPED_TRACE(c.name);
@@ -226,9 +228,10 @@ TEST_F(XvfbTest, AlertIsAnsweredFromTheKeyboardOrTheMouse)
 							kWaitMilliseconds))
 				return;
 			if (c.button == NULL) {
-				write_png(screenshot_path("alert.png"),
-						capture(fDisplay, window));
-				press_key(fDisplay, XK_Return);
+				if (c.key == XK_Return)
+					write_png(screenshot_path("alert.png"),
+							capture(fDisplay, window));
+				press_key(fDisplay, c.key);
 			} else {
 				if (!alert->Lock())
 					return;
