@@ -33,11 +33,12 @@ as_user()
 
 #define SKIP_IF_CHILD_FAILED(result)                                           \
 	if ((result).status == test::kChildSetupFailed)                            \
-	GTEST_SKIP() << "could not run the child as an unprivileged user"
+	GTEST_SKIP() << "could not run the child as an unprivileged user: "        \
+				 << (result).errors
 
 TEST(Safety, ReadOnlySourceIsConverted)
 {
-	Folder folder;
+	Folder folder(test::Reach::kChild);
 	test::give_to_child(folder.path());
 	std::string path = folder / "ro.txt";
 	write_file(path, "K\xE4se\n", 0444);
@@ -53,7 +54,7 @@ TEST(Safety, ReadOnlySourceIsConverted)
 
 TEST(Safety, UnreadableSourceIsLeftAlone)
 {
-	Folder folder;
+	Folder folder(test::Reach::kChild);
 	test::give_to_child(folder.path());
 	std::string path = folder / "secret.txt";
 	write_file(path, "K\xE4se\n", 0);
@@ -80,7 +81,7 @@ TEST(Safety, MissingFileOrFolderIsLeftAlone)
 
 TEST(Safety, FailedRenameLeavesTheFileAlone)
 {
-	Folder folder;
+	Folder folder(test::Reach::kChild);
 	std::string path = folder / "locked.txt";
 	write_file(path, "K\xE4se\n", 0644);
 	test::give_to_child(path);

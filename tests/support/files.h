@@ -1,6 +1,6 @@
-// Files for tests: a scratch folder on a file system with extended
-// attributes, and children that run a piece of the system under another
-// user or with limits, their standard output captured.
+// Files for tests: scratch folders, on the build folder's file system or
+// where another user can reach them, and children that run a piece of the
+// system under another user or with limits, their output captured.
 #ifndef TESTS_SUPPORT_FILES_H
 #define TESTS_SUPPORT_FILES_H
 
@@ -60,21 +60,44 @@ mode_of(const std::string& path)
 	return lstat(path.c_str(), &st) == 0 ? st.st_mode : 0;
 }
 
-// A fresh folder below the working directory (the build folder), removed
-// with everything in it at the end.
+// Who must be able to reach a scratch folder.
+enum class Reach {
+	// Below the working directory (the build folder), on its file system,
+	// which the attribute tests rely on.
+	kOwner,
+	// Below the system's temporary folder, for children that run as another
+	// user: the build folder may sit in a folder only its owner may enter.
+	kChild,
+};
+
+// A fresh folder, removed with everything in it at the end.
 class Folder {
 public:
 	explicit Folder(const char* name = "t")
+		: Folder(Reach::kOwner, name)
 	{
-		mkdir("test-files", 0755);
-		chmod("test-files", 0755);
-		char cwd[4096];
-		std::string base = getcwd(cwd, sizeof(cwd)) != NULL ? cwd : ".";
-		std::string pattern = base + "/test-files/" + name + "-XXXXXX";
+	}
+
+	explicit Folder(Reach reach, const char* name = "t")
+	{
+		std::string base;
+		if (reach == Reach::kChild) {
+			const char* temporary = getenv("TMPDIR");
+			base = temporary != NULL && temporary[0] == '/' ? temporary
+															: "/tmp";
+		} else {
+			char* cwd = getcwd(NULL, 0);
+			base = cwd != NULL ? cwd : ".";
+			free(cwd);
+			base += "/test-files";
+			mkdir(base.c_str(), 0755);
+		}
+		std::string pattern = base + "/textwend-" + name + "-XXXXXX";
 		if (mkdtemp(pattern.data()) == NULL)
 			abort();
 		fPath = pattern;
-		chmod(fPath.c_str(), 0755);
+		// Others may pass through, and a child given the folder may write.
+		chmod(fPath.c_str(), reach == Reach::kChild ? 0711 : 0755);
 	}
 
 	~Folder()
@@ -151,6 +174,14 @@ run_child(const std::string& outputFile, const ChildOptions& options,
 			if (setgroups(0, NULL) != 0 || setgid(kNobody) != 0
 					|| setuid(kNobody) != 0)
 				_exit(kChildSetupFailed);
+			// The test's files sit beside the output; a folder on the way
+			// that the user may not pass makes the test meaningless.
+			std::string folder = outputFile.substr(0, outputFile.rfind('/'));
+			if (access(folder.empty() ? "/" : folder.c_str(), X_OK) != 0) {
+				fprintf(stderr, "user %d cannot reach %s: %s\n", (int)kNobody,
+						folder.c_str(), strerror(errno));
+				_exit(kChildSetupFailed);
+			}
 		}
 		signal(SIGXFSZ, SIG_IGN);
 		struct rlimit limit;
