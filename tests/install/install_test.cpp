@@ -658,6 +658,8 @@ TEST_F(InstallTest, TheDebianPackageInstallsAndPurgesCleanly)
 	for (const char* library : {"libc6 ", "libstdc++6 "})
 		EXPECT_NE(depends.find(library), std::string::npos) << depends;
 
+	if (geteuid() != 0)
+		GTEST_SKIP() << "installing a package with dpkg needs root";
 	std::string root = fScratch + "/root";
 	run = dpkg_in(root, {"--force-depends", "-i", package});
 	ASSERT_EQ(run.status, 0) << run.out << run.err;

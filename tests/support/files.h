@@ -12,6 +12,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -153,30 +154,51 @@ struct ChildResult {
 
 const int kChildSetupFailed = 77;
 
-// Runs body in a child process, as the options say.
+// What a child wrote to a stream kept in memory, from its start.
+inline std::string
+read_memory_file(int fd)
+{
+	std::string text;
+	char buffer[4096];
+	ssize_t count;
+	lseek(fd, 0, SEEK_SET);
+	while ((count = read(fd, buffer, sizeof(buffer))) > 0)
+		text.append(buffer, count);
+	close(fd);
+	return text;
+}
+
+// Runs body in a child process, as the options say. place names a file in
+// the folder that the child works in; a child running as another user
+// first checks that it can reach that folder. Both output streams are kept
+// in memory, so that a folder the child may not write still works.
 inline ChildResult
-run_child(const std::string& outputFile, const ChildOptions& options,
+run_child(const std::string& place, const ChildOptions& options,
 		const std::function<void()>& body)
 {
+	ChildResult result;
+	int outFd = memfd_create("stdout", MFD_CLOEXEC);
+	int errFd = memfd_create("stderr", MFD_CLOEXEC);
+	if (outFd < 0 || errFd < 0) {
+		close(outFd);
+		close(errFd);
+		return result;
+	}
 	fflush(stdout);
+	fflush(stderr);
 	pid_t pid = fork();
 	if (pid == 0) {
-		int fd = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-		if (fd < 0 || dup2(fd, STDOUT_FILENO) < 0)
+		if (dup2(outFd, STDOUT_FILENO) < 0 || dup2(errFd, STDERR_FILENO) < 0)
 			_exit(kChildSetupFailed);
-		close(fd);
-		std::string errorFile = outputFile + ".err";
-		fd = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-		if (fd < 0 || dup2(fd, STDERR_FILENO) < 0)
-			_exit(kChildSetupFailed);
-		close(fd);
+		close(outFd);
+		close(errFd);
 		if (options.asNobody && getuid() == 0) {
 			if (setgroups(0, NULL) != 0 || setgid(kNobody) != 0
 					|| setuid(kNobody) != 0)
 				_exit(kChildSetupFailed);
-			// The test's files sit beside the output; a folder on the way
-			// that the user may not pass makes the test meaningless.
-			std::string folder = outputFile.substr(0, outputFile.rfind('/'));
+			// A folder on the way that the user may not pass would make
+			// the test fail for another reason than the one it means.
+			std::string folder = place.substr(0, place.rfind('/'));
 			if (access(folder.empty() ? "/" : folder.c_str(), X_OK) != 0) {
 				fprintf(stderr, "user %d cannot reach %s: %s\n", (int)kNobody,
 						folder.c_str(), strerror(errno));
@@ -203,14 +225,13 @@ run_child(const std::string& outputFile, const ChildOptions& options,
 		fflush(stdout);
 		_exit(0);
 	}
-	ChildResult result;
 	int status = 0;
-	if (pid < 0 || waitpid(pid, &status, 0) != pid)
-		return result;
-	result.status
-			= WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-	result.output = read_file(outputFile);
-	result.errors = read_file(outputFile + ".err");
+	if (pid > 0 && waitpid(pid, &status, 0) == pid) {
+		result.status = WIFEXITED(status) ? WEXITSTATUS(status)
+										  : 128 + WTERMSIG(status);
+	}
+	result.output = read_memory_file(outFd);
+	result.errors = read_memory_file(errFd);
 	return result;
 }
 
