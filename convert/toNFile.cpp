@@ -145,8 +145,8 @@ toNFile(char* buffer, off_t length, char* path)
 					"Textwend: cannot rename '%s' to '%s': %s; the file is "
 					"left as it was\n",
 					path, backup.c_str(), strerror(errno));
-			result_left_alone(std::string("it cannot be renamed: ")
-					+ strerror(errno));
+			result_left_alone(
+					std::string("it cannot be renamed: ") + strerror(errno));
 			return;
 		}
 		printf("\n rename: '%s' \n \t to: '%s'", path, backup.c_str());
@@ -161,8 +161,8 @@ toNFile(char* buffer, off_t length, char* path)
 	printf("\n");
 	if (fd < 0) {
 		printf(" No Target access !\n");
-		result_left_alone(std::string("the new file cannot be made: ")
-				+ strerror(errno));
+		result_left_alone(
+				std::string("the new file cannot be made: ") + strerror(errno));
 		put_back(path, backup, moveAside, false, target);
 		return;
 	}

@@ -50,7 +50,8 @@ run_host(const Folder& folder, const std::vector<std::string>& paths)
 	HostRun run;
 	int status;
 	if (waitpid(pid, &status, 0) == pid)
-		run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+		run.status = WIFEXITED(status) ? WEXITSTATUS(status)
+									   : 128 + WTERMSIG(status);
 	run.out = read_file(outFile);
 	run.err = read_file(errFile);
 	unlink(outFile.c_str());
@@ -73,10 +74,16 @@ TEST(Batch, ConvertsEachAcceptedFileInSelectionOrder)
 		std::string after;
 	};
 	const Letter letters[] = {
-		{"dos.txt", "Gr\x81\xE1" "e\r\n", "Grüße\n"},
-		{"mac.txt", "K\x8A\xA7" "e\r", "Käße\n"},
-		{"Grüße aus Köln.txt", "K\xE4se\n", "Käse\n"},
-		{"utf-8.txt", "Käse\n", "Käse\n"},
+			{"dos.txt",
+					"Gr\x81\xE1"
+					"e\r\n",
+					"Grüße\n"},
+			{"mac.txt",
+					"K\x8A\xA7"
+					"e\r",
+					"Käße\n"},
+			{"Grüße aus Köln.txt", "K\xE4se\n", "Käse\n"},
+			{"utf-8.txt", "Käse\n", "Käse\n"},
 	};
 	std::vector<std::string> paths;
 	std::string expected;
@@ -94,7 +101,7 @@ TEST(Batch, ConvertsEachAcceptedFileInSelectionOrder)
 	for (const Letter& letter : letters) {
 		EXPECT_EQ(read_file(folder / letter.name), letter.after) << letter.name;
 		EXPECT_EQ(read_file(folder / (letter.name + "-BAK")), letter.before)
-			<< letter.name;
+				<< letter.name;
 		// The status window names the files, in order.
 		size_t at = run.err.find(letter.name, shown);
 		EXPECT_NE(at, std::string::npos) << letter.name << "\n" << run.err;
@@ -114,19 +121,20 @@ TEST(Batch, PassesOverWhatIsNoFileWithData)
 	ASSERT_EQ(test::mode_of(folder / "setuid") & 07777, 04755u);
 
 	HostRun run = run_host(folder,
-		{folder / "empty.txt", folder / "link.txt", folder / "shared",
-			folder / "setuid"});
+			{folder / "empty.txt", folder / "link.txt", folder / "shared",
+					folder / "setuid"});
 
 	EXPECT_EQ(run.status, 0) << run.err;
 	EXPECT_EQ(run.out, "");
 	EXPECT_EQ(run.err.find("No files selected"), std::string::npos)
-		<< "entries were selected, none converted";
+			<< "entries were selected, none converted";
 	EXPECT_EQ(read_file(folder / "target.txt"), "\x84\r\n");
 	EXPECT_TRUE(S_ISLNK(test::mode_of(folder / "link.txt")));
 	EXPECT_TRUE(S_ISDIR(test::mode_of(folder / "shared")));
 	EXPECT_EQ(read_file(folder / "setuid"), "\x84\r\n");
 	for (const char* name : {"empty.txt", "link.txt", "shared", "setuid"})
-		EXPECT_FALSE(test::exists(folder / (std::string(name) + "-BAK"))) << name;
+		EXPECT_FALSE(test::exists(folder / (std::string(name) + "-BAK")))
+				<< name;
 }
 
 TEST(Batch, LongPathsAndNamesAreHandledWhole)
@@ -156,7 +164,8 @@ TEST(Batch, EmptySelectionIsReportedByTheAlert)
 	HostRun run = run_host(folder, {});
 	EXPECT_EQ(run.status, 0);
 	EXPECT_EQ(run.out, "");
-	EXPECT_NE(run.err.find("No files selected.."), std::string::npos) << run.err;
+	EXPECT_NE(run.err.find("No files selected.."), std::string::npos)
+			<< run.err;
 }
 
 TEST(Batch, MixtureInOneSelection)
@@ -172,12 +181,13 @@ TEST(Batch, MixtureInOneSelection)
 	write_file(folder / name, "K\xE4se\r\n");
 
 	HostRun run = run_host(folder,
-		{folder / "empty", folder / "a.txt", folder / "link", folder / "dir",
-			folder / "suid", folder / name});
+			{folder / "empty", folder / "a.txt", folder / "link",
+					folder / "dir", folder / "suid", folder / name});
 
 	EXPECT_EQ(run.status, 0) << run.err;
-	EXPECT_EQ(run.out, converted_output(folder / "a.txt")
-		+ converted_output(folder / name));
+	EXPECT_EQ(run.out,
+			converted_output(folder / "a.txt")
+					+ converted_output(folder / name));
 	EXPECT_EQ(read_file(folder / "a.txt"), "ä\n");
 	EXPECT_EQ(read_file(folder / name), "Käse\n");
 	EXPECT_TRUE(S_ISLNK(test::mode_of(folder / "link")));
