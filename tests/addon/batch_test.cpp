@@ -15,48 +15,15 @@ using test::write_file;
 const std::string kHost = TEXTWEND_HOST;
 const std::string kImage = TEXTWEND_IMAGE;
 
-struct HostRun {
-	int status = -1;
-	std::string out;
-	std::string err;
-};
-
-// The host on the paths, in its own session with no terminal, no display
-// and nothing on standard input; killed if it takes a minute.
-HostRun
+// The host on the paths, in the folder that holds them, as the file manager
+// runs it: in its own session with no terminal, no display and nothing on
+// standard input.
+test::ChildResult
 run_host(const Folder& folder, const std::vector<std::string>& paths)
 {
-	std::string outFile = folder / ".stdout";
-	std::string errFile = folder / ".stderr";
-	fflush(stdout);
-	pid_t pid = fork();
-	if (pid == 0) {
-		setsid();
-		int in = open("/dev/null", O_RDONLY);
-		int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-		int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-		dup2(in, 0);
-		dup2(out, 1);
-		dup2(err, 2);
-		unsetenv("DISPLAY");
-		std::vector<char*> argv = {(char*)kHost.c_str(), (char*)kImage.c_str()};
-		for (const std::string& path : paths)
-			argv.push_back((char*)path.c_str());
-		argv.push_back(NULL);
-		alarm(60);
-		execv(kHost.c_str(), argv.data());
-		_exit(127);
-	}
-	HostRun run;
-	int status;
-	if (waitpid(pid, &status, 0) == pid)
-		run.status = WIFEXITED(status) ? WEXITSTATUS(status)
-									   : 128 + WTERMSIG(status);
-	run.out = read_file(outFile);
-	run.err = read_file(errFile);
-	unlink(outFile.c_str());
-	unlink(errFile.c_str());
-	return run;
+	std::vector<std::string> arguments = {kHost, kImage};
+	arguments.insert(arguments.end(), paths.begin(), paths.end());
+	return test::run_program(arguments, folder.path());
 }
 
 std::string
@@ -93,18 +60,18 @@ TEST(Batch, ConvertsEachAcceptedFileInSelectionOrder)
 		expected += converted_output(folder / letter.name);
 	}
 
-	HostRun run = run_host(folder, paths);
+	test::ChildResult run = run_host(folder, paths);
 
-	EXPECT_EQ(run.status, 0) << run.err;
-	EXPECT_EQ(run.out, expected);
+	EXPECT_EQ(run.status, 0) << run.errors;
+	EXPECT_EQ(run.output, expected);
 	size_t shown = 0;
 	for (const Letter& letter : letters) {
 		EXPECT_EQ(read_file(folder / letter.name), letter.after) << letter.name;
 		EXPECT_EQ(read_file(folder / (letter.name + "-BAK")), letter.before)
 				<< letter.name;
 		// The status window names the files, in order.
-		size_t at = run.err.find(letter.name, shown);
-		EXPECT_NE(at, std::string::npos) << letter.name << "\n" << run.err;
+		size_t at = run.errors.find(letter.name, shown);
+		EXPECT_NE(at, std::string::npos) << letter.name << "\n" << run.errors;
 		shown = at == std::string::npos ? shown : at;
 	}
 }
@@ -120,13 +87,13 @@ TEST(Batch, PassesOverWhatIsNoFileWithData)
 	write_file(folder / "setuid", "\x84\r\n", 04755);
 	ASSERT_EQ(test::mode_of(folder / "setuid") & 07777, 04755u);
 
-	HostRun run = run_host(folder,
+	test::ChildResult run = run_host(folder,
 			{folder / "empty.txt", folder / "link.txt", folder / "shared",
 					folder / "setuid"});
 
-	EXPECT_EQ(run.status, 0) << run.err;
-	EXPECT_EQ(run.out, "");
-	EXPECT_EQ(run.err.find("No files selected"), std::string::npos)
+	EXPECT_EQ(run.status, 0) << run.errors;
+	EXPECT_EQ(run.output, "");
+	EXPECT_EQ(run.errors.find("No files selected"), std::string::npos)
 			<< "entries were selected, none converted";
 	EXPECT_EQ(read_file(folder / "target.txt"), "\x84\r\n");
 	EXPECT_TRUE(S_ISLNK(test::mode_of(folder / "link.txt")));
@@ -150,10 +117,11 @@ TEST(Batch, LongPathsAndNamesAreHandledWhole)
 	write_file(longPath, "\x84\r\n");
 	write_file(longName, "\x84\r\n");
 
-	HostRun run = run_host(folder, {longPath, longName});
+	test::ChildResult run = run_host(folder, {longPath, longName});
 
-	EXPECT_EQ(run.status, 0) << run.err;
-	EXPECT_EQ(run.out, converted_output(longPath) + converted_output(longName));
+	EXPECT_EQ(run.status, 0) << run.errors;
+	EXPECT_EQ(run.output,
+			converted_output(longPath) + converted_output(longName));
 	EXPECT_EQ(read_file(longPath), "ä\n");
 	EXPECT_EQ(read_file(longName), "ä\n");
 }
@@ -161,11 +129,11 @@ TEST(Batch, LongPathsAndNamesAreHandledWhole)
 TEST(Batch, EmptySelectionIsReportedByTheAlert)
 {
 	Folder folder;
-	HostRun run = run_host(folder, {});
+	test::ChildResult run = run_host(folder, {});
 	EXPECT_EQ(run.status, 0);
-	EXPECT_EQ(run.out, "");
-	EXPECT_NE(run.err.find("No files selected.."), std::string::npos)
-			<< run.err;
+	EXPECT_EQ(run.output, "");
+	EXPECT_NE(run.errors.find("No files selected.."), std::string::npos)
+			<< run.errors;
 }
 
 TEST(Batch, MixtureInOneSelection)
@@ -180,12 +148,12 @@ TEST(Batch, MixtureInOneSelection)
 	std::string name = std::string(220, 'z');
 	write_file(folder / name, "K\xE4se\r\n");
 
-	HostRun run = run_host(folder,
+	test::ChildResult run = run_host(folder,
 			{folder / "empty", folder / "a.txt", folder / "link",
 					folder / "dir", folder / "suid", folder / name});
 
-	EXPECT_EQ(run.status, 0) << run.err;
-	EXPECT_EQ(run.out,
+	EXPECT_EQ(run.status, 0) << run.errors;
+	EXPECT_EQ(run.output,
 			converted_output(folder / "a.txt")
 					+ converted_output(folder / name));
 	EXPECT_EQ(read_file(folder / "a.txt"), "ä\n");

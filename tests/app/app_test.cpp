@@ -5,7 +5,7 @@
  */
 #include <gtest/gtest.h>
 
-#include "child.h"
+#include "support/child.h"
 #include "watchdog.h"
 #include "x_server.h"
 #include "xvfb_test.h"
@@ -89,13 +89,13 @@ TEST(AlertsTest, ShowTheirTitleTextAndButtonWithTheTextCutToTheirBuffer)
 		};
 		for (const Case& c : cases) {
 			SCOPED_TRACE(std::string(f.name) + ", " + c.name);
-			ChildRun run
-					= run_detached([&] { return f.function(c.text.c_str()); });
+			test::ChildResult run = test::run_child(
+					[&] { return f.function(c.text.c_str()); });
 			EXPECT_FALSE(run.timedOut);
 			EXPECT_EQ(run.status, 0);
 			EXPECT_EQ(run.result, 0);
-			EXPECT_EQ(run.out, "");
-			EXPECT_EQ(run.err,
+			EXPECT_EQ(run.output, "");
+			EXPECT_EQ(run.errors,
 					std::string("alert \"") + f.title + "\":\n" + c.shown
 							+ "\n[" + f.button + "]\n");
 		}
@@ -105,7 +105,7 @@ TEST(AlertsTest, ShowTheirTitleTextAndButtonWithTheTextCutToTheirBuffer)
 
 TEST(ApplicationTest, ShowsTheInformationAndPostsTheQuitRequestBeforeRun)
 {
-	ChildRun run = run_detached([] {
+	test::ChildResult run = test::run_child([] {
 		sysApplication application;
 		bool ready = be_app == &application
 				&& strcmp(application.Signature(),
@@ -119,8 +119,8 @@ TEST(ApplicationTest, ShowsTheInformationAndPostsTheQuitRequestBeforeRun)
 	EXPECT_FALSE(run.timedOut);
 	EXPECT_EQ(run.status, 0);
 	EXPECT_EQ(run.result, 1);
-	EXPECT_EQ(run.out, "");
-	EXPECT_EQ(run.err, kInformationAlert);
+	EXPECT_EQ(run.output, "");
+	EXPECT_EQ(run.errors, kInformationAlert);
 }
 
 
@@ -150,22 +150,22 @@ TEST(ImageTest, WithoutDisplayOrTerminalItSaysHowToInstallAndExits0)
 			out << dosText;
 		}
 
-		ChildOptions options;
+		test::ChildOptions options;
 		options.seconds = 10;
 		if (c.display != NULL) {
 			setenv("DISPLAY", c.display, 1);
 			options.keepDisplay = true;
 		}
-		Program program;
+		test::Program program;
 		// Files given on the command line are not converted.
 		bool started = program.Start({TEXTWEND_IMAGE, letter}, options);
 		unsetenv("DISPLAY");
 		ASSERT_TRUE(started);
-		ChildRun run = program.Finish();
+		test::ChildResult run = program.Finish();
 		EXPECT_FALSE(run.timedOut);
 		EXPECT_EQ(run.status, 0);
-		EXPECT_EQ(run.out, "");
-		EXPECT_EQ(run.err, c.err);
+		EXPECT_EQ(run.output, "");
+		EXPECT_EQ(run.errors, c.err);
 		EXPECT_EQ(read_file(letter), dosText);
 		EXPECT_FALSE(exists(letter + "-BAK"));
 	}
@@ -174,8 +174,8 @@ TEST(ImageTest, WithoutDisplayOrTerminalItSaysHowToInstallAndExits0)
 
 TEST_F(XvfbTest, ImageShowsItsAlertAndExits0OnceAnswered)
 {
-	Program program;
-	ChildOptions options;
+	test::Program program;
+	test::ChildOptions options;
 	options.keepDisplay = true;
 	options.seconds = 30;
 	ASSERT_TRUE(program.Start({TEXTWEND_IMAGE}, options));
@@ -190,10 +190,10 @@ TEST_F(XvfbTest, ImageShowsItsAlertAndExits0OnceAnswered)
 			capture(fDisplay, alert)));
 
 	press_key(fDisplay, XK_Return);
-	ChildRun run = program.Finish();
+	test::ChildResult run = program.Finish();
 	EXPECT_FALSE(run.timedOut);
 	EXPECT_EQ(run.status, 0);
-	EXPECT_EQ(run.out, "");
+	EXPECT_EQ(run.output, "");
 	EXPECT_FALSE(window_shown(fDisplay, "Outsch"));
 }
 

@@ -2,7 +2,7 @@
  * The host that plays the file manager, with the image that records how it
  * was called.
  */
-#include "image/program_run.h"
+#include "support/child.h"
 
 #include <gtest/gtest.h>
 
@@ -57,11 +57,11 @@ protected:
 	}
 
 	// Runs the host in the scratch folder, or in folder.
-	ProgramRun
+	test::ChildResult
 	Host(Fields arguments, const std::string& folder = "")
 	{
 		arguments.insert(arguments.begin(), kHost);
-		return run_program(arguments, folder.empty() ? fFolder : folder);
+		return test::run_program(arguments, folder.empty() ? fFolder : folder);
 	}
 
 	std::string fFolder;
@@ -70,10 +70,10 @@ protected:
 
 // The fields of the image's lines that start with key.
 std::vector<Fields>
-lines_of(const ProgramRun& run, const std::string& key)
+lines_of(const test::ChildResult& run, const std::string& key)
 {
 	std::vector<Fields> found;
-	for (const Fields& fields : split_lines(run.out)) {
+	for (const Fields& fields : test::split_lines(run.output)) {
 		if (fields[0].rfind(key, 0) == 0)
 			found.push_back(fields);
 	}
@@ -94,12 +94,12 @@ expect_ref(const Fields& fields, const std::string& label, const Entry& entry)
 
 
 void
-expect_refs(const ProgramRun& run, const std::vector<Entry>& entries)
+expect_refs(const test::ChildResult& run, const std::vector<Entry>& entries)
 {
-	ASSERT_EQ(run.status, 0) << run.err;
-	EXPECT_EQ(run.err, "");
+	ASSERT_EQ(run.status, 0) << run.errors;
+	EXPECT_EQ(run.errors, "");
 	std::vector<Fields> refs = lines_of(run, "ref ");
-	ASSERT_EQ(refs.size(), entries.size()) << run.out;
+	ASSERT_EQ(refs.size(), entries.size()) << run.output;
 	for (size_t i = 0; i < entries.size(); i++)
 		expect_ref(refs[i], "ref " + std::to_string(i), entries[i]);
 	EXPECT_EQ(lines_of(run, "count"),
@@ -110,10 +110,10 @@ expect_refs(const ProgramRun& run, const std::vector<Entry>& entries)
 TEST_F(HostTest, EmptySelectionIsCalledOnItsOwnThreadWithTheApplicationSet)
 {
 	std::filesystem::create_directories(fFolder + "/sub");
-	ProgramRun run = Host({kImage}, fFolder + "/sub");
+	test::ChildResult run = Host({kImage}, fFolder + "/sub");
 	expect_refs(run, {});
 
-	std::vector<Fields> lines = split_lines(run.out);
+	std::vector<Fields> lines = test::split_lines(run.output);
 	EXPECT_EQ(lines.front(), Fields({"process_refs"}));
 	EXPECT_EQ(lines_of(run, "constructors")[0], Fields({"constructors", "1"}));
 	EXPECT_EQ(lines_of(run, "thread")[0], Fields({"thread", "own"}));
@@ -219,13 +219,13 @@ TEST_F(HostTest, MissingPathsAreRejectedBeforeTheCall)
 		SCOPED_TRACE(testing::PrintToString(test.paths));
 		Fields arguments = {kImage};
 		arguments.insert(arguments.end(), test.paths.begin(), test.paths.end());
-		ProgramRun run = Host(arguments);
+		test::ChildResult run = Host(arguments);
 
 		EXPECT_EQ(run.status, 2);
 		// Nothing of the image ran, not even its constructors.
-		EXPECT_EQ(run.out, "");
-		std::vector<Fields> lines = split_lines(run.err);
-		ASSERT_EQ(lines.size(), test.missing.size()) << run.err;
+		EXPECT_EQ(run.output, "");
+		std::vector<Fields> lines = test::split_lines(run.errors);
+		ASSERT_EQ(lines.size(), test.missing.size()) << run.errors;
 		for (size_t i = 0; i < lines.size(); i++) {
 			EXPECT_EQ(lines[i][0].rfind(
 							  "tracker-run: " + test.missing[i] + ": ", 0),
@@ -261,12 +261,12 @@ TEST_F(HostTest, UnusableImagesAndArgumentsAreRejected)
 	};
 	for (const auto& test : cases) {
 		SCOPED_TRACE(testing::PrintToString(test.arguments));
-		ProgramRun run = Host(test.arguments);
+		test::ChildResult run = Host(test.arguments);
 		EXPECT_EQ(run.status, test.status);
-		EXPECT_EQ(run.out, "");
-		EXPECT_EQ(run.err.rfind(test.start, 0), 0u) << run.err;
+		EXPECT_EQ(run.output, "");
+		EXPECT_EQ(run.errors.rfind(test.start, 0), 0u) << run.errors;
 		if (test.start == kError) {
-			EXPECT_EQ(split_lines(run.err).size(), 1u) << run.err;
+			EXPECT_EQ(test::split_lines(run.errors).size(), 1u) << run.errors;
 		}
 	}
 
@@ -345,12 +345,12 @@ TEST_F(AddOnNameTest, ANameThatIsNoInstalledAddOnIsRefused)
 
 	for (const char* name : {"Textwend", "Folder", "Dangling", "", ".", ".."}) {
 		SCOPED_TRACE(name);
-		ProgramRun run = Host({name, "selected.txt", "missing.txt"});
+		test::ChildResult run = Host({name, "selected.txt", "missing.txt"});
 		EXPECT_EQ(run.status, 2);
-		EXPECT_EQ(run.out, "");
+		EXPECT_EQ(run.output, "");
 		// The name and the missing path, one line each.
-		std::vector<Fields> lines = split_lines(run.err);
-		ASSERT_EQ(lines.size(), 2u) << run.err;
+		std::vector<Fields> lines = test::split_lines(run.errors);
+		ASSERT_EQ(lines.size(), 2u) << run.errors;
 		EXPECT_EQ(
 				lines[0][0].rfind(std::string("tracker-run: no add-on named '")
 								+ name + "' in " + fAddOns + " or ",

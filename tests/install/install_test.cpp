@@ -4,8 +4,8 @@
  * merged into a user's actions, and the Debian package built, installed
  * into a scratch root and purged again.
  */
-#include "image/program_run.h"
 #include "install/command_lines.h"
+#include "support/child.h"
 
 #include <gtest/gtest.h>
 
@@ -98,12 +98,12 @@ which(const std::string& name)
 std::string
 runpath(const std::string& file)
 {
-	ProgramRun run = run_program({TEXTWEND_READELF, "-d", file});
-	size_t at = run.out.find("Library runpath: [");
+	test::ChildResult run = test::run_program({TEXTWEND_READELF, "-d", file});
+	size_t at = run.output.find("Library runpath: [");
 	if (at == std::string::npos)
 		return std::string();
 	at += strlen("Library runpath: [");
-	return run.out.substr(at, run.out.find(']', at) - at);
+	return run.output.substr(at, run.output.find(']', at) - at);
 }
 
 
@@ -187,8 +187,8 @@ protected:
 		}
 		if (!destdir.empty())
 			environment.Set("DESTDIR", destdir);
-		ProgramRun run = run_program(arguments);
-		ASSERT_EQ(run.status, 0) << run.out << run.err;
+		test::ChildResult run = test::run_program(arguments);
+		ASSERT_EQ(run.status, 0) << run.output << run.errors;
 	}
 
 	// A folder with the files of a selection, made fresh.
@@ -269,17 +269,17 @@ TEST_F(InstallTest, DesktopFilesAndManualPagesAreWellFormed)
 	for (const char* file : {"share/kio/servicemenus/textwend.desktop",
 				 "share/Thunar/sendto/textwend.desktop"}) {
 		SCOPED_TRACE(file);
-		ProgramRun run = run_program(
+		test::ChildResult run = test::run_program(
 				{which("desktop-file-validate"), prefix + "/" + file});
-		EXPECT_EQ(run.status, 0) << run.out << run.err;
-		EXPECT_EQ(run.out.find("error"), std::string::npos) << run.out;
+		EXPECT_EQ(run.status, 0) << run.output << run.errors;
+		EXPECT_EQ(run.output.find("error"), std::string::npos) << run.output;
 	}
 	for (const char* page : {"tracker-run.1", "Textwend.1"}) {
 		SCOPED_TRACE(page);
-		ProgramRun run = run_program({which("groff"), "-man", "-Tutf8", "-ww",
-				"-z", prefix + "/share/man/man1/" + page});
+		test::ChildResult run = test::run_program({which("groff"), "-man",
+				"-Tutf8", "-ww", "-z", prefix + "/share/man/man1/" + page});
 		EXPECT_EQ(run.status, 0);
-		EXPECT_EQ(run.err, "");
+		EXPECT_EQ(run.errors, "");
 	}
 }
 
@@ -293,11 +293,12 @@ TEST_F(InstallTest, TheInstalledImageRunsAsAProgram)
 	std::string destdir = fScratch + "/stage";
 	Install(destdir);
 
-	ProgramRun run = run_program(
+	test::ChildResult run = test::run_program(
 			{destdir + kPrefix + "/lib/textwend/add-ons/Tracker/Textwend"});
-	EXPECT_EQ(run.status, 0) << run.err;
-	EXPECT_NE(run.err.find("/home/config/add-ons/Tracker"), std::string::npos)
-			<< run.err;
+	EXPECT_EQ(run.status, 0) << run.errors;
+	EXPECT_NE(
+			run.errors.find("/home/config/add-ons/Tracker"), std::string::npos)
+			<< run.errors;
 }
 
 
@@ -320,14 +321,17 @@ TEST_F(InstallTest, TheHostFindsAddOnsByNameUserFolderFirst)
 
 	for (const char* name : {"OnlySystem", "Both"}) {
 		SCOPED_TRACE(name);
-		ProgramRun run = run_program({host, name, "a.txt"}, folder);
-		EXPECT_EQ(run.status, 0) << run.err;
-		EXPECT_NE(run.out.find("\t" + folder + "/a.txt\n"), std::string::npos)
-				<< run.out;
+		test::ChildResult run
+				= test::run_program({host, name, "a.txt"}, folder);
+		EXPECT_EQ(run.status, 0) << run.errors;
+		EXPECT_NE(
+				run.output.find("\t" + folder + "/a.txt\n"), std::string::npos)
+				<< run.output;
 	}
-	ProgramRun run = run_program({host, "Neither", "a.txt"}, folder);
+	test::ChildResult run
+			= test::run_program({host, "Neither", "a.txt"}, folder);
 	EXPECT_EQ(run.status, 2);
-	EXPECT_EQ(run.err,
+	EXPECT_EQ(run.errors,
 			"tracker-run: no add-on named 'Neither' in " + user + " or "
 					+ system + "\n");
 }
@@ -408,9 +412,9 @@ protected:
 	ThunarCommand()
 	{
 		std::string uca = fScratch + "/thunar/uca.xml";
-		ProgramRun run
-				= run_program({fPrefix + "/lib/textwend/thunar-action", uca});
-		EXPECT_EQ(run.status, 0) << run.err;
+		test::ChildResult run = test::run_program(
+				{fPrefix + "/lib/textwend/thunar-action", uca});
+		EXPECT_EQ(run.status, 0) << run.errors;
 		std::string text = read_file(uca);
 		size_t start = text.find("<command>");
 		size_t end = text.find("</command>");
@@ -445,19 +449,19 @@ TEST_F(ActionTest, ActionsHandTheSelectionToTheAddOnIntact)
 		std::string folder = Folder(
 				"refs-" + std::to_string(action.manager), selection, "text\n");
 
-		ProgramRun run = run_program(
+		test::ChildResult run = test::run_program(
 				Command(action.manager, folder, selection), folder);
-		ASSERT_EQ(run.status, 0) << run.err;
+		ASSERT_EQ(run.status, 0) << run.errors;
 
 		Words paths;
-		for (const Words& fields : split_lines(run.out)) {
+		for (const Words& fields : test::split_lines(run.output)) {
 			if (fields[0].rfind("ref ", 0) == 0 && fields.size() == 5)
 				paths.push_back(fields[4]);
 		}
 		Words expected;
 		for (const std::string& name : selection)
 			expected.push_back(folder + "/" + name);
-		EXPECT_EQ(paths, expected) << run.out;
+		EXPECT_EQ(paths, expected) << run.output;
 	}
 }
 
@@ -473,9 +477,9 @@ TEST_F(ActionTest, ActionsConvertTheSelectedFiles)
 		std::string folder = Folder(
 				"convert-" + std::to_string(action.manager), names, kDosLetter);
 
-		ProgramRun run
-				= run_program(Command(action.manager, folder, names), folder);
-		ASSERT_EQ(run.status, 0) << run.err;
+		test::ChildResult run = test::run_program(
+				Command(action.manager, folder, names), folder);
+		ASSERT_EQ(run.status, 0) << run.errors;
 		for (const std::string& name : names) {
 			SCOPED_TRACE(name);
 			EXPECT_EQ(read_file(folder + "/" + name), kConverted);
@@ -563,8 +567,8 @@ TEST_F(ThunarActionTest, TheActionIsMergedIntoTheUsersActions)
 		Words arguments = {fHelper};
 		arguments.insert(
 				arguments.end(), test.arguments.begin(), test.arguments.end());
-		ProgramRun run = run_program(arguments);
-		ASSERT_EQ(run.status, 0) << run.err;
+		test::ChildResult run = test::run_program(arguments);
+		ASSERT_EQ(run.status, 0) << run.errors;
 		EXPECT_EQ(action_ids(read_file(uca)), test.ids);
 	}
 }
@@ -580,8 +584,8 @@ TEST_F(ThunarActionTest, TheUsersFileIsNeverLostOrBroken)
 	fs::permissions(kept, fs::perms::owner_read | fs::perms::owner_write);
 	fs::create_directories(fScratch + "/config");
 	fs::create_symlink(kept, uca);
-	ProgramRun run = run_program({fHelper, uca});
-	ASSERT_EQ(run.status, 0) << run.err;
+	test::ChildResult run = test::run_program({fHelper, uca});
+	ASSERT_EQ(run.status, 0) << run.errors;
 	EXPECT_TRUE(fs::is_symlink(uca));
 	EXPECT_EQ(action_ids(read_file(kept)),
 			Words({"mine", "textwend-convert-to-utf-8"}));
@@ -590,7 +594,7 @@ TEST_F(ThunarActionTest, TheUsersFileIsNeverLostOrBroken)
 	// A file that is no list of actions is left as it was.
 	std::string broken = fScratch + "/broken/uca.xml";
 	write_file(broken, "<actions>\n<action>\n");
-	run = run_program({fHelper, broken});
+	run = test::run_program({fHelper, broken});
 	EXPECT_EQ(run.status, 1);
 	EXPECT_EQ(read_file(broken), "<actions>\n<action>\n");
 	EXPECT_EQ(files_below(fScratch + "/broken"),
@@ -598,7 +602,7 @@ TEST_F(ThunarActionTest, TheUsersFileIsNeverLostOrBroken)
 
 	for (Words arguments : {Words {"--frobnicate"}, Words {"a", "b"}}) {
 		arguments.insert(arguments.begin(), fHelper);
-		EXPECT_EQ(run_program(arguments).status, 2);
+		EXPECT_EQ(test::run_program(arguments).status, 2);
 	}
 }
 
@@ -606,7 +610,7 @@ TEST_F(ThunarActionTest, TheUsersFileIsNeverLostOrBroken)
 // Installs a Debian package into root with dpkg, which keeps its database
 // there: the machine's own packages are not touched. Maintainer scripts run
 // outside the root, where a stand-in takes the place of ldconfig.
-ProgramRun
+test::ChildResult
 dpkg_in(const std::string& root, const Words& arguments)
 {
 	std::string stubs = root + "-stubs";
@@ -623,26 +627,28 @@ dpkg_in(const std::string& root, const Words& arguments)
 	Words words
 			= {which("dpkg"), "--root=" + root, "--force-script-chrootless"};
 	words.insert(words.end(), arguments.begin(), arguments.end());
-	return run_program(words);
+	return test::run_program(words);
 }
 
 
 TEST_F(InstallTest, TheDebianPackageInstallsAndPurgesCleanly)
 {
 	std::string output = fScratch + "/package";
-	ProgramRun run = run_program({TEXTWEND_CPACK, "--config",
+	test::ChildResult run = test::run_program({TEXTWEND_CPACK, "--config",
 			kBuild + "/CPackConfig.cmake", "-G", "DEB", "-B", output});
-	ASSERT_EQ(run.status, 0) << run.out << run.err;
+	ASSERT_EQ(run.status, 0) << run.output << run.errors;
 	std::string package = output + "/textwend_" TEXTWEND_VERSION "_"
-			+ split_lines(run_program({which("dpkg"), "--print-architecture"})
-								  .out)[0][0]
+			+ test::split_lines(
+					test::run_program({which("dpkg"), "--print-architecture"})
+							.output)[0][0]
 			+ ".deb";
-	ASSERT_TRUE(fs::exists(package)) << run.out;
+	ASSERT_TRUE(fs::exists(package)) << run.output;
 
 	// Everything of an install, under /usr.
 	std::set<std::string> listed;
-	for (const Words& fields :
-			split_lines(run_program({which("dpkg-deb"), "-c", package}).out)) {
+	for (const Words& fields : test::split_lines(
+				 test::run_program({which("dpkg-deb"), "-c", package})
+						 .output)) {
 		std::string line = fields[0];
 		if (line[0] != 'd')
 			listed.insert(line.substr(line.find("./usr/") + 6));
@@ -654,7 +660,8 @@ TEST_F(InstallTest, TheDebianPackageInstallsAndPurgesCleanly)
 
 	// Its dependencies are those of its programs.
 	std::string depends
-			= run_program({which("dpkg-deb"), "-f", package, "Depends"}).out;
+			= test::run_program({which("dpkg-deb"), "-f", package, "Depends"})
+					  .output;
 	for (const char* library : {"libc6 ", "libstdc++6 "})
 		EXPECT_NE(depends.find(library), std::string::npos) << depends;
 
@@ -662,7 +669,7 @@ TEST_F(InstallTest, TheDebianPackageInstallsAndPurgesCleanly)
 		GTEST_SKIP() << "installing a package with dpkg needs root";
 	std::string root = fScratch + "/root";
 	run = dpkg_in(root, {"--force-depends", "-i", package});
-	ASSERT_EQ(run.status, 0) << run.out << run.err;
+	ASSERT_EQ(run.status, 0) << run.output << run.errors;
 	for (const std::string& file : expected)
 		EXPECT_TRUE(fs::exists(root + "/usr/" + file)) << file;
 	// Its actions name the host where the package puts it.
@@ -673,15 +680,15 @@ TEST_F(InstallTest, TheDebianPackageInstallsAndPurgesCleanly)
 	// The packaged host finds the packaged add-on by its name.
 	if (kImageBuilt) {
 		std::string folder = Folder("selection", {"Brief.txt"}, kDosLetter);
-		run = run_program(
+		run = test::run_program(
 				{root + "/usr/bin/tracker-run", "Textwend", "Brief.txt"},
 				folder);
-		EXPECT_EQ(run.status, 0) << run.err;
+		EXPECT_EQ(run.status, 0) << run.errors;
 		EXPECT_EQ(read_file(folder + "/Brief.txt"), kConverted);
 	}
 
 	run = dpkg_in(root, {"--purge", "textwend"});
-	ASSERT_EQ(run.status, 0) << run.out << run.err;
+	ASSERT_EQ(run.status, 0) << run.output << run.errors;
 	std::set<std::string> left;
 	for (const std::string& file : files_below(root)) {
 		if (file.rfind("var/", 0) != 0)
@@ -689,7 +696,8 @@ TEST_F(InstallTest, TheDebianPackageInstallsAndPurgesCleanly)
 	}
 	EXPECT_EQ(left, std::set<std::string>());
 	EXPECT_FALSE(fs::exists(root + "/usr"));
-	EXPECT_EQ(run_program({which("dpkg"), "--root=" + root, "-l", "textwend"})
+	EXPECT_EQ(test::run_program(
+					  {which("dpkg"), "--root=" + root, "-l", "textwend"})
 					  .status,
 			1);
 }

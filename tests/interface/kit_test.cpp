@@ -3,7 +3,7 @@
  * windows, their lines on standard error, and alerts answered on the
  * terminal or at once.
  */
-#include "child.h"
+#include "support/child.h"
 #include "watchdog.h"
 
 #include <Alert.h>
@@ -281,7 +281,7 @@ TEST(TerminalTest, WindowsAreLinesOnStandardError)
 					"window \"Strip\": a?b\tc?\n"},
 	};
 	for (const Case& c : cases) {
-		ChildRun run = run_detached([&] {
+		test::ChildResult run = test::run_child([&] {
 			BWindow* window = new BWindow(
 					BRect(0, 0, 99, 20), "Strip", B_MODAL_WINDOW, 0);
 			BView* box = new BView(
@@ -302,8 +302,8 @@ TEST(TerminalTest, WindowsAreLinesOnStandardError)
 		});
 		EXPECT_FALSE(run.timedOut) << c.name;
 		EXPECT_EQ(run.status, 0) << c.name;
-		EXPECT_EQ(run.out, "") << c.name;
-		EXPECT_EQ(run.err, c.expected) << c.name;
+		EXPECT_EQ(run.output, "") << c.name;
+		EXPECT_EQ(run.errors, c.expected) << c.name;
 	}
 }
 
@@ -322,7 +322,7 @@ TEST(TerminalTest, WithoutATerminalTheLastButtonAnswersAtOnce)
 			{{}, -1, ""},
 	};
 	for (const Case& c : cases) {
-		ChildRun run = run_detached([&] {
+		test::ChildResult run = test::run_child([&] {
 			const char* labels[3] = {NULL, NULL, NULL};
 			for (size_t i = 0; i < c.labels.size(); i++)
 				labels[i] = c.labels[i];
@@ -333,8 +333,8 @@ TEST(TerminalTest, WithoutATerminalTheLastButtonAnswersAtOnce)
 		EXPECT_FALSE(run.timedOut);
 		EXPECT_EQ(run.status, 0);
 		EXPECT_EQ(run.result, c.expected);
-		EXPECT_EQ(run.out, "");
-		EXPECT_EQ(run.err,
+		EXPECT_EQ(run.output, "");
+		EXPECT_EQ(run.errors,
 				std::string("alert \"Title\":\nLine one\n\tLine two\n")
 						+ c.buttons + "\n");
 	}
@@ -355,9 +355,9 @@ TEST(TerminalTest, OnATerminalEnterEscapeOrAButtonNumberAnswers)
 			{"4\nyes\n3\n", 2},
 	};
 	for (const Case& c : cases) {
-		ChildOptions options;
+		test::ChildOptions options;
 		options.typed = c.typed;
-		ChildRun run = run_detached(
+		test::ChildResult run = test::run_child(
 				[] {
 					BAlert* alert = new BAlert(
 							"Choose", "Which one?", "One", "Two", "Three");
@@ -366,9 +366,9 @@ TEST(TerminalTest, OnATerminalEnterEscapeOrAButtonNumberAnswers)
 				options);
 		EXPECT_FALSE(run.timedOut) << "typed " << c.typed;
 		EXPECT_EQ(run.result, c.expected) << "typed " << c.typed;
-		EXPECT_EQ(run.out, "");
-		EXPECT_NE(run.err.find("alert \"Choose\":\nWhich one?\n"
-							   "[One] [Two] [Three]\n"),
+		EXPECT_EQ(run.output, "");
+		EXPECT_NE(run.errors.find("alert \"Choose\":\nWhich one?\n"
+								  "[One] [Two] [Three]\n"),
 				std::string::npos);
 	}
 }
@@ -376,7 +376,7 @@ TEST(TerminalTest, OnATerminalEnterEscapeOrAButtonNumberAnswers)
 
 TEST(TerminalTest, GoDeletesTheAlert)
 {
-	ChildRun run = run_detached([] {
+	test::ChildResult run = test::run_child([] {
 		BApplication application("application/x-vnd.textwend-kit-test");
 		BAlert* alert = new BAlert("Title", "Text", "OK");
 		int32 made = application.CountWindows();
