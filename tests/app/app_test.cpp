@@ -5,7 +5,7 @@
  */
 #include <gtest/gtest.h>
 
-#include "support/child.h"
+#include "support/files.h"
 #include "watchdog.h"
 #include "x_server.h"
 #include "xvfb_test.h"
@@ -35,22 +35,8 @@ const std::string kInformationAlert
 const int kWaitMilliseconds = 10000;
 
 
-std::string
-read_file(const std::string& path)
-{
-	std::ifstream in(path, std::ios::binary);
-	std::stringstream content;
-	content << in.rdbuf();
-	return content.str();
-}
-
-
-bool
-exists(const std::string& path)
-{
-	struct stat status;
-	return lstat(path.c_str(), &status) == 0;
-}
+using test::exists;
+using test::read_file;
 
 } // namespace
 
@@ -139,8 +125,8 @@ TEST(ImageTest, WithoutDisplayOrTerminalItSaysHowToInstallAndExits0)
 					"to standard error\n"
 							+ kInformationAlert},
 	};
-	mkdir(TEXTWEND_SCRATCH, 0755);
-	std::string letter = std::string(TEXTWEND_SCRATCH) + "/Brief.txt";
+	test::Folder folder("app");
+	std::string letter = folder / "Brief.txt";
 	const std::string dosText = "Gr\x81\xe1"
 								"e aus \x99sterreich!\r\n";
 	for (const Case& c : cases) {

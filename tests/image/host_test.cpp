@@ -2,7 +2,7 @@
  * The host that plays the file manager, with the image that records how it
  * was called.
  */
-#include "support/child.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -34,21 +34,6 @@ struct Entry {
 class HostTest : public testing::Test {
 protected:
 	void
-	SetUp() override
-	{
-		std::string pattern = std::filesystem::current_path().string()
-				+ "/tests/host-XXXXXX";
-		ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-		fFolder = std::filesystem::canonical(pattern).string();
-	}
-
-	void
-	TearDown() override
-	{
-		std::filesystem::remove_all(fFolder);
-	}
-
-	void
 	Make(const std::string& relative)
 	{
 		std::filesystem::path path(fFolder + "/" + relative);
@@ -64,7 +49,8 @@ protected:
 		return test::run_program(arguments, folder.empty() ? fFolder : folder);
 	}
 
-	std::string fFolder;
+	test::Folder fScratch {"host"};
+	std::string fFolder = fScratch.path();
 };
 
 

@@ -5,7 +5,7 @@
  * into a scratch root and purged again.
  */
 #include "install/command_lines.h"
-#include "support/child.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -38,14 +38,7 @@ const std::string kDosLetter = "Gr\x81\xe1"
 const std::string kConverted = "Grüße aus Österreich!\n";
 
 
-std::string
-read_file(const std::string& path)
-{
-	std::ifstream file(path, std::ios::binary);
-	std::ostringstream text;
-	text << file.rdbuf();
-	return text.str();
-}
+using test::read_file;
 
 
 void
@@ -154,9 +147,7 @@ protected:
 	void
 	SetUp() override
 	{
-		std::string pattern = kBuild + "/tests/install-XXXXXX";
-		ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-		fScratch = fs::canonical(pattern).string();
+		fScratch = fScratchFolder.path();
 		// An empty home of the test's own, and no display or terminal: the
 		// add-on's alerts answer themselves on standard error.
 		fHome = fScratch + "/home";
@@ -166,12 +157,6 @@ protected:
 		fEnvironment.Unset("XDG_CONFIG_HOME");
 		fEnvironment.Set("XDG_CONFIG_DIRS", fScratch + "/no-config");
 		fEnvironment.Unset("DESTDIR");
-	}
-
-	void
-	TearDown() override
-	{
-		fs::remove_all(fScratch);
 	}
 
 	// Installs the build into destdir, under the configured prefix or
@@ -203,6 +188,7 @@ protected:
 	}
 
 	Environment fEnvironment;
+	test::Folder fScratchFolder {"install"};
 	std::string fScratch;
 	std::string fHome;
 };

@@ -12,6 +12,7 @@
 #include <string.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include "support/child.h"
@@ -92,7 +93,10 @@ public:
 		std::string pattern = base + "/textwend-" + name + "-XXXXXX";
 		if (mkdtemp(pattern.data()) == NULL)
 			abort();
-		fPath = pattern;
+		// The kits hand back resolved paths; so does the folder.
+		char* resolved = realpath(pattern.c_str(), NULL);
+		fPath = resolved != NULL ? resolved : pattern;
+		free(resolved);
 		// Others may pass through, and a child given the folder may write.
 		chmod(fPath.c_str(), reach == Reach::kChild ? 0711 : 0755);
 	}
@@ -113,6 +117,47 @@ public:
 	operator/(const std::string& leaf) const
 	{
 		return fPath + "/" + leaf;
+	}
+
+	// Makes a file, a folder or a symbolic link in the folder and returns its
+	// path.
+	std::string
+	add_file(const std::string& name, const std::string& content) const
+	{
+		std::string path = *this / name;
+		std::ofstream(path, std::ios::binary) << content;
+		return path;
+	}
+	std::string
+	add_folder(const std::string& name) const
+	{
+		std::string path = *this / name;
+		mkdir(path.c_str(), 0755);
+		return path;
+	}
+	std::string
+	add_link(const std::string& name, const std::string& target) const
+	{
+		std::string path = *this / name;
+		if (symlink(target.c_str(), path.c_str()) != 0)
+			return std::string();
+		return path;
+	}
+
+	// Why the folder cannot hold user extended attributes; empty when it
+	// can.
+	std::string
+	xattr_trouble() const
+	{
+		std::string probe = *this / ".xattr-probe";
+		std::ofstream(probe) << "";
+		int result = setxattr(probe.c_str(), "user.probe", "1", 1, 0);
+		int error = errno;
+		unlink(probe.c_str());
+		if (result == 0)
+			return std::string();
+		return fPath + " takes no user extended attributes (" + strerror(error)
+				+ ")";
 	}
 
 private:
@@ -144,5 +189,11 @@ give_to_child(const std::string& path)
 }
 
 } // namespace test
+
+// Fails the running test unless the folder takes user extended attributes.
+#define ASSERT_FOLDER_HAS_XATTRS(folder)                                       \
+	ASSERT_EQ((folder).xattr_trouble(), "")                                    \
+			<< "put the build folder on a file system with user extended "     \
+			   "attributes (ext4, xfs, btrfs)"
 
 #endif // TESTS_SUPPORT_FILES_H
