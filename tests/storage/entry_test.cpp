@@ -44,10 +44,7 @@ path_of(const BEntry& entry)
 }
 
 
-class EntryTest : public testing::Test {
-protected:
-	test::Folder fScratch {"storage"};
-};
+class EntryTest : public test::FolderTest { };
 
 } // namespace
 

@@ -37,10 +37,7 @@ open_descriptors()
 }
 
 
-class FileTest : public testing::Test {
-protected:
-	test::Folder fScratch {"storage"};
-};
+class FileTest : public test::FolderTest { };
 
 } // namespace
 

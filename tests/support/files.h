@@ -17,6 +17,8 @@
 
 #include "support/child.h"
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -178,6 +180,12 @@ private:
 	}
 
 	std::string fPath;
+};
+
+// A test with a scratch folder of its own.
+class FolderTest : public testing::Test {
+protected:
+	Folder fScratch;
 };
 
 // Hands a file or folder to the user that children run as.
