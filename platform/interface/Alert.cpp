@@ -5,7 +5,9 @@
 
 #include <View.h>
 
-#include <window_surface.h>
+#include <interface/utf8.h>
+#include <interface/window_looks.h>
+#include <interface/window_surface.h>
 
 #include <math.h>
 #include <stdio.h>
@@ -34,7 +36,6 @@ const float kButtonLabelInset = 10;
 const float kButtonSpacing = 8;
 const float kButtonPadding = 12;
 
-const rgb_color kPanelColor = {216, 216, 216, 255};
 const rgb_color kTextColor = {0, 0, 0, 255};
 const rgb_color kButtonFrameColor = {96, 96, 96, 255};
 const rgb_color kIconMarkColor = {255, 255, 255, 255};
@@ -54,22 +55,6 @@ const AlertIcon kIcons[] = {
 		{B_STOP_ALERT, {200, 40, 40, 255}, true},
 };
 
-
-// The length of the UTF-8 character that starts with byte; a stray byte
-// counts as one.
-int32
-character_length(const char* text, int32 length)
-{
-	unsigned char byte = static_cast<unsigned char>(text[0]);
-	int32 count = 1;
-	if (byte >= 0xf0)
-		count = 4;
-	else if (byte >= 0xe0)
-		count = 3;
-	else if (byte >= 0xc0)
-		count = 2;
-	return std::min(count, length);
-}
 
 } // namespace
 
@@ -210,9 +195,11 @@ AlertView::LayOut(const char* text, float maxWidth)
 		}
 		while (width > maxWidth && end - i > 1) {
 			// As many characters as fit, at least one.
-			int32 cut = i + character_length(text + i, end - i);
+			char32_t character;
+			int32 cut = i + next_character(text + i, end - i, &character);
 			while (cut < end) {
-				int32 next = cut + character_length(text + cut, end - cut);
+				int32 next = cut
+						+ next_character(text + cut, end - cut, &character);
 				if (StringWidth(text + i, next - i) > maxWidth)
 					break;
 				cut = next;
@@ -450,7 +437,7 @@ BAlert::_Layout()
 	fView = new (std::nothrow) BPrivate::AlertView(this);
 	if (fView == NULL)
 		return;
-	fView->SetViewColor(kPanelColor);
+	fView->SetViewColor(BPrivate::kPanelColor);
 	AddChild(fView);
 	fView->MakeFocus();
 
@@ -521,7 +508,7 @@ BAlert::_Layout()
 						this, i, fLabels[i], i == fButtonCount - 1);
 		if (button == NULL)
 			continue;
-		button->SetViewColor(kPanelColor);
+		button->SetViewColor(BPrivate::kPanelColor);
 		fView->AddChild(button);
 		button->MoveTo(lefts[i], buttonsTop);
 		button->ResizeTo(buttonWidths[i] - 1, buttonHeight - 1);

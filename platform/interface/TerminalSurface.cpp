@@ -8,7 +8,8 @@
  * An alert is written whole, its buttons in brackets; Enter on the terminal
  * presses the last button, a button's number and Enter presses that one.
  */
-#include <window_surface.h>
+#include <interface/utf8.h>
+#include <interface/window_surface.h>
 
 #include <StringView.h>
 #include <Window.h>
@@ -252,13 +253,11 @@ TerminalSurface::DrawString(
 float
 TerminalSurface::StringWidth(const char* string, int32 length)
 {
-	// One nominal width per character: UTF-8 continuation bytes add
-	// nothing.
+	// One nominal width per character.
 	int32 characters = 0;
-	for (int32 i = 0; i < length && string[i] != '\0'; i++) {
-		if ((static_cast<unsigned char>(string[i]) & 0xc0) != 0x80)
-			characters++;
-	}
+	char32_t character;
+	for (int32 i = 0; i < length && string[i] != '\0'; characters++)
+		i += next_character(string + i, length - i, &character);
 	return characters * kNominalCharacterWidth;
 }
 

@@ -5,7 +5,7 @@
 
 #include <Window.h>
 
-#include <window_surface.h>
+#include <interface/window_surface.h>
 
 #include <stdio.h>
 #include <string.h>

@@ -5,8 +5,9 @@
 
 #include <View.h>
 
-#include <window_list.h>
-#include <window_surface.h>
+#include <interface/window_list.h>
+#include <interface/window_looks.h>
+#include <interface/window_surface.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -16,101 +17,13 @@
 #include <new>
 
 
+using namespace BPrivate;
+
+
 namespace {
 
 // Wakes the window's thread to draw what another thread changed.
 const uint32 kUpdateWindow = 0x5F555044; // '_UPD'
-
-// The root view's colour shows where no view of the caller lies.
-const rgb_color kPanelColor = {216, 216, 216, 255};
-
-
-void
-decompose_type(window_type type, window_look* look, window_feel* feel)
-{
-	switch (type) {
-	case B_DOCUMENT_WINDOW:
-		*look = B_DOCUMENT_WINDOW_LOOK;
-		*feel = B_NORMAL_WINDOW_FEEL;
-		break;
-	case B_MODAL_WINDOW:
-		*look = B_MODAL_WINDOW_LOOK;
-		*feel = B_MODAL_APP_WINDOW_FEEL;
-		break;
-	case B_FLOATING_WINDOW:
-		*look = B_FLOATING_WINDOW_LOOK;
-		*feel = B_FLOATING_APP_WINDOW_FEEL;
-		break;
-	case B_BORDERED_WINDOW:
-		*look = B_BORDERED_WINDOW_LOOK;
-		*feel = B_NORMAL_WINDOW_FEEL;
-		break;
-	case B_TITLED_WINDOW:
-	case B_UNTYPED_WINDOW:
-	default:
-		*look = B_TITLED_WINDOW_LOOK;
-		*feel = B_NORMAL_WINDOW_FEEL;
-		break;
-	}
-}
-
-
-window_type
-compose_type(window_look look, window_feel feel)
-{
-	static const window_type kTypes[] = {B_TITLED_WINDOW, B_DOCUMENT_WINDOW,
-			B_MODAL_WINDOW, B_FLOATING_WINDOW, B_BORDERED_WINDOW};
-	for (window_type type : kTypes) {
-		window_look typeLook;
-		window_feel typeFeel;
-		decompose_type(type, &typeLook, &typeFeel);
-		if (typeLook == look && typeFeel == feel)
-			return type;
-	}
-	return B_UNTYPED_WINDOW;
-}
-
-
-bool
-is_valid_look(window_look look)
-{
-	switch (look) {
-	case B_BORDERED_WINDOW_LOOK:
-	case B_NO_BORDER_WINDOW_LOOK:
-	case B_TITLED_WINDOW_LOOK:
-	case B_DOCUMENT_WINDOW_LOOK:
-	case B_MODAL_WINDOW_LOOK:
-	case B_FLOATING_WINDOW_LOOK:
-		return true;
-	}
-	return false;
-}
-
-
-bool
-is_valid_feel(window_feel feel)
-{
-	switch (feel) {
-	case B_NORMAL_WINDOW_FEEL:
-	case B_MODAL_SUBSET_WINDOW_FEEL:
-	case B_MODAL_APP_WINDOW_FEEL:
-	case B_MODAL_ALL_WINDOW_FEEL:
-	case B_FLOATING_SUBSET_WINDOW_FEEL:
-	case B_FLOATING_APP_WINDOW_FEEL:
-	case B_FLOATING_ALL_WINDOW_FEEL:
-		return true;
-	}
-	return false;
-}
-
-
-// Only these looks carry a close box that the user can click.
-bool
-has_close_box(window_look look)
-{
-	return look == B_TITLED_WINDOW_LOOK || look == B_DOCUMENT_WINDOW_LOOK
-			|| look == B_FLOATING_WINDOW_LOOK;
-}
 
 } // namespace
 

@@ -2,7 +2,7 @@
  * The choice of a window's surface, and the window's side that the
  * surfaces call.
  */
-#include <window_surface.h>
+#include <interface/window_surface.h>
 
 #include <Window.h>
 

@@ -8,6 +8,7 @@
 
 #include <Alert.h>
 #include <Application.h>
+#include <interface/window_looks.h>
 #include <InterfaceDefs.h>
 #include <Rect.h>
 #include <StringView.h>
@@ -210,6 +211,69 @@ TEST_F(HeadlessTest, TypeGivesLookAndFeelAndSetLookChangesOnlyTheLook)
 		EXPECT_EQ(window->SetLook(static_cast<window_look>(99)), B_BAD_VALUE);
 		EXPECT_EQ(window->Look(), B_BORDERED_WINDOW_LOOK);
 		window->Quit();
+	}
+}
+
+
+// What a window manager is asked to draw around a window and let the user
+// do with it.
+TEST(HintsTest, LookFeelAndFlagsGiveTheWindowManagersHints)
+{
+	using namespace BPrivate;
+	const uint32 kTitled = kMotifDecorationBorder | kMotifDecorationTitle
+			| kMotifDecorationMenu;
+	const uint32 kAll = kMotifDecorationResizeHandle | kMotifDecorationMinimize
+			| kMotifDecorationMaximize;
+	const uint32 kAllFunctions = kMotifFunctionResize | kMotifFunctionMove
+			| kMotifFunctionMinimize | kMotifFunctionMaximize
+			| kMotifFunctionClose;
+	struct Case {
+		const char* name;
+		window_look look;
+		window_feel feel;
+		uint32 flags;
+		WindowHints expected;
+	};
+	const Case cases[] = {
+			{"status window", B_BORDERED_WINDOW_LOOK, B_MODAL_APP_WINDOW_FEEL,
+					B_NOT_RESIZABLE,
+					{true, true, true, kMotifFunctionMove,
+							kMotifDecorationBorder, kMotifInputApplicationModal,
+							kDialogRole}},
+			{"alert", B_MODAL_WINDOW_LOOK, B_MODAL_APP_WINDOW_FEEL,
+					B_NOT_RESIZABLE | B_NOT_CLOSABLE,
+					{true, true, true, kMotifFunctionMove,
+							kMotifDecorationBorder | kMotifDecorationTitle,
+							kMotifInputApplicationModal, kDialogRole}},
+			{"titled", B_TITLED_WINDOW_LOOK, B_NORMAL_WINDOW_FEEL, 0,
+					{false, false, true, kAllFunctions, kTitled | kAll,
+							kMotifInputModeless, kNormalRole}},
+			{"document, not closable, avoids focus", B_DOCUMENT_WINDOW_LOOK,
+					B_NORMAL_WINDOW_FEEL, B_NOT_CLOSABLE | B_AVOID_FOCUS,
+					{false, false, false, kAllFunctions & ~kMotifFunctionClose,
+							kTitled | kAll, kMotifInputModeless, kNormalRole}},
+			{"floating, fixed width", B_FLOATING_WINDOW_LOOK,
+					B_FLOATING_APP_WINDOW_FEEL, B_NOT_H_RESIZABLE,
+					{true, false, true,
+							kMotifFunctionResize | kMotifFunctionMove
+									| kMotifFunctionClose,
+							kTitled | kMotifDecorationResizeHandle,
+							kMotifInputModeless, kUtilityRole}},
+			{"no border, modal to all", B_NO_BORDER_WINDOW_LOOK,
+					B_MODAL_ALL_WINDOW_FEEL, B_NOT_MOVABLE,
+					{false, false, true, kMotifFunctionResize, 0,
+							kMotifInputSystemModal, kDialogRole}},
+	};
+	for (const Case& c : cases) {
+		WindowHints hints = window_hints(c.flags, c.look, c.feel);
+		EXPECT_EQ(hints.fixedWidth, c.expected.fixedWidth) << c.name;
+		EXPECT_EQ(hints.fixedHeight, c.expected.fixedHeight) << c.name;
+		EXPECT_EQ(hints.takesFocus, c.expected.takesFocus) << c.name;
+		EXPECT_EQ(hints.motifFunctions, c.expected.motifFunctions) << c.name;
+		EXPECT_EQ(hints.motifDecorations, c.expected.motifDecorations)
+				<< c.name;
+		EXPECT_EQ(hints.motifInputMode, c.expected.motifInputMode) << c.name;
+		EXPECT_EQ(hints.role, c.expected.role) << c.name;
 	}
 }
 
