@@ -4,7 +4,7 @@
 #include <File.h>
 
 #include <Entry.h>
-#include <ref_paths.h>
+#include <storage/ref_paths.h>
 
 #include <errno.h>
 #include <fcntl.h>

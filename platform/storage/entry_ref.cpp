@@ -3,7 +3,7 @@
  */
 #include <Entry.h>
 
-#include <ref_paths.h>
+#include <storage/ref_paths.h>
 
 #include <errno.h>
 #include <limits.h>
