@@ -95,7 +95,6 @@ BLooper::BLooper(const char* name, int32 priority, int32 portCapacity)
 	, fOwnerCount(1)
 	, fLockDeleted(false)
 	, fWakeDescriptor(create_wake_descriptor())
-	, fCurrentMessage(NULL)
 	, fRunCalled(false)
 	, fTerminating(false)
 	, fThread(-1)
@@ -226,13 +225,6 @@ BLooper::MessageReceived(BMessage* message)
 }
 
 
-BMessage*
-BLooper::CurrentMessage() const
-{
-	return fCurrentMessage;
-}
-
-
 bool
 BLooper::IsMessageWaiting() const
 {
@@ -269,37 +261,6 @@ BLooper::RemoveHandler(BHandler* handler)
 	handler->SetNextHandler(NULL);
 	handler->_SetLooper(NULL);
 	return true;
-}
-
-
-int32
-BLooper::CountHandlers() const
-{
-	if (!_AssertLocked("CountHandlers"))
-		return 0;
-	return static_cast<int32>(fHandlers.size());
-}
-
-
-BHandler*
-BLooper::HandlerAt(int32 index) const
-{
-	if (!_AssertLocked("HandlerAt") || index < 0
-			|| static_cast<size_t>(index) >= fHandlers.size())
-		return NULL;
-	return fHandlers[index];
-}
-
-
-int32
-BLooper::IndexOf(BHandler* handler) const
-{
-	if (!_AssertLocked("IndexOf"))
-		return -1;
-	auto found = std::find(fHandlers.begin(), fHandlers.end(), handler);
-	if (found == fHandlers.end())
-		return -1;
-	return static_cast<int32>(found - fHandlers.begin());
 }
 
 
@@ -578,9 +539,7 @@ BLooper::_Dispatch(const QueuedMessage& next)
 	bool present = std::find(fHandlers.begin(), fHandlers.end(), next.target)
 			!= fHandlers.end();
 	if (present) {
-		fCurrentMessage = next.message;
 		DispatchMessage(next.message, next.target);
-		fCurrentMessage = NULL;
 	}
 	delete next.message;
 }

@@ -412,13 +412,6 @@ BAlert::Text() const
 }
 
 
-int32
-BAlert::CountButtons() const
-{
-	return fButtonCount;
-}
-
-
 void
 BAlert::DispatchEvents()
 {

@@ -100,7 +100,6 @@ public:
 	virtual void Show();
 	virtual void Hide();
 	virtual void FrameChanged();
-	virtual void TitleChanged();
 
 	virtual void Invalidated(BView* view);
 	virtual int EventDescriptor();
@@ -110,10 +109,10 @@ public:
 	virtual void SetDrawingArea(BPoint origin, BRect clip);
 	virtual void FillRect(BRect rect, rgb_color color);
 	virtual void StrokeLine(BPoint start, BPoint end, rgb_color color);
-	virtual void DrawString(
-			const char* string, int32 length, BPoint location, rgb_color color);
-	virtual float StringWidth(const char* string, int32 length);
-	virtual void GetFontHeight(font_height* height);
+	virtual void DrawString(const char* string, int32 length, BPoint location,
+			rgb_color color, float size);
+	virtual float StringWidth(const char* string, int32 length, float size);
+	virtual void GetFontHeight(font_height* height, float size);
 
 private:
 	BWindow* fWindow;
@@ -164,12 +163,6 @@ TerminalSurface::Hide()
 
 void
 TerminalSurface::FrameChanged()
-{
-}
-
-
-void
-TerminalSurface::TitleChanged()
 {
 }
 
@@ -240,32 +233,36 @@ TerminalSurface::StrokeLine(BPoint start, BPoint end, rgb_color color)
 
 
 void
-TerminalSurface::DrawString(
-		const char* string, int32 length, BPoint location, rgb_color color)
+TerminalSurface::DrawString(const char* string, int32 length, BPoint location,
+		rgb_color color, float size)
 {
 	(void)string;
 	(void)length;
 	(void)location;
 	(void)color;
+	(void)size;
 }
 
 
 float
-TerminalSurface::StringWidth(const char* string, int32 length)
+TerminalSurface::StringWidth(const char* string, int32 length, float size)
 {
 	// One nominal width per character.
 	int32 characters = 0;
 	char32_t character;
 	for (int32 i = 0; i < length && string[i] != '\0'; characters++)
 		i += next_character(string + i, length - i, &character);
-	return characters * kNominalCharacterWidth;
+	return characters * kNominalCharacterWidth * size / kPlainFontSize;
 }
 
 
 void
-TerminalSurface::GetFontHeight(font_height* height)
+TerminalSurface::GetFontHeight(font_height* height, float size)
 {
-	*height = kNominalFontHeight;
+	float scale = size / kPlainFontSize;
+	height->ascent = kNominalFontHeight.ascent * scale;
+	height->descent = kNominalFontHeight.descent * scale;
+	height->leading = kNominalFontHeight.leading * scale;
 }
 
 

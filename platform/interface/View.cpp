@@ -27,6 +27,7 @@ BView::BView(BRect frame, const char* name, uint32 resizingMode, uint32 flags)
 	: BHandler(name)
 	, fFrame(frame)
 	, fResizingMode(resizingMode)
+	, fFontSize(kPlainFontSize)
 	, fFlags(flags)
 	, fHighColor(kDefaultHighColor)
 	, fLowColor(kDefaultLowColor)
@@ -277,20 +278,6 @@ BView::ConvertToScreen(BRect rect) const
 
 
 uint32
-BView::ResizingMode() const
-{
-	return fResizingMode;
-}
-
-
-void
-BView::SetResizingMode(uint32 mode)
-{
-	fResizingMode = mode;
-}
-
-
-uint32
 BView::Flags() const
 {
 	return fFlags;
@@ -381,13 +368,6 @@ BView::MakeFocus(bool focus)
 }
 
 
-bool
-BView::IsFocus() const
-{
-	return fOwner != NULL && fOwner->CurrentFocus() == this;
-}
-
-
 void
 BView::Invalidate()
 {
@@ -437,7 +417,7 @@ BView::DrawString(const char* string, int32 length, BPoint location)
 {
 	BPrivate::WindowSurface* surface = _DrawingSurface();
 	if (surface != NULL && string != NULL && length > 0)
-		surface->DrawString(string, length, location, fHighColor);
+		surface->DrawString(string, length, location, fHighColor, fFontSize);
 }
 
 
@@ -457,7 +437,7 @@ BView::StringWidth(const char* string, int32 length) const
 			= fOwner != NULL ? fOwner->_Surface() : NULL;
 	if (surface == NULL || string == NULL || length <= 0)
 		return 0;
-	return surface->StringWidth(string, length);
+	return surface->StringWidth(string, length, fFontSize);
 }
 
 
@@ -470,10 +450,28 @@ BView::GetFontHeight(font_height* height) const
 			= fOwner != NULL ? fOwner->_Surface() : NULL;
 	if (surface == NULL) {
 		// The plain font's, for a view that is in no window yet.
-		*height = font_height {8, 3, 1};
+		float scale = fFontSize / kPlainFontSize;
+		*height = font_height {8 * scale, 3 * scale, 1 * scale};
 		return;
 	}
-	surface->GetFontHeight(height);
+	surface->GetFontHeight(height, fFontSize);
+}
+
+
+uint32
+BView::ResizingMode() const
+{
+	return fResizingMode;
+}
+
+
+void
+BView::SetFontSize(float size)
+{
+	if (size <= 0 || size == fFontSize)
+		return;
+	fFontSize = size;
+	Invalidate();
 }
 
 

@@ -265,23 +265,6 @@ BWindow::Title() const
 }
 
 
-void
-BWindow::SetTitle(const char* title)
-{
-	if (!_CheckLock("SetTitle"))
-		return;
-	char* copy = strdup(title != NULL ? title : "");
-	if (copy == NULL)
-		return;
-	free(fTitle);
-	fTitle = copy;
-	SetName(fTitle);
-	if (fSurface != NULL)
-		fSurface->TitleChanged();
-	_RequestUpdate();
-}
-
-
 window_type
 BWindow::Type() const
 {
@@ -308,21 +291,6 @@ window_look
 BWindow::Look() const
 {
 	return fLook;
-}
-
-
-status_t
-BWindow::SetFeel(window_feel feel)
-{
-	if (!is_valid_feel(feel))
-		return B_BAD_VALUE;
-	if (!_CheckLock("SetFeel"))
-		return B_NOT_ALLOWED;
-	fFeel = feel;
-	if (fSurface != NULL)
-		fSurface->FrameChanged();
-	_RequestUpdate();
-	return B_OK;
 }
 
 

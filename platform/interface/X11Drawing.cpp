@@ -104,10 +104,13 @@ X11Surface::StrokeLine(BPoint start, BPoint end, rgb_color color)
 
 
 void
-X11Surface::DrawString(
-		const char* string, int32 length, BPoint location, rgb_color color)
+X11Surface::DrawString(const char* string, int32 length, BPoint location,
+		rgb_color color, float size)
 {
 	std::lock_guard<std::recursive_mutex> guard(gXftLock);
+	XftFont* font = _Font(size);
+	if (font == NULL)
+		return;
 	try {
 		decode_utf8(string, length, fCharacters);
 	} catch (const std::bad_alloc&) {
@@ -121,7 +124,7 @@ X11Surface::DrawString(
 	xftColor.color.green = color.green * 257;
 	xftColor.color.blue = color.blue * 257;
 	xftColor.color.alpha = 0xffff;
-	XftDrawString32(fDraw, &xftColor, fFont, to_pixel(location.x + fOrigin.x),
+	XftDrawString32(fDraw, &xftColor, font, to_pixel(location.x + fOrigin.x),
 			to_pixel(location.y + fOrigin.y),
 			reinterpret_cast<const FcChar32*>(fCharacters.data()),
 			static_cast<int>(fCharacters.size()));
@@ -129,16 +132,19 @@ X11Surface::DrawString(
 
 
 float
-X11Surface::StringWidth(const char* string, int32 length)
+X11Surface::StringWidth(const char* string, int32 length, float size)
 {
 	std::lock_guard<std::recursive_mutex> guard(gXftLock);
+	XftFont* font = _Font(size);
+	if (font == NULL)
+		return 0;
 	try {
 		decode_utf8(string, length, fCharacters);
 	} catch (const std::bad_alloc&) {
 		return 0;
 	}
 	XGlyphInfo extents;
-	XftTextExtents32(fDisplay, fFont,
+	XftTextExtents32(fDisplay, font,
 			reinterpret_cast<const FcChar32*>(fCharacters.data()),
 			static_cast<int>(fCharacters.size()), &extents);
 	return extents.xOff;
@@ -146,12 +152,42 @@ X11Surface::StringWidth(const char* string, int32 length)
 
 
 void
-X11Surface::GetFontHeight(font_height* height)
+X11Surface::GetFontHeight(font_height* height, float size)
 {
-	height->ascent = fFont->ascent;
-	height->descent = fFont->descent;
-	float leading = fFont->height - fFont->ascent - fFont->descent;
+	std::lock_guard<std::recursive_mutex> guard(gXftLock);
+	XftFont* font = _Font(size);
+	if (font == NULL)
+		font = fFonts.front().second;
+	height->ascent = font->ascent;
+	height->descent = font->descent;
+	float leading = font->height - font->ascent - font->descent;
 	height->leading = leading > 0 ? leading : 0;
+}
+
+
+XftFont*
+X11Surface::_Font(float size)
+{
+	for (const auto& font : fFonts) {
+		if (font.first == size)
+			return font.second;
+	}
+	// A Helvetica-metric face first: the platform's plain font is one, and
+	// the frames of the views that callers give are measured for it.
+	XftFont* font = XftFontOpen(fDisplay, fScreen, XFT_FAMILY, XftTypeString,
+			"Nimbus Sans", XFT_FAMILY, XftTypeString, "Liberation Sans",
+			XFT_FAMILY, XftTypeString, "Helvetica", XFT_FAMILY, XftTypeString,
+			"sans-serif", XFT_PIXEL_SIZE, XftTypeDouble,
+			static_cast<double>(size), NULL);
+	if (font == NULL)
+		return NULL;
+	try {
+		fFonts.emplace_back(size, font);
+	} catch (const std::bad_alloc&) {
+		XftFontClose(fDisplay, font);
+		return NULL;
+	}
+	return font;
 }
 
 

@@ -33,11 +33,6 @@ const char* const kAtomNames[kAtomCount] = {"WM_PROTOCOLS", "WM_DELETE_WINDOW",
 
 namespace {
 
-// A Helvetica-metric face first: the platform's plain font is one, and the
-// frames of the views that callers give are measured for it.
-const char* const kFontFamilies[]
-		= {"Nimbus Sans", "Liberation Sans", "Helvetica", "sans-serif"};
-const double kFontPixelSize = 10.0;
 
 std::once_flag sHandlersInstalled;
 std::atomic<bool> sNoDisplayReported(false);
@@ -85,7 +80,6 @@ X11Surface::X11Surface(BWindow* window, Display* display)
 	, fVisual(DefaultVisual(display, fScreen))
 	, fColormap(DefaultColormap(display, fScreen))
 	, fDepth(DefaultDepth(display, fScreen))
-	, fFont(NULL)
 	, fXWindow(None)
 	, fGC(NULL)
 	, fBuffer(None)
@@ -105,8 +99,8 @@ X11Surface::~X11Surface()
 {
 	std::lock_guard<std::recursive_mutex> guard(gXftLock);
 	_DestroyBuffer();
-	if (fFont != NULL)
-		XftFontClose(fDisplay, fFont);
+	for (const auto& font : fFonts)
+		XftFontClose(fDisplay, font.second);
 	if (fGC != NULL)
 		XFreeGC(fDisplay, fGC);
 	if (fXWindow != None)
@@ -134,12 +128,7 @@ X11Surface::Init()
 	FcPatternAddInteger(defaults, XFT_MAX_UNREF_FONTS, 0);
 	XftDefaultSet(fDisplay, defaults);
 
-	fFont = XftFontOpen(fDisplay, fScreen, XFT_FAMILY, XftTypeString,
-			kFontFamilies[0], XFT_FAMILY, XftTypeString, kFontFamilies[1],
-			XFT_FAMILY, XftTypeString, kFontFamilies[2], XFT_FAMILY,
-			XftTypeString, kFontFamilies[3], XFT_PIXEL_SIZE, XftTypeDouble,
-			kFontPixelSize, NULL);
-	if (fFont == NULL) {
+	if (_Font(kPlainFontSize) == NULL) {
 		fputs("BWindow: the display has no font to draw text with\n", stderr);
 		return B_ERROR;
 	}
@@ -206,16 +195,6 @@ X11Surface::FrameChanged()
 		_CreateBuffer();
 		_Redraw();
 	}
-	XFlush(fDisplay);
-}
-
-
-void
-X11Surface::TitleChanged()
-{
-	if (fLost || fXWindow == None)
-		return;
-	_SetTitle();
 	XFlush(fDisplay);
 }
 

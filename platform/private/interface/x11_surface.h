@@ -23,6 +23,8 @@
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace BPrivate {
 
@@ -68,7 +70,6 @@ public:
 	virtual void Show();
 	virtual void Hide();
 	virtual void FrameChanged();
-	virtual void TitleChanged();
 
 	virtual void Invalidated(BView* view);
 	virtual int EventDescriptor();
@@ -78,10 +79,10 @@ public:
 	virtual void SetDrawingArea(BPoint origin, BRect clip);
 	virtual void FillRect(BRect rect, rgb_color color);
 	virtual void StrokeLine(BPoint start, BPoint end, rgb_color color);
-	virtual void DrawString(
-			const char* string, int32 length, BPoint location, rgb_color color);
-	virtual float StringWidth(const char* string, int32 length);
-	virtual void GetFontHeight(font_height* height);
+	virtual void DrawString(const char* string, int32 length, BPoint location,
+			rgb_color color, float size);
+	virtual float StringWidth(const char* string, int32 length, float size);
+	virtual void GetFontHeight(font_height* height, float size);
 
 private:
 	static void _ConnectionLost(Display* display, void* data);
@@ -95,6 +96,7 @@ private:
 	void _HandleEvent(XEvent& event);
 	void _HandleKey(XKeyEvent& event);
 	unsigned long _Pixel(rgb_color color);
+	XftFont* _Font(float size);
 
 	BWindow* fWindow;
 	Display* fDisplay;
@@ -103,7 +105,8 @@ private:
 	Colormap fColormap;
 	int fDepth;
 	Atom fAtoms[kAtomCount];
-	XftFont* fFont;
+	// The face at each size asked for, the plain size first.
+	std::vector<std::pair<float, XftFont*>> fFonts;
 
 	Window fXWindow;
 	GC fGC;
