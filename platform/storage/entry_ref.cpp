@@ -198,6 +198,19 @@ get_ref_for_path(const char* path, entry_ref* ref)
 
 
 status_t
+path_for_ref(const entry_ref* ref, std::string& path)
+{
+	if (ref == NULL)
+		return B_BAD_VALUE;
+	try {
+		return path_for_ref(*ref, path);
+	} catch (const std::bad_alloc&) {
+		return B_NO_MEMORY;
+	}
+}
+
+
+status_t
 path_for_ref(const entry_ref& ref, std::string& path)
 {
 	if (ref.name == NULL || ref.name[0] == '\0'
