@@ -38,8 +38,8 @@ if [ ${#sources[@]} -eq 0 ]; then
 	echo "not a git checkout: the format check needs git's file list"
 	shape="format not checked; "
 	failed=1
-elif clang-format --dry-run -Werror "${sources[@]}" 2>&1 | head -40 \
-		| grep -E ': (error|warning):' ; then
+elif ! report=$(clang-format --dry-run -Werror "${sources[@]}" 2>&1); then
+	grep -E ': (error|warning):' <<<"$report" | head -n 40
 	echo "out of shape; run: clang-format -i \$(git ls-files '*.cpp' '*.h' '*.c')"
 	shape="sources out of shape; "
 	failed=1
