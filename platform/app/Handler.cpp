@@ -68,13 +68,6 @@ BHandler::SetNextHandler(BHandler* handler)
 }
 
 
-BHandler*
-BHandler::NextHandler() const
-{
-	return fNextHandler;
-}
-
-
 bool
 BHandler::LockLooper()
 {
@@ -99,15 +92,6 @@ BHandler::LockLooperWithTimeout(bigtime_t timeout)
 		return B_MISMATCHED_VALUES;
 	}
 	return B_OK;
-}
-
-
-void
-BHandler::UnlockLooper()
-{
-	BLooper* looper = fLooper;
-	if (looper != NULL)
-		looper->Unlock();
 }
 
 

@@ -26,13 +26,11 @@ public:
 	const char* Name() const;
 
 	virtual void SetNextHandler(BHandler* handler);
-	BHandler* NextHandler() const;
 
 	// Lock the looper this handler belongs to, and make sure it
 	// still belongs to it once the lock is held.
 	bool LockLooper();
 	status_t LockLooperWithTimeout(bigtime_t timeout);
-	void UnlockLooper();
 
 private:
 	friend class BLooper;

@@ -1,5 +1,5 @@
 /*
- * BLooper: its lock, its queue and its loop.
+ * BLooper: its queue and its loop; its lock is in LooperLock.cpp.
  */
 #include <Looper.h>
 
@@ -20,10 +20,6 @@ namespace {
 // Ends the loop once the messages posted before it are done; posted by
 // Quit() on a thread other than the looper's own.
 const uint32 kQuitLooper = 0x5F514954; // '_QIT'
-
-// Timeouts beyond this (over a century) wait as long as it takes; the
-// clock arithmetic of longer ones would overflow.
-const bigtime_t kLongestTimeout = bigtime_t(1) << 52;
 
 
 // The host's part of waking a sleeping loop: a counter that a poster bumps
@@ -81,13 +77,6 @@ struct BLooper::LoopThread {
 };
 
 
-// A thread waiting for the lock; Unlock() hands the lock to the first.
-struct BLooper::LockWaiter {
-	thread_id thread;
-	bool granted;
-};
-
-
 BLooper::BLooper(const char* name, int32 priority, int32 portCapacity)
 	: BHandler(name)
 	, fInitStatus(B_OK)
@@ -95,7 +84,6 @@ BLooper::BLooper(const char* name, int32 priority, int32 portCapacity)
 	, fOwnerCount(1)
 	, fLockDeleted(false)
 	, fWakeDescriptor(create_wake_descriptor())
-	, fCurrentMessage(NULL)
 	, fRunCalled(false)
 	, fTerminating(false)
 	, fThread(-1)
@@ -226,13 +214,6 @@ BLooper::MessageReceived(BMessage* message)
 }
 
 
-BMessage*
-BLooper::CurrentMessage() const
-{
-	return fCurrentMessage;
-}
-
-
 bool
 BLooper::IsMessageWaiting() const
 {
@@ -269,37 +250,6 @@ BLooper::RemoveHandler(BHandler* handler)
 	handler->SetNextHandler(NULL);
 	handler->_SetLooper(NULL);
 	return true;
-}
-
-
-int32
-BLooper::CountHandlers() const
-{
-	if (!_AssertLocked("CountHandlers"))
-		return 0;
-	return static_cast<int32>(fHandlers.size());
-}
-
-
-BHandler*
-BLooper::HandlerAt(int32 index) const
-{
-	if (!_AssertLocked("HandlerAt") || index < 0
-			|| static_cast<size_t>(index) >= fHandlers.size())
-		return NULL;
-	return fHandlers[index];
-}
-
-
-int32
-BLooper::IndexOf(BHandler* handler) const
-{
-	if (!_AssertLocked("IndexOf"))
-		return -1;
-	auto found = std::find(fHandlers.begin(), fHandlers.end(), handler);
-	if (found == fHandlers.end())
-		return -1;
-	return static_cast<int32>(found - fHandlers.begin());
 }
 
 
@@ -383,98 +333,6 @@ bool
 BLooper::QuitRequested()
 {
 	return true;
-}
-
-
-bool
-BLooper::Lock()
-{
-	return LockWithTimeout(B_INFINITE_TIMEOUT) == B_OK;
-}
-
-
-void
-BLooper::Unlock()
-{
-	std::lock_guard<std::mutex> guard(fLockGuard);
-	if (fOwner != find_thread(NULL)) {
-		fprintf(stderr,
-				"BLooper::Unlock: \"%s\" is not locked by this thread\n",
-				_PrintableName());
-		return;
-	}
-	if (--fOwnerCount == 0)
-		_HandOverLock();
-}
-
-
-status_t
-BLooper::LockWithTimeout(bigtime_t timeout)
-{
-	thread_id self = find_thread(NULL);
-	std::unique_lock<std::mutex> guard(fLockGuard);
-	if (fLockDeleted)
-		return B_BAD_VALUE;
-	if (fOwner == self) {
-		fOwnerCount++;
-		return B_OK;
-	}
-	if (fOwner < 0 && fLockWaiters.empty()) {
-		fOwner = self;
-		fOwnerCount = 1;
-		return B_OK;
-	}
-	if (timeout <= 0)
-		return B_WOULD_BLOCK;
-
-	LockWaiter waiter = {self, false};
-	try {
-		fLockWaiters.push_back(&waiter);
-	} catch (const std::bad_alloc&) {
-		return B_NO_MEMORY;
-	}
-
-	auto settled = [&] { return waiter.granted || fLockDeleted; };
-	if (timeout >= kLongestTimeout)
-		fLockHandedOver.wait(guard, settled);
-	else {
-		fLockHandedOver.wait_for(
-				guard, std::chrono::microseconds(timeout), settled);
-	}
-	if (waiter.granted)
-		return B_OK;
-
-	fLockWaiters.erase(
-			std::find(fLockWaiters.begin(), fLockWaiters.end(), &waiter));
-	if (fLockDeleted) {
-		fLockHandedOver.notify_all();
-		return B_BAD_VALUE;
-	}
-	return B_TIMED_OUT;
-}
-
-
-bool
-BLooper::IsLocked() const
-{
-	std::lock_guard<std::mutex> guard(fLockGuard);
-	return fOwner == find_thread(NULL);
-}
-
-
-thread_id
-BLooper::LockingThread() const
-{
-	std::lock_guard<std::mutex> guard(fLockGuard);
-	return fOwner;
-}
-
-
-int32
-BLooper::CountLocks() const
-{
-	std::lock_guard<std::mutex> guard(fLockGuard);
-	return fOwnerCount;
 }
 
 
@@ -578,9 +436,7 @@ BLooper::_Dispatch(const QueuedMessage& next)
 	bool present = std::find(fHandlers.begin(), fHandlers.end(), next.target)
 			!= fHandlers.end();
 	if (present) {
-		fCurrentMessage = next.message;
 		DispatchMessage(next.message, next.target);
-		fCurrentMessage = NULL;
 	}
 	delete next.message;
 }
@@ -598,46 +454,8 @@ BLooper::_EndLoop()
 }
 
 
-void
-BLooper::_UnlockFully()
-{
-	std::lock_guard<std::mutex> guard(fLockGuard);
-	if (fOwner != find_thread(NULL))
-		return;
-	_HandOverLock();
-}
-
-
-void
-BLooper::_HandOverLock()
-{
-	fOwner = -1;
-	fOwnerCount = 0;
-	if (fLockWaiters.empty())
-		return;
-
-	LockWaiter* next = fLockWaiters.front();
-	fLockWaiters.pop_front();
-	next->granted = true;
-	fOwner = next->thread;
-	fOwnerCount = 1;
-	fLockHandedOver.notify_all();
-}
-
-
 const char*
 BLooper::_PrintableName() const
 {
 	return Name() != NULL ? Name() : "";
-}
-
-
-bool
-BLooper::_AssertLocked(const char* operation) const
-{
-	if (IsLocked())
-		return true;
-	fprintf(stderr, "BLooper::%s: \"%s\" is not locked by this thread\n",
-			operation, _PrintableName());
-	return false;
 }

@@ -65,15 +65,11 @@ public:
 	virtual void DispatchMessage(BMessage* message, BHandler* handler);
 	virtual void MessageReceived(BMessage* message);
 	// The message being dispatched, or NULL.
-	BMessage* CurrentMessage() const;
 	bool IsMessageWaiting() const;
 
 	// The handlers; with the looper locked.
 	void AddHandler(BHandler* handler);
 	bool RemoveHandler(BHandler* handler);
-	int32 CountHandlers() const;
-	BHandler* HandlerAt(int32 index) const;
-	int32 IndexOf(BHandler* handler) const;
 
 	// With the looper locked; the thread's id, or an error code.
 	virtual thread_id Run();
@@ -140,7 +136,6 @@ private:
 
 	// State guarded by the looper's lock.
 	std::vector<BHandler*> fHandlers;
-	BMessage* fCurrentMessage;
 	bool fRunCalled;
 	bool fTerminating;
 	std::atomic<thread_id> fThread;

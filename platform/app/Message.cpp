@@ -135,21 +135,6 @@ BMessage::FindRef(const char* name, int32 index, entry_ref* ref) const
 }
 
 
-bool
-BMessage::HasRef(const char* name, int32 index) const
-{
-	if (name == NULL)
-		return false;
-
-	int32 fieldIndex = _FieldIndex(name);
-	if (fieldIndex < 0 || index < 0)
-		return false;
-	const Field& field = fFields[fieldIndex];
-	return field.type == B_REF_TYPE
-			&& static_cast<size_t>(index) < field.refs.size();
-}
-
-
 int32
 BMessage::_FieldIndex(const char* name) const
 {

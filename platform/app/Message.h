@@ -36,7 +36,6 @@ public:
 	// are none, B_BAD_TYPE when name holds another type.
 	status_t FindRef(const char* name, entry_ref* ref) const;
 	status_t FindRef(const char* name, int32 index, entry_ref* ref) const;
-	bool HasRef(const char* name, int32 index = 0) const;
 
 	uint32 what;
 

@@ -46,7 +46,6 @@ public:
 	int32 Go();
 
 	const char* Text() const;
-	int32 CountButtons() const;
 
 protected:
 	virtual void DispatchEvents();

@@ -17,16 +17,6 @@ BBox::~BBox()
 }
 
 
-void
-BBox::SetBorder(border_style border)
-{
-	if (border == fBorder)
-		return;
-	fBorder = border;
-	Invalidate();
-}
-
-
 border_style
 BBox::Border() const
 {

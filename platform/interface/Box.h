@@ -15,11 +15,10 @@ public:
 			border_style border = B_FANCY_BORDER);
 	virtual ~BBox();
 
-	void SetBorder(border_style border);
-	border_style Border() const;
 
 	// B_PLAIN_BORDER: a raised edge of one pixel; B_FANCY_BORDER: a groove
 	// of two, shades of the view colour.
+	border_style Border() const;
 	virtual void Draw(BRect updateRect);
 
 private:

@@ -1,9 +1,12 @@
 /*
- * Font metrics. Every view draws in the one font of the display: the
- * platform's plain font, a Helvetica-metric face of 10 pixels.
+ * Font metrics. Every view draws in the one face of the display, a
+ * Helvetica-metric one, at the plain font's size of 10 pixels unless it
+ * asks for another (BView::SetFontSize).
  */
 #ifndef _FONT_H
 #define _FONT_H
+
+const float kPlainFontSize = 10;
 
 struct font_height {
 	float ascent;

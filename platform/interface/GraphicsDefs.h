@@ -15,16 +15,6 @@ typedef struct rgb_color {
 	uint8 alpha;
 
 #if defined(__cplusplus)
-	rgb_color&
-	set_to(uint8 r, uint8 g, uint8 b, uint8 a = 255)
-	{
-		red = r;
-		green = g;
-		blue = b;
-		alpha = a;
-		return *this;
-	}
-
 	bool
 	operator==(const rgb_color& other) const
 	{

@@ -10,7 +10,6 @@
 
 enum border_style { B_PLAIN_BORDER, B_FANCY_BORDER, B_NO_BORDER };
 
-enum alignment { B_ALIGN_LEFT, B_ALIGN_RIGHT, B_ALIGN_CENTER };
 
 // What KeyDown() receives for keys that have no character of their own.
 enum {

@@ -3,6 +3,8 @@
  */
 #include <StringView.h>
 
+#include <interface/utf8.h>
+
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -13,7 +15,6 @@ BStringView::BStringView(BRect frame, const char* name, const char* text,
 		uint32 resizingMode, uint32 flags)
 	: BView(frame, name, resizingMode, flags)
 	, fText(NULL)
-	, fAlign(B_ALIGN_LEFT)
 {
 	SetText(text);
 }
@@ -55,43 +56,41 @@ BStringView::Text() const
 
 
 void
-BStringView::SetAlignment(alignment flag)
-{
-	if (flag == fAlign)
-		return;
-	fAlign = flag;
-	Invalidate();
-}
-
-
-alignment
-BStringView::Alignment() const
-{
-	return fAlign;
-}
-
-
-void
 BStringView::Draw(BRect updateRect)
 {
 	(void)updateRect;
 	if (fText == NULL)
 		return;
 
-	BRect bounds = Bounds();
-	float width = StringWidth(fText);
-	float x = 0;
-	if (fAlign == B_ALIGN_RIGHT)
-		x = bounds.Width() - width;
-	else if (fAlign == B_ALIGN_CENTER)
-		x = floorf((bounds.Width() - width) / 2);
-
 	// The line sits in the middle of the view's height, half a pixel
 	// lower rather than higher.
+	BRect bounds = Bounds();
 	font_height height;
 	GetFontHeight(&height);
 	float y = ceilf((bounds.top + bounds.bottom + ceilf(height.ascent)
 							- ceilf(height.descent))
 			/ 2);
-	DrawString(fText, BPoint(x, y));
+
+	// A text wider than the view ends in an ellipsis after the characters
+	// that fit; the text itself stays as it was set.
+	int32 length = static_cast<int32>(strlen(fText));
+	float room = bounds.Width() + 1;
+	if (StringWidth(fText, length) <= room) {
+		DrawString(fText, length, BPoint(0, y));
+		return;
+	}
+	const char* kEllipsis = "\xE2\x80\xA6";
+	room -= StringWidth(kEllipsis);
+	int32 fits = 0;
+	char32_t character;
+	while (fits < length) {
+		int32 next = fits
+				+ BPrivate::next_character(
+						fText + fits, length - fits, &character);
+		if (StringWidth(fText, next) > room)
+			break;
+		fits = next;
+	}
+	DrawString(fText, fits, BPoint(0, y));
+	DrawString(kEllipsis, BPoint(StringWidth(fText, fits), y));
 }

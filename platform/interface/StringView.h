@@ -21,14 +21,11 @@ public:
 	void SetText(const char* text);
 	const char* Text() const;
 
-	void SetAlignment(alignment flag);
-	alignment Alignment() const;
 
 	virtual void Draw(BRect updateRect);
 
 private:
 	char* fText;
-	alignment fAlign;
 };
 
 #endif // _STRING_VIEW_H

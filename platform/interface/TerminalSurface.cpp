@@ -8,7 +8,8 @@
  * An alert is written whole, its buttons in brackets; Enter on the terminal
  * presses the last button, a button's number and Enter presses that one.
  */
-#include <window_surface.h>
+#include <interface/utf8.h>
+#include <interface/window_surface.h>
 
 #include <StringView.h>
 #include <Window.h>
@@ -99,7 +100,6 @@ public:
 	virtual void Show();
 	virtual void Hide();
 	virtual void FrameChanged();
-	virtual void TitleChanged();
 
 	virtual void Invalidated(BView* view);
 	virtual int EventDescriptor();
@@ -109,10 +109,10 @@ public:
 	virtual void SetDrawingArea(BPoint origin, BRect clip);
 	virtual void FillRect(BRect rect, rgb_color color);
 	virtual void StrokeLine(BPoint start, BPoint end, rgb_color color);
-	virtual void DrawString(
-			const char* string, int32 length, BPoint location, rgb_color color);
-	virtual float StringWidth(const char* string, int32 length);
-	virtual void GetFontHeight(font_height* height);
+	virtual void DrawString(const char* string, int32 length, BPoint location,
+			rgb_color color, float size);
+	virtual float StringWidth(const char* string, int32 length, float size);
+	virtual void GetFontHeight(font_height* height, float size);
 
 private:
 	BWindow* fWindow;
@@ -163,12 +163,6 @@ TerminalSurface::Hide()
 
 void
 TerminalSurface::FrameChanged()
-{
-}
-
-
-void
-TerminalSurface::TitleChanged()
 {
 }
 
@@ -239,43 +233,45 @@ TerminalSurface::StrokeLine(BPoint start, BPoint end, rgb_color color)
 
 
 void
-TerminalSurface::DrawString(
-		const char* string, int32 length, BPoint location, rgb_color color)
+TerminalSurface::DrawString(const char* string, int32 length, BPoint location,
+		rgb_color color, float size)
 {
 	(void)string;
 	(void)length;
 	(void)location;
 	(void)color;
+	(void)size;
 }
 
 
 float
-TerminalSurface::StringWidth(const char* string, int32 length)
+TerminalSurface::StringWidth(const char* string, int32 length, float size)
 {
-	// One nominal width per character: UTF-8 continuation bytes add
-	// nothing.
+	// One nominal width per character.
 	int32 characters = 0;
-	for (int32 i = 0; i < length && string[i] != '\0'; i++) {
-		if ((static_cast<unsigned char>(string[i]) & 0xc0) != 0x80)
-			characters++;
-	}
-	return characters * kNominalCharacterWidth;
+	char32_t character;
+	for (int32 i = 0; i < length && string[i] != '\0'; characters++)
+		i += next_character(string + i, length - i, &character);
+	return characters * kNominalCharacterWidth * size / kPlainFontSize;
 }
 
 
 void
-TerminalSurface::GetFontHeight(font_height* height)
+TerminalSurface::GetFontHeight(font_height* height, float size)
 {
-	*height = kNominalFontHeight;
+	float scale = size / kPlainFontSize;
+	height->ascent = kNominalFontHeight.ascent * scale;
+	height->descent = kNominalFontHeight.descent * scale;
+	height->leading = kNominalFontHeight.leading * scale;
 }
 
 
-// The answer typed on the terminal: Enter alone for the last button, a
-// button's number for that one; -2 for anything else.
+// The answer typed on the terminal: Enter alone or after Escape for the
+// last button, a button's number for that one; -2 for anything else.
 int32
 parse_answer(const std::string& typed, int32 count)
 {
-	size_t start = typed.find_first_not_of(" \t\r");
+	size_t start = typed.find_first_not_of(" \t\r\x1b");
 	if (start == std::string::npos)
 		return count - 1;
 	size_t end = typed.find_last_not_of(" \t\r");

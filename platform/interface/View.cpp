@@ -1,11 +1,11 @@
 /*
- * BView: the view tree, colours, and drawing through the window.
+ * BView: the view tree and its colours; its drawing is in ViewDrawing.cpp.
  */
 #include <View.h>
 
 #include <Window.h>
 
-#include <window_surface.h>
+#include <interface/window_surface.h>
 
 #include <stdio.h>
 #include <string.h>
@@ -27,6 +27,7 @@ BView::BView(BRect frame, const char* name, uint32 resizingMode, uint32 flags)
 	: BHandler(name)
 	, fFrame(frame)
 	, fResizingMode(resizingMode)
+	, fFontSize(kPlainFontSize)
 	, fFlags(flags)
 	, fHighColor(kDefaultHighColor)
 	, fLowColor(kDefaultLowColor)
@@ -277,20 +278,6 @@ BView::ConvertToScreen(BRect rect) const
 
 
 uint32
-BView::ResizingMode() const
-{
-	return fResizingMode;
-}
-
-
-void
-BView::SetResizingMode(uint32 mode)
-{
-	fResizingMode = mode;
-}
-
-
-uint32
 BView::Flags() const
 {
 	return fFlags;
@@ -381,13 +368,6 @@ BView::MakeFocus(bool focus)
 }
 
 
-bool
-BView::IsFocus() const
-{
-	return fOwner != NULL && fOwner->CurrentFocus() == this;
-}
-
-
 void
 BView::Invalidate()
 {
@@ -396,84 +376,10 @@ BView::Invalidate()
 }
 
 
-void
-BView::FillRect(BRect rect)
+uint32
+BView::ResizingMode() const
 {
-	BPrivate::WindowSurface* surface = _DrawingSurface();
-	if (surface != NULL)
-		surface->FillRect(rect, fHighColor);
-}
-
-
-void
-BView::StrokeRect(BRect rect)
-{
-	StrokeLine(rect.LeftTop(), rect.RightTop());
-	StrokeLine(rect.RightTop(), rect.RightBottom());
-	StrokeLine(rect.RightBottom(), rect.LeftBottom());
-	StrokeLine(rect.LeftBottom(), rect.LeftTop());
-}
-
-
-void
-BView::StrokeLine(BPoint start, BPoint end)
-{
-	BPrivate::WindowSurface* surface = _DrawingSurface();
-	if (surface != NULL)
-		surface->StrokeLine(start, end, fHighColor);
-}
-
-
-void
-BView::DrawString(const char* string, BPoint location)
-{
-	if (string != NULL)
-		DrawString(string, static_cast<int32>(strlen(string)), location);
-}
-
-
-void
-BView::DrawString(const char* string, int32 length, BPoint location)
-{
-	BPrivate::WindowSurface* surface = _DrawingSurface();
-	if (surface != NULL && string != NULL && length > 0)
-		surface->DrawString(string, length, location, fHighColor);
-}
-
-
-float
-BView::StringWidth(const char* string) const
-{
-	if (string == NULL)
-		return 0;
-	return StringWidth(string, static_cast<int32>(strlen(string)));
-}
-
-
-float
-BView::StringWidth(const char* string, int32 length) const
-{
-	BPrivate::WindowSurface* surface
-			= fOwner != NULL ? fOwner->_Surface() : NULL;
-	if (surface == NULL || string == NULL || length <= 0)
-		return 0;
-	return surface->StringWidth(string, length);
-}
-
-
-void
-BView::GetFontHeight(font_height* height) const
-{
-	if (height == NULL)
-		return;
-	BPrivate::WindowSurface* surface
-			= fOwner != NULL ? fOwner->_Surface() : NULL;
-	if (surface == NULL) {
-		// The plain font's, for a view that is in no window yet.
-		*height = font_height {8, 3, 1};
-		return;
-	}
-	surface->GetFontHeight(height);
+	return fResizingMode;
 }
 
 
@@ -510,13 +416,4 @@ BView::_CheckLock(const char* operation) const
 	fprintf(stderr, "BView::%s: lock the window \"%s\" first\n", operation,
 			fOwner->Title());
 	return false;
-}
-
-
-BPrivate::WindowSurface*
-BView::_DrawingSurface() const
-{
-	if (fOwner == NULL)
-		return NULL;
-	return fOwner->_DrawingSurface(this);
 }

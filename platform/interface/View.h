@@ -99,7 +99,6 @@ public:
 	BRect ConvertToScreen(BRect rect) const;
 
 	uint32 ResizingMode() const;
-	void SetResizingMode(uint32 mode);
 	uint32 Flags() const;
 	void SetFlags(uint32 flags);
 
@@ -117,7 +116,6 @@ public:
 
 	// The focus view of its window receives the keys.
 	virtual void MakeFocus(bool focus = true);
-	bool IsFocus() const;
 
 	// Asks the window to draw the view again; the window's thread does.
 	void Invalidate();
@@ -135,6 +133,8 @@ public:
 	float StringWidth(const char* string) const;
 	float StringWidth(const char* string, int32 length) const;
 	void GetFontHeight(font_height* height) const;
+	// The size in pixels that the view's text is drawn and measured in.
+	void SetFontSize(float size);
 
 private:
 	friend class BWindow;
@@ -150,6 +150,7 @@ private:
 
 	BRect fFrame;
 	uint32 fResizingMode;
+	float fFontSize;
 	uint32 fFlags;
 	rgb_color fHighColor;
 	rgb_color fLowColor;

@@ -5,8 +5,9 @@
 
 #include <View.h>
 
-#include <window_list.h>
-#include <window_surface.h>
+#include <interface/window_list.h>
+#include <interface/window_looks.h>
+#include <interface/window_surface.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -16,101 +17,13 @@
 #include <new>
 
 
+using namespace BPrivate;
+
+
 namespace {
 
 // Wakes the window's thread to draw what another thread changed.
 const uint32 kUpdateWindow = 0x5F555044; // '_UPD'
-
-// The root view's colour shows where no view of the caller lies.
-const rgb_color kPanelColor = {216, 216, 216, 255};
-
-
-void
-decompose_type(window_type type, window_look* look, window_feel* feel)
-{
-	switch (type) {
-	case B_DOCUMENT_WINDOW:
-		*look = B_DOCUMENT_WINDOW_LOOK;
-		*feel = B_NORMAL_WINDOW_FEEL;
-		break;
-	case B_MODAL_WINDOW:
-		*look = B_MODAL_WINDOW_LOOK;
-		*feel = B_MODAL_APP_WINDOW_FEEL;
-		break;
-	case B_FLOATING_WINDOW:
-		*look = B_FLOATING_WINDOW_LOOK;
-		*feel = B_FLOATING_APP_WINDOW_FEEL;
-		break;
-	case B_BORDERED_WINDOW:
-		*look = B_BORDERED_WINDOW_LOOK;
-		*feel = B_NORMAL_WINDOW_FEEL;
-		break;
-	case B_TITLED_WINDOW:
-	case B_UNTYPED_WINDOW:
-	default:
-		*look = B_TITLED_WINDOW_LOOK;
-		*feel = B_NORMAL_WINDOW_FEEL;
-		break;
-	}
-}
-
-
-window_type
-compose_type(window_look look, window_feel feel)
-{
-	static const window_type kTypes[] = {B_TITLED_WINDOW, B_DOCUMENT_WINDOW,
-			B_MODAL_WINDOW, B_FLOATING_WINDOW, B_BORDERED_WINDOW};
-	for (window_type type : kTypes) {
-		window_look typeLook;
-		window_feel typeFeel;
-		decompose_type(type, &typeLook, &typeFeel);
-		if (typeLook == look && typeFeel == feel)
-			return type;
-	}
-	return B_UNTYPED_WINDOW;
-}
-
-
-bool
-is_valid_look(window_look look)
-{
-	switch (look) {
-	case B_BORDERED_WINDOW_LOOK:
-	case B_NO_BORDER_WINDOW_LOOK:
-	case B_TITLED_WINDOW_LOOK:
-	case B_DOCUMENT_WINDOW_LOOK:
-	case B_MODAL_WINDOW_LOOK:
-	case B_FLOATING_WINDOW_LOOK:
-		return true;
-	}
-	return false;
-}
-
-
-bool
-is_valid_feel(window_feel feel)
-{
-	switch (feel) {
-	case B_NORMAL_WINDOW_FEEL:
-	case B_MODAL_SUBSET_WINDOW_FEEL:
-	case B_MODAL_APP_WINDOW_FEEL:
-	case B_MODAL_ALL_WINDOW_FEEL:
-	case B_FLOATING_SUBSET_WINDOW_FEEL:
-	case B_FLOATING_APP_WINDOW_FEEL:
-	case B_FLOATING_ALL_WINDOW_FEEL:
-		return true;
-	}
-	return false;
-}
-
-
-// Only these looks carry a close box that the user can click.
-bool
-has_close_box(window_look look)
-{
-	return look == B_TITLED_WINDOW_LOOK || look == B_DOCUMENT_WINDOW_LOOK
-			|| look == B_FLOATING_WINDOW_LOOK;
-}
 
 } // namespace
 
@@ -352,23 +265,6 @@ BWindow::Title() const
 }
 
 
-void
-BWindow::SetTitle(const char* title)
-{
-	if (!_CheckLock("SetTitle"))
-		return;
-	char* copy = strdup(title != NULL ? title : "");
-	if (copy == NULL)
-		return;
-	free(fTitle);
-	fTitle = copy;
-	SetName(fTitle);
-	if (fSurface != NULL)
-		fSurface->TitleChanged();
-	_RequestUpdate();
-}
-
-
 window_type
 BWindow::Type() const
 {
@@ -395,21 +291,6 @@ window_look
 BWindow::Look() const
 {
 	return fLook;
-}
-
-
-status_t
-BWindow::SetFeel(window_feel feel)
-{
-	if (!is_valid_feel(feel))
-		return B_BAD_VALUE;
-	if (!_CheckLock("SetFeel"))
-		return B_NOT_ALLOWED;
-	fFeel = feel;
-	if (fSurface != NULL)
-		fSurface->FrameChanged();
-	_RequestUpdate();
-	return B_OK;
 }
 
 
@@ -580,118 +461,4 @@ BWindow::_SetFocus(BView* view, bool focus)
 		fFocus = view;
 	else if (fFocus == view)
 		fFocus = NULL;
-}
-
-
-BPrivate::WindowSurface*
-BWindow::_DrawingSurface(const BView* view) const
-{
-	return fDrawingView == view ? fSurface : NULL;
-}
-
-
-BPrivate::WindowSurface*
-BWindow::_Surface() const
-{
-	return fSurface;
-}
-
-
-void
-BWindow::_DrawViews()
-{
-	if (fTopView != NULL && fSurface != NULL)
-		_DrawView(fTopView, BPoint(0, 0), Bounds());
-	fDrawingView = NULL;
-}
-
-
-void
-BWindow::_DrawView(BView* view, BPoint parentOrigin, BRect clip)
-{
-	BRect frame = view->Frame().OffsetByCopy(parentOrigin);
-	BRect visible = frame & clip;
-	if (!visible.IsValid())
-		return;
-
-	fSurface->SetDrawingArea(frame.LeftTop(), visible);
-	if (view->ViewColor() != B_TRANSPARENT_COLOR)
-		fSurface->FillRect(view->Bounds(), view->ViewColor());
-	if ((view->Flags() & B_WILL_DRAW) != 0) {
-		fDrawingView = view;
-		view->Draw(view->Bounds());
-		fDrawingView = NULL;
-	}
-
-	// Later children lie on top of earlier ones.
-	for (int32 i = 0; i < view->CountChildren(); i++)
-		_DrawView(view->ChildAt(i), frame.LeftTop(), visible);
-}
-
-
-void
-BWindow::_KeyDown(const char* bytes, int32 numBytes)
-{
-	if (fFocus != NULL)
-		fFocus->KeyDown(bytes, numBytes);
-}
-
-
-void
-BWindow::_MouseDown(BPoint where)
-{
-	if (fTopView == NULL)
-		return;
-
-	// The topmost view under the pointer: the last child that holds it.
-	BView* view = fTopView;
-	BPoint local = where;
-	bool deeper = true;
-	while (deeper) {
-		deeper = false;
-		for (int32 i = view->CountChildren() - 1; i >= 0; i--) {
-			BView* child = view->ChildAt(i);
-			if (child->Frame().Contains(local)) {
-				local = local - child->Frame().LeftTop();
-				view = child;
-				deeper = true;
-				break;
-			}
-		}
-	}
-
-	fMouseView = view;
-	view->MouseDown(local);
-}
-
-
-void
-BWindow::_MouseUp(BPoint where)
-{
-	// The view that saw the button go down sees it come up.
-	BView* view = fMouseView;
-	fMouseView = NULL;
-	if (view == NULL)
-		return;
-
-	BPoint local = where;
-	for (BView* parent = view; parent != fTopView && parent != NULL;
-			parent = parent->fParent)
-		local = local - parent->Frame().LeftTop();
-	view->MouseUp(local);
-}
-
-
-void
-BWindow::_CloseRequested()
-{
-	if (has_close_box(fLook) && (fFlags & B_NOT_CLOSABLE) == 0)
-		PostMessage(B_QUIT_REQUESTED);
-}
-
-
-void
-BWindow::_FrameMoved(BPoint where)
-{
-	fFrame.OffsetTo(where);
 }

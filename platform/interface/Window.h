@@ -120,13 +120,11 @@ public:
 	BRect ConvertToScreen(BRect rect) const;
 
 	const char* Title() const;
-	void SetTitle(const char* title);
-	// The type the window was made with; SetLook() and SetFeel() change
-	// the look and the feel, not the type.
+	// The type the window was made with; SetLook() changes the look, not
+	// the type.
 	window_type Type() const;
 	status_t SetLook(window_look look);
 	window_look Look() const;
-	status_t SetFeel(window_feel feel);
 	window_feel Feel() const;
 	uint32 Flags() const;
 	status_t SetFlags(uint32 flags);

@@ -6,7 +6,7 @@
 #include <Application.h>
 #include <Window.h>
 
-#include <window_list.h>
+#include <interface/window_list.h>
 
 #include <stdio.h>
 

@@ -7,7 +7,7 @@
  */
 #include <fs_attr.h>
 
-#include <host_xattr.h>
+#include <kernel/host_xattr.h>
 
 #include <errno.h>
 #include <string.h>

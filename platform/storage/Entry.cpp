@@ -6,7 +6,7 @@
 #include <Entry.h>
 
 #include <Path.h>
-#include <ref_paths.h>
+#include <storage/ref_paths.h>
 
 #include <errno.h>
 #include <stdlib.h>

@@ -4,7 +4,7 @@
 #include <Node.h>
 
 #include <Entry.h>
-#include <ref_paths.h>
+#include <storage/ref_paths.h>
 
 #include <errno.h>
 #include <fcntl.h>
@@ -72,17 +72,11 @@ status_t
 BNode::SetTo(const entry_ref* ref)
 {
 	Unset();
-	if (ref == NULL)
-		return fCStatus = B_BAD_VALUE;
-	try {
-		std::string path;
-		status_t status = path_for_ref(*ref, path);
-		if (status != B_OK)
-			return fCStatus = status;
-		return SetTo(path.c_str());
-	} catch (const std::bad_alloc&) {
-		return fCStatus = B_NO_MEMORY;
-	}
+	std::string path;
+	status_t status = path_for_ref(ref, path);
+	if (status != B_OK)
+		return fCStatus = status;
+	return SetTo(path.c_str());
 }
 
 

@@ -4,7 +4,7 @@
 #include <Path.h>
 
 #include <Entry.h>
-#include <ref_paths.h>
+#include <storage/ref_paths.h>
 
 #include <stdlib.h>
 #include <string.h>

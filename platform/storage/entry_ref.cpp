@@ -3,7 +3,7 @@
  */
 #include <Entry.h>
 
-#include <ref_paths.h>
+#include <storage/ref_paths.h>
 
 #include <errno.h>
 #include <limits.h>
@@ -36,22 +36,28 @@ current_folder()
 }
 
 
+struct SplitPath {
+	std::string folder;
+	std::string leaf;
+};
+
+
 // Splits an absolute path into folder and leaf; trailing slashes belong to
-// neither. "/" itself is the folder "/" with the leaf ".".
-void
-split_path(const std::string& path, std::string& folder, std::string& leaf)
+// neither. "/" itself is the folder "/" with the leaf ".". Both parts are
+// built fresh rather than assigned into existing strings, which also keeps
+// GCC 12's overlap analysis of std::string::replace out of the way.
+SplitPath
+split_path(const std::string& path)
 {
 	size_t end = path.find_last_not_of('/');
-	if (end == std::string::npos) {
-		folder = "/";
-		leaf = ".";
-		return;
-	}
+	if (end == std::string::npos)
+		return SplitPath {std::string(1, '/'), std::string(1, '.')};
 	size_t slash = path.rfind('/', end);
-	leaf = path.substr(slash + 1, end - slash);
 	size_t folderEnd = path.find_last_not_of('/', slash);
-	folder = folderEnd == std::string::npos ? std::string("/")
-											: path.substr(0, folderEnd + 1);
+	return SplitPath {folderEnd == std::string::npos
+					? std::string(1, '/')
+					: path.substr(0, folderEnd + 1),
+			path.substr(slash + 1, end - slash)};
 }
 
 
@@ -67,10 +73,8 @@ ref_for_path(const char* path, entry_ref* ref)
 		absolute = cwd + "/" + absolute;
 	}
 
-	std::string folder;
-	std::string leaf;
-	split_path(absolute, folder, leaf);
-	if (leaf == "." || leaf == "..") {
+	SplitPath parts = split_path(absolute);
+	if (parts.leaf == "." || parts.leaf == "..") {
 		// A leaf that only names a folder relative to another: resolve it
 		// whole, so the ref gets the folder's real name.
 		char* resolved = realpath(absolute.c_str(), NULL);
@@ -78,10 +82,10 @@ ref_for_path(const char* path, entry_ref* ref)
 			return status_from_errno(errno);
 		absolute = resolved;
 		free(resolved);
-		split_path(absolute, folder, leaf);
+		parts = split_path(absolute);
 	}
 
-	char* resolvedFolder = realpath(folder.c_str(), NULL);
+	char* resolvedFolder = realpath(parts.folder.c_str(), NULL);
 	if (resolvedFolder == NULL)
 		return status_from_errno(errno);
 	std::string canonical(resolvedFolder);
@@ -100,7 +104,7 @@ ref_for_path(const char* path, entry_ref* ref)
 
 	ref->device = folderStat.st_dev;
 	ref->directory = folderStat.st_ino;
-	return ref->set_name(leaf.c_str());
+	return ref->set_name(parts.leaf.c_str());
 }
 
 } // namespace
@@ -187,6 +191,19 @@ get_ref_for_path(const char* path, entry_ref* ref)
 		return B_BAD_VALUE;
 	try {
 		return ref_for_path(path, ref);
+	} catch (const std::bad_alloc&) {
+		return B_NO_MEMORY;
+	}
+}
+
+
+status_t
+path_for_ref(const entry_ref* ref, std::string& path)
+{
+	if (ref == NULL)
+		return B_BAD_VALUE;
+	try {
+		return path_for_ref(*ref, path);
 	} catch (const std::bad_alloc&) {
 		return B_NO_MEMORY;
 	}

@@ -17,55 +17,19 @@ const std::string kImage = TEXTWEND_IMAGE;
 const std::string kLatexImage = TEXTWEND_LATEX_IMAGE;
 const std::string kImages = TEXTWEND_IMAGE_DIR;
 
-struct HostRun {
-	int status = -1;
-	std::string out;
-	std::string err;
-};
-
-// The host on the paths, in its own session with no terminal, no display
-// and nothing on standard input; killed if it takes a minute. Files it
-// writes may be limited in size.
-HostRun
+// The host on the paths, in the folder that holds them, as the file manager
+// runs it: in its own session with no terminal, no display and nothing on
+// standard input. Files it writes may be limited in size.
+test::ChildResult
 run_host(const Folder& folder, const std::vector<std::string>& paths,
 		const std::string& image = kImage, rlim_t fileSizeLimit = RLIM_INFINITY)
 {
-	std::string outFile = folder / ".stdout";
-	std::string errFile = folder / ".stderr";
-	fflush(stdout);
-	pid_t pid = fork();
-	if (pid == 0) {
-		setsid();
-		int in = open("/dev/null", O_RDONLY);
-		int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-		int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-		dup2(in, 0);
-		dup2(out, 1);
-		dup2(err, 2);
-		unsetenv("DISPLAY");
-		if (fileSizeLimit != RLIM_INFINITY) {
-			signal(SIGXFSZ, SIG_IGN);
-			struct rlimit limit = {fileSizeLimit, fileSizeLimit};
-			setrlimit(RLIMIT_FSIZE, &limit);
-		}
-		std::vector<char*> argv = {(char*)kHost.c_str(), (char*)image.c_str()};
-		for (const std::string& path : paths)
-			argv.push_back((char*)path.c_str());
-		argv.push_back(NULL);
-		alarm(60);
-		execv(kHost.c_str(), argv.data());
-		_exit(127);
-	}
-	HostRun run;
-	int status;
-	if (waitpid(pid, &status, 0) == pid)
-		run.status = WIFEXITED(status) ? WEXITSTATUS(status)
-									   : 128 + WTERMSIG(status);
-	run.out = read_file(outFile);
-	run.err = read_file(errFile);
-	unlink(outFile.c_str());
-	unlink(errFile.c_str());
-	return run;
+	std::vector<std::string> arguments = {kHost, image};
+	arguments.insert(arguments.end(), paths.begin(), paths.end());
+	test::ChildOptions options;
+	options.folder = folder.path();
+	options.fileSizeLimit = fileSizeLimit;
+	return test::run_program(arguments, options);
 }
 
 std::string
@@ -102,23 +66,23 @@ TEST(Batch, ConvertsEachAcceptedFileInSelectionOrder)
 		expected += converted_output(folder / letter.name);
 	}
 
-	HostRun run = run_host(folder, paths);
+	test::ChildResult run = run_host(folder, paths);
 
-	EXPECT_EQ(run.status, 0) << run.err;
-	EXPECT_EQ(run.out, expected);
+	EXPECT_EQ(run.status, 0) << run.errors;
+	EXPECT_EQ(run.output, expected);
 	size_t shown = 0;
 	for (const Letter& letter : letters) {
 		EXPECT_EQ(read_file(folder / letter.name), letter.after) << letter.name;
 		EXPECT_EQ(read_file(folder / (letter.name + "-BAK")), letter.before)
 				<< letter.name;
 		// The status window names the files, in order.
-		size_t at = run.err.find(letter.name, shown);
-		EXPECT_NE(at, std::string::npos) << letter.name << "\n" << run.err;
+		size_t at = run.errors.find(letter.name, shown);
+		EXPECT_NE(at, std::string::npos) << letter.name << "\n" << run.errors;
 		shown = at == std::string::npos ? shown : at;
 	}
-	EXPECT_EQ(run.err.find("alert"), std::string::npos)
+	EXPECT_EQ(run.errors.find("alert"), std::string::npos)
 			<< "everything was converted:\n"
-			<< run.err;
+			<< run.errors;
 }
 
 TEST(Batch, PassesOverWhatIsNoFileWithData)
@@ -132,13 +96,13 @@ TEST(Batch, PassesOverWhatIsNoFileWithData)
 	write_file(folder / "setuid", "\x84\r\n", 04755);
 	ASSERT_EQ(test::mode_of(folder / "setuid") & 07777, 04755u);
 
-	HostRun run = run_host(folder,
+	test::ChildResult run = run_host(folder,
 			{folder / "empty.txt", folder / "link.txt", folder / "shared",
 					folder / "setuid"});
 
-	EXPECT_EQ(run.status, 0) << run.err;
-	EXPECT_EQ(run.out, "");
-	EXPECT_EQ(run.err.find("No files selected"), std::string::npos)
+	EXPECT_EQ(run.status, 0) << run.errors;
+	EXPECT_EQ(run.output, "");
+	EXPECT_EQ(run.errors.find("No files selected"), std::string::npos)
 			<< "entries were selected, none converted";
 	EXPECT_EQ(read_file(folder / "target.txt"), "\x84\r\n");
 	EXPECT_TRUE(S_ISLNK(test::mode_of(folder / "link.txt")));
@@ -162,10 +126,11 @@ TEST(Batch, LongPathsAndNamesAreHandledWhole)
 	write_file(longPath, "\x84\r\n");
 	write_file(longName, "\x84\r\n");
 
-	HostRun run = run_host(folder, {longPath, longName});
+	test::ChildResult run = run_host(folder, {longPath, longName});
 
-	EXPECT_EQ(run.status, 0) << run.err;
-	EXPECT_EQ(run.out, converted_output(longPath) + converted_output(longName));
+	EXPECT_EQ(run.status, 0) << run.errors;
+	EXPECT_EQ(run.output,
+			converted_output(longPath) + converted_output(longName));
 	EXPECT_EQ(read_file(longPath), "ä\n");
 	EXPECT_EQ(read_file(longName), "ä\n");
 }
@@ -173,11 +138,11 @@ TEST(Batch, LongPathsAndNamesAreHandledWhole)
 TEST(Batch, EmptySelectionIsReportedByTheAlert)
 {
 	Folder folder;
-	HostRun run = run_host(folder, {});
+	test::ChildResult run = run_host(folder, {});
 	EXPECT_EQ(run.status, 0);
-	EXPECT_EQ(run.out, "");
-	EXPECT_NE(run.err.find("No files selected.."), std::string::npos)
-			<< run.err;
+	EXPECT_EQ(run.output, "");
+	EXPECT_NE(run.errors.find("No files selected.."), std::string::npos)
+			<< run.errors;
 }
 
 TEST(Batch, MixtureInOneSelection)
@@ -192,12 +157,12 @@ TEST(Batch, MixtureInOneSelection)
 	std::string name = std::string(220, 'z');
 	write_file(folder / name, "K\xE4se\r\n");
 
-	HostRun run = run_host(folder,
+	test::ChildResult run = run_host(folder,
 			{folder / "empty", folder / "a.txt", folder / "link",
 					folder / "dir", folder / "suid", folder / name});
 
-	EXPECT_EQ(run.status, 0) << run.err;
-	EXPECT_EQ(run.out,
+	EXPECT_EQ(run.status, 0) << run.errors;
+	EXPECT_EQ(run.output,
 			converted_output(folder / "a.txt")
 					+ converted_output(folder / name));
 	EXPECT_EQ(read_file(folder / "a.txt"), "ä\n");
@@ -250,20 +215,20 @@ TEST(Batch, EachEntryIsReportedInAPersonsWords)
 		paths.push_back(folder / entry.name);
 	}
 
-	HostRun run = run_host(folder, paths, kImage, 4096);
+	test::ChildResult run = run_host(folder, paths, kImage, 4096);
 
 	EXPECT_EQ(run.status, 1) << "one file was left as it was";
 	size_t at = 0;
 	for (const Entry& entry : entries) {
-		size_t found = run.err.find("\nTextwend: " + entry.line, at);
-		EXPECT_NE(found, std::string::npos) << entry.line << "\n" << run.err;
+		size_t found = run.errors.find("\nTextwend: " + entry.line, at);
+		EXPECT_NE(found, std::string::npos) << entry.line << "\n" << run.errors;
 		at = found == std::string::npos ? at : found + 1;
 	}
 	EXPECT_EQ(read_file(folder / "big.txt"), big);
 	// The alert at the end names the three that were not converted.
-	EXPECT_NE(run.err.find("3 of 8 entries were not converted:"),
+	EXPECT_NE(run.errors.find("3 of 8 entries were not converted:"),
 			std::string::npos)
-			<< run.err;
+			<< run.errors;
 }
 
 TEST(Batch, AMissingPathIsPassedOverAndTheRestConverted)
@@ -272,16 +237,16 @@ TEST(Batch, AMissingPathIsPassedOverAndTheRestConverted)
 	write_file(folder / "a.txt", "\x84\r\n");
 	write_file(folder / "c.txt", "\x84\r\n");
 
-	HostRun run = run_host(
+	test::ChildResult run = run_host(
 			folder, {folder / "a.txt", folder / "b.txt", folder / "c.txt"});
 
 	EXPECT_EQ(run.status, 1);
 	EXPECT_EQ(read_file(folder / "a.txt"), "ä\n");
 	EXPECT_EQ(read_file(folder / "c.txt"), "ä\n");
-	EXPECT_NE(run.err.find("tracker-run: " + folder / "b.txt"
+	EXPECT_NE(run.errors.find("tracker-run: " + folder / "b.txt"
 					  + ": No such file or directory, passed over\n"),
 			std::string::npos)
-			<< run.err;
+			<< run.errors;
 }
 
 TEST(Batch, OnlyTheLatexImageReadsLatexNotation)
@@ -297,8 +262,9 @@ TEST(Batch, OnlyTheLatexImageReadsLatexNotation)
 		SCOPED_TRACE(c.image);
 		Folder folder;
 		write_file(folder / "brief.tex", "Gr\"u\"se\n");
-		HostRun run = run_host(folder, {folder / "brief.tex"}, c.image);
-		EXPECT_EQ(run.status, 0) << run.err;
+		test::ChildResult run
+				= run_host(folder, {folder / "brief.tex"}, c.image);
+		EXPECT_EQ(run.status, 0) << run.errors;
 		EXPECT_EQ(read_file(folder / "brief.tex"), c.after);
 	}
 }
@@ -325,12 +291,12 @@ TEST(Batch, EachChosenSetImageConvertsFromItsSet)
 	for (const auto& c : cases) {
 		Folder folder;
 		write_file(folder / "Brief.txt", c.before);
-		HostRun run = run_host(
+		test::ChildResult run = run_host(
 				folder, {folder / "Brief.txt"}, kImages + "/" + c.image);
 		EXPECT_EQ(read_file(folder / "Brief.txt"), c.after) << c.image;
-		EXPECT_NE(run.err.find("Textwend: Brief.txt: " + c.line + ";"),
+		EXPECT_NE(run.errors.find("Textwend: Brief.txt: " + c.line + ";"),
 				std::string::npos)
-				<< run.err;
+				<< run.errors;
 	}
 }
 
@@ -342,7 +308,7 @@ TEST(Batch, UndoImagePutsOriginalsBackAndTellsWhyNot)
 	run_host(folder, {folder / "a.txt", folder / "edited.txt"});
 	write_file(folder / "edited.txt", "Käse, edited\n");
 
-	HostRun run = run_host(folder,
+	test::ChildResult run = run_host(folder,
 			{folder / "a.txt", folder / "a.txt-BAK", folder / "edited.txt",
 					folder / "b.txt"},
 			kImages + "/Textwend-Undo");
@@ -361,7 +327,8 @@ TEST(Batch, UndoImagePutsOriginalsBackAndTellsWhyNot)
 					"a conversion\n",
 					"\nTextwend: a.txt-BAK: undone with the entry above\n",
 					"2 of 4 entries were not undone:"})
-		EXPECT_NE(run.err.find(line), std::string::npos) << line << run.err;
+		EXPECT_NE(run.errors.find(line), std::string::npos)
+				<< line << run.errors;
 }
 
 } // namespace

@@ -5,7 +5,7 @@
  */
 #include <gtest/gtest.h>
 
-#include "child.h"
+#include "support/files.h"
 #include "watchdog.h"
 #include "x_server.h"
 #include "xvfb_test.h"
@@ -52,22 +52,8 @@ const std::string kInformationAlert
 const int kWaitMilliseconds = 10000;
 
 
-std::string
-read_file(const std::string& path)
-{
-	std::ifstream in(path, std::ios::binary);
-	std::stringstream content;
-	content << in.rdbuf();
-	return content.str();
-}
-
-
-bool
-exists(const std::string& path)
-{
-	struct stat status;
-	return lstat(path.c_str(), &status) == 0;
-}
+using test::exists;
+using test::read_file;
 
 } // namespace
 
@@ -106,13 +92,13 @@ TEST(AlertsTest, ShowTheirTitleTextAndButtonWithTheTextCutToTheirBuffer)
 		};
 		for (const Case& c : cases) {
 			SCOPED_TRACE(std::string(f.name) + ", " + c.name);
-			ChildRun run
-					= run_detached([&] { return f.function(c.text.c_str()); });
+			test::ChildResult run = test::run_child(
+					[&] { return f.function(c.text.c_str()); });
 			EXPECT_FALSE(run.timedOut);
 			EXPECT_EQ(run.status, 0);
 			EXPECT_EQ(run.result, 0);
-			EXPECT_EQ(run.out, "");
-			EXPECT_EQ(run.err,
+			EXPECT_EQ(run.output, "");
+			EXPECT_EQ(run.errors,
 					std::string("alert \"") + f.title + "\":\n" + c.shown
 							+ "\n[" + f.button + "]\n");
 		}
@@ -122,7 +108,7 @@ TEST(AlertsTest, ShowTheirTitleTextAndButtonWithTheTextCutToTheirBuffer)
 
 TEST(ApplicationTest, ShowsTheInformationAndPostsTheQuitRequestBeforeRun)
 {
-	ChildRun run = run_detached([] {
+	test::ChildResult run = test::run_child([] {
 		sysApplication application;
 		bool ready = be_app == &application
 				&& strcmp(application.Signature(),
@@ -136,8 +122,8 @@ TEST(ApplicationTest, ShowsTheInformationAndPostsTheQuitRequestBeforeRun)
 	EXPECT_FALSE(run.timedOut);
 	EXPECT_EQ(run.status, 0);
 	EXPECT_EQ(run.result, 1);
-	EXPECT_EQ(run.out, "");
-	EXPECT_EQ(run.err, kInformationAlert);
+	EXPECT_EQ(run.output, "");
+	EXPECT_EQ(run.errors, kInformationAlert);
 }
 
 
@@ -158,21 +144,21 @@ TEST(ImageTest, WithoutDisplayOrTerminalItSaysHowToInstallAndExits0)
 	};
 	for (const Case& c : cases) {
 		SCOPED_TRACE(c.name);
-		ChildOptions options;
+		test::ChildOptions options;
 		options.seconds = 10;
 		if (c.display != NULL) {
 			setenv("DISPLAY", c.display, 1);
 			options.keepDisplay = true;
 		}
-		Program program;
+		test::Program program;
 		bool started = program.Start({TEXTWEND_IMAGE}, options);
 		unsetenv("DISPLAY");
 		ASSERT_TRUE(started);
-		ChildRun run = program.Finish();
+		test::ChildResult run = program.Finish();
 		EXPECT_FALSE(run.timedOut);
 		EXPECT_EQ(run.status, 0);
-		EXPECT_EQ(run.out, "");
-		EXPECT_EQ(run.err, c.err);
+		EXPECT_EQ(run.output, "");
+		EXPECT_EQ(run.errors, c.err);
 	}
 }
 
@@ -181,8 +167,8 @@ TEST(ImageTest, WithoutDisplayOrTerminalItSaysHowToInstallAndExits0)
 // are converted, and fails.
 TEST(ImageTest, WithArgumentsItSaysHowFilesAreConvertedAndExits2)
 {
-	mkdir(TEXTWEND_SCRATCH, 0755);
-	std::string letter = std::string(TEXTWEND_SCRATCH) + "/Brief.txt";
+	test::Folder scratch("app");
+	std::string letter = scratch / "Brief.txt";
 	const std::string dosText = "Gr\x81\xe1"
 								"e aus \x99sterreich!\r\n";
 	const std::vector<std::string> cases[] = {{letter}, {"--help"}};
@@ -194,14 +180,14 @@ TEST(ImageTest, WithArgumentsItSaysHowFilesAreConvertedAndExits2)
 		}
 		std::vector<std::string> command = {TEXTWEND_IMAGE};
 		command.insert(command.end(), arguments.begin(), arguments.end());
-		Program program;
-		ASSERT_TRUE(program.Start(command, ChildOptions()));
-		ChildRun run = program.Finish();
+		test::Program program;
+		ASSERT_TRUE(program.Start(command, test::ChildOptions()));
+		test::ChildResult run = program.Finish();
 		EXPECT_EQ(run.status, 2);
-		EXPECT_EQ(run.out, "");
-		EXPECT_NE(run.err.find("\ttracker-run Textwend FILE...\n"),
+		EXPECT_EQ(run.output, "");
+		EXPECT_NE(run.errors.find("\ttracker-run Textwend FILE...\n"),
 				std::string::npos)
-				<< run.err;
+				<< run.errors;
 		EXPECT_EQ(read_file(letter), dosText);
 		EXPECT_FALSE(exists(letter + "-BAK"));
 	}
@@ -210,8 +196,8 @@ TEST(ImageTest, WithArgumentsItSaysHowFilesAreConvertedAndExits2)
 
 TEST_F(XvfbTest, ImageShowsItsAlertAndExits0OnceAnswered)
 {
-	Program program;
-	ChildOptions options;
+	test::Program program;
+	test::ChildOptions options;
 	options.keepDisplay = true;
 	options.seconds = 30;
 	ASSERT_TRUE(program.Start({TEXTWEND_IMAGE}, options));
@@ -226,10 +212,10 @@ TEST_F(XvfbTest, ImageShowsItsAlertAndExits0OnceAnswered)
 			capture(fDisplay, alert)));
 
 	press_key(fDisplay, XK_Return);
-	ChildRun run = program.Finish();
+	test::ChildResult run = program.Finish();
 	EXPECT_FALSE(run.timedOut);
 	EXPECT_EQ(run.status, 0);
-	EXPECT_EQ(run.out, "");
+	EXPECT_EQ(run.output, "");
 	EXPECT_FALSE(window_shown(fDisplay, "Outsch"));
 }
 
@@ -238,12 +224,12 @@ TEST_F(XvfbTest, ImageShowsItsAlertAndExits0OnceAnswered)
 // host goes on once the alert is answered.
 TEST_F(XvfbTest, TheBatchAlertListsWhatWasNotConverted)
 {
-	mkdir(TEXTWEND_SCRATCH, 0755);
-	std::string folder = std::string(TEXTWEND_SCRATCH) + "/Bilder";
+	test::Folder scratch("app");
+	std::string folder = scratch / "Bilder";
 	mkdir(folder.c_str(), 0755);
 
-	Program program;
-	ChildOptions options;
+	test::Program program;
+	test::ChildOptions options;
 	options.keepDisplay = true;
 	options.seconds = 30;
 	ASSERT_TRUE(
@@ -259,12 +245,12 @@ TEST_F(XvfbTest, TheBatchAlertListsWhatWasNotConverted)
 			screenshot_path("batch-alert.png"), capture(fDisplay, alert)));
 
 	press_key(fDisplay, XK_Return);
-	ChildRun run = program.Finish();
+	test::ChildResult run = program.Finish();
 	EXPECT_FALSE(run.timedOut);
-	EXPECT_EQ(run.status, 0) << run.err;
-	EXPECT_NE(run.err.find("Textwend: Bilder: a folder, passed over\n"),
+	EXPECT_EQ(run.status, 0) << run.errors;
+	EXPECT_NE(run.errors.find("Textwend: Bilder: a folder, passed over\n"),
 			std::string::npos)
-			<< run.err;
+			<< run.errors;
 	rmdir(folder.c_str());
 }
 
@@ -273,13 +259,13 @@ TEST_F(XvfbTest, TheBatchAlertListsWhatWasNotConverted)
 // why.
 TEST_F(XvfbTest, TheUndoAlertSaysWhyAFileWasLeftAsItWas)
 {
-	mkdir(TEXTWEND_SCRATCH, 0755);
-	std::string letter = std::string(TEXTWEND_SCRATCH) + "/Brief.txt";
+	test::Folder scratch("app");
+	std::string letter = scratch / "Brief.txt";
 	std::ofstream(letter, std::ios::binary) << "Gr\xFC\xDF"
 											   "e\n";
 
-	Program program;
-	ChildOptions options;
+	test::Program program;
+	test::ChildOptions options;
 	options.keepDisplay = true;
 	options.seconds = 30;
 	ASSERT_TRUE(program.Start(
@@ -295,12 +281,12 @@ TEST_F(XvfbTest, TheUndoAlertSaysWhyAFileWasLeftAsItWas)
 			screenshot_path("undo-alert.png"), capture(fDisplay, alert)));
 
 	press_key(fDisplay, XK_Return);
-	ChildRun run = program.Finish();
+	test::ChildResult run = program.Finish();
 	EXPECT_EQ(run.status, 1);
-	EXPECT_NE(run.err.find("Textwend: Brief.txt: left as it was: it carries "
-						   "no stamp of a conversion\n"),
+	EXPECT_NE(run.errors.find("Textwend: Brief.txt: left as it was: it carries "
+							  "no stamp of a conversion\n"),
 			std::string::npos)
-			<< run.err;
+			<< run.errors;
 	unlink(letter.c_str());
 }
 

@@ -40,11 +40,12 @@ as_user()
 
 #define SKIP_IF_CHILD_FAILED(result)                                           \
 	if ((result).status == test::kChildSetupFailed)                            \
-	GTEST_SKIP() << "could not run the child as an unprivileged user"
+	GTEST_SKIP() << "could not run the child as an unprivileged user: "        \
+				 << (result).errors
 
 TEST(Safety, ReadOnlySourceIsConverted)
 {
-	Folder folder;
+	Folder folder(test::Reach::kChild);
 	test::give_to_child(folder.path());
 	std::string path = folder / "ro.txt";
 	write_file(path, "K\xE4se\n", 0444);
@@ -78,7 +79,7 @@ TEST(Safety, SourceThatMayNotBeLinkedIsMovedAside)
 
 TEST(Safety, UnreadableSourceIsLeftAlone)
 {
-	Folder folder;
+	Folder folder(test::Reach::kChild);
 	test::give_to_child(folder.path());
 	std::string path = folder / "secret.txt";
 	write_file(path, "K\xE4se\n", 0);
@@ -205,7 +206,7 @@ TEST(Safety, ChangedMeanwhileKeepsTheOtherProgramsVersion)
 
 TEST(Safety, FolderThatCannotBeWrittenLeavesTheFileAlone)
 {
-	Folder folder;
+	Folder folder(test::Reach::kChild);
 	std::string path = folder / "locked.txt";
 	write_file(path, "K\xE4se\n", 0644);
 	test::give_to_child(path);
@@ -218,7 +219,7 @@ TEST(Safety, FolderThatCannotBeWrittenLeavesTheFileAlone)
 	EXPECT_EQ(result.errors, "the folder cannot be written: Permission denied");
 	EXPECT_EQ(result.output, "\t\n No Target access !\n");
 	EXPECT_EQ(test::folder_entries(folder.path()),
-			(std::vector<std::string> {"locked.txt", "stdout", "stdout.err"}));
+			(std::vector<std::string> {"locked.txt"}));
 }
 
 TEST(Safety, FailedWriteRestoresTheSource)
@@ -237,7 +238,7 @@ TEST(Safety, FailedWriteRestoresTheSource)
 	EXPECT_EQ(result.status, 0);
 	EXPECT_EQ(read_file(path), text);
 	EXPECT_EQ(test::folder_entries(folder.path()),
-			(std::vector<std::string> {"big.txt", "stdout", "stdout.err"}));
+			(std::vector<std::string> {"big.txt"}));
 	EXPECT_EQ(test::mode_of(path) & 0777, 0640u);
 	EXPECT_EQ(result.errors, "the new text cannot be written: File too large");
 }
@@ -316,7 +317,7 @@ TEST(Safety, FileCutShortWhileConvertedIsNoCrash)
 			"it was changed by another program while being converted");
 	EXPECT_EQ(read_file(path), "");
 	EXPECT_EQ(test::folder_entries(folder.path()),
-			(std::vector<std::string> {"cut.txt", "stdout", "stdout.err"}));
+			(std::vector<std::string> {"cut.txt"}));
 }
 
 // The size of the file that pid writes in folder, its new file, or -1.
@@ -359,11 +360,13 @@ TEST(Safety, KilledWhileWritingLeavesTheSourceIntact)
 	struct stat before;
 	ASSERT_EQ(stat(path.c_str(), &before), 0);
 
-	pid_t pid = test::start_child(folder / "stdout", [path]() {
+	test::Program program;
+	ASSERT_TRUE(program.Start([path]() {
 		std::string copy = path;
 		AlyBFile(copy.data());
-	});
-	ASSERT_GT(pid, 0);
+		return 0;
+	}));
+	pid_t pid = program.Id();
 	// Once a few MiB of the new text are written, the process dies.
 	off_t seen = -1;
 	for (int i = 0; i < 60000 && seen < 4 * 1024 * 1024; i++) {
@@ -371,9 +374,8 @@ TEST(Safety, KilledWhileWritingLeavesTheSourceIntact)
 		usleep(500);
 	}
 	kill(pid, SIGKILL);
-	int status = 0;
-	waitpid(pid, &status, 0);
-	ASSERT_TRUE(WIFSIGNALED(status)) << "the conversion ended before the kill";
+	ASSERT_EQ(program.Finish().status, 128 + SIGKILL)
+			<< "the conversion ended before the kill";
 
 	struct stat after;
 	ASSERT_EQ(stat(path.c_str(), &after), 0);
@@ -385,7 +387,7 @@ TEST(Safety, KilledWhileWritingLeavesTheSourceIntact)
 		intact++;
 	EXPECT_EQ(intact, pieces);
 	EXPECT_EQ(test::folder_entries(folder.path()),
-			(std::vector<std::string> {"big.txt", "stdout"}));
+			(std::vector<std::string> {"big.txt"}));
 }
 
 TEST(Safety, PathsLongerThanAnyFixedBuffer)

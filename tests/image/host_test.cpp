@@ -2,7 +2,7 @@
  * The host that plays the file manager, with the image that records how it
  * was called.
  */
-#include "image/program_run.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -34,21 +34,6 @@ struct Entry {
 class HostTest : public testing::Test {
 protected:
 	void
-	SetUp() override
-	{
-		std::string pattern = std::filesystem::current_path().string()
-				+ "/tests/host-XXXXXX";
-		ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-		fFolder = std::filesystem::canonical(pattern).string();
-	}
-
-	void
-	TearDown() override
-	{
-		std::filesystem::remove_all(fFolder);
-	}
-
-	void
 	Make(const std::string& relative)
 	{
 		std::filesystem::path path(fFolder + "/" + relative);
@@ -57,23 +42,24 @@ protected:
 	}
 
 	// Runs the host in the scratch folder, or in folder.
-	ProgramRun
+	test::ChildResult
 	Host(Fields arguments, const std::string& folder = "")
 	{
 		arguments.insert(arguments.begin(), kHost);
-		return run_program(arguments, folder.empty() ? fFolder : folder);
+		return test::run_program(arguments, folder.empty() ? fFolder : folder);
 	}
 
-	std::string fFolder;
+	test::Folder fScratch {"host"};
+	std::string fFolder = fScratch.path();
 };
 
 
 // The fields of the image's lines that start with key.
 std::vector<Fields>
-lines_of(const ProgramRun& run, const std::string& key)
+lines_of(const test::ChildResult& run, const std::string& key)
 {
 	std::vector<Fields> found;
-	for (const Fields& fields : split_lines(run.out)) {
+	for (const Fields& fields : test::split_lines(run.output)) {
 		if (fields[0].rfind(key, 0) == 0)
 			found.push_back(fields);
 	}
@@ -95,24 +81,24 @@ expect_ref(const Fields& fields, const std::string& label, const Entry& entry)
 
 // The refs the image was given, and the host's exit status.
 void
-expect_refs_status(
-		const ProgramRun& run, int status, const std::vector<Entry>& entries)
+expect_refs_status(const test::ChildResult& run, int status,
+		const std::vector<Entry>& entries)
 {
-	ASSERT_EQ(run.status, status) << run.err;
+	ASSERT_EQ(run.status, status) << run.errors;
 	std::vector<Fields> refs = lines_of(run, "ref ");
-	ASSERT_EQ(refs.size(), entries.size()) << run.out;
+	ASSERT_EQ(refs.size(), entries.size()) << run.output;
 	for (size_t i = 0; i < entries.size(); i++)
 		expect_ref(refs[i], "ref " + std::to_string(i), entries[i]);
 }
 
 
 void
-expect_refs(const ProgramRun& run, const std::vector<Entry>& entries)
+expect_refs(const test::ChildResult& run, const std::vector<Entry>& entries)
 {
-	ASSERT_EQ(run.status, 0) << run.err;
-	EXPECT_EQ(run.err, "");
+	ASSERT_EQ(run.status, 0) << run.errors;
+	EXPECT_EQ(run.errors, "");
 	std::vector<Fields> refs = lines_of(run, "ref ");
-	ASSERT_EQ(refs.size(), entries.size()) << run.out;
+	ASSERT_EQ(refs.size(), entries.size()) << run.output;
 	for (size_t i = 0; i < entries.size(); i++)
 		expect_ref(refs[i], "ref " + std::to_string(i), entries[i]);
 	EXPECT_EQ(lines_of(run, "count"),
@@ -123,10 +109,10 @@ expect_refs(const ProgramRun& run, const std::vector<Entry>& entries)
 TEST_F(HostTest, EmptySelectionIsCalledOnItsOwnThreadWithTheApplicationSet)
 {
 	std::filesystem::create_directories(fFolder + "/sub");
-	ProgramRun run = Host({kImage}, fFolder + "/sub");
+	test::ChildResult run = Host({kImage}, fFolder + "/sub");
 	expect_refs(run, {});
 
-	std::vector<Fields> lines = split_lines(run.out);
+	std::vector<Fields> lines = test::split_lines(run.output);
 	EXPECT_EQ(lines.front(), Fields({"process_refs"}));
 	EXPECT_EQ(lines_of(run, "constructors")[0], Fields({"constructors", "1"}));
 	EXPECT_EQ(lines_of(run, "thread")[0], Fields({"thread", "own"}));
@@ -243,15 +229,15 @@ TEST_F(HostTest, PathsThatCannotBeHandedOverArePassedOverAndTheRestHandedOn)
 		SCOPED_TRACE(testing::PrintToString(test.paths));
 		Fields arguments = {kImage};
 		arguments.insert(arguments.end(), test.paths.begin(), test.paths.end());
-		ProgramRun run = Host(arguments);
+		test::ChildResult run = Host(arguments);
 
 		EXPECT_EQ(run.status, 1);
 		std::vector<Fields> refs = lines_of(run, "ref ");
-		ASSERT_EQ(refs.size(), test.handedOn.size()) << run.out;
+		ASSERT_EQ(refs.size(), test.handedOn.size()) << run.output;
 		for (size_t i = 0; i < refs.size(); i++)
 			expect_ref(refs[i], "ref " + std::to_string(i), test.handedOn[i]);
-		std::vector<Fields> lines = split_lines(run.err);
-		ASSERT_EQ(lines.size(), test.passedOver.size()) << run.err;
+		std::vector<Fields> lines = test::split_lines(run.errors);
+		ASSERT_EQ(lines.size(), test.passedOver.size()) << run.errors;
 		for (size_t i = 0; i < lines.size(); i++) {
 			EXPECT_EQ(lines[i][0].rfind(
 							  "tracker-run: " + test.passedOver[i] + ": ", 0),
@@ -269,11 +255,12 @@ TEST_F(HostTest, TextOnlyPassesOverWhatIsNoText)
 	Make("folder/inside");
 	std::filesystem::copy_file(kImage, fFolder + "/program");
 
-	ProgramRun run
+	test::ChildResult run
 			= Host({"--text-only", kImage, "letter.txt", "program", "folder"});
 	expect_refs_status(run, 0, {{fFolder, "letter.txt"}, {fFolder, "folder"}});
-	EXPECT_EQ(run.err.rfind("tracker-run: program: not a text file (", 0), 0u)
-			<< run.err;
+	EXPECT_EQ(
+			run.errors.rfind("tracker-run: program: not a text file (", 0), 0u)
+			<< run.errors;
 }
 
 
@@ -304,12 +291,12 @@ TEST_F(HostTest, UnusableImagesAndArgumentsAreRejected)
 	};
 	for (const auto& test : cases) {
 		SCOPED_TRACE(testing::PrintToString(test.arguments));
-		ProgramRun run = Host(test.arguments);
+		test::ChildResult run = Host(test.arguments);
 		EXPECT_EQ(run.status, test.status);
-		EXPECT_EQ(run.out, "");
-		EXPECT_EQ(run.err.rfind(test.start, 0), 0u) << run.err;
+		EXPECT_EQ(run.output, "");
+		EXPECT_EQ(run.errors.rfind(test.start, 0), 0u) << run.errors;
 		if (test.start == kError) {
-			EXPECT_EQ(split_lines(run.err).size(), 1u) << run.err;
+			EXPECT_EQ(test::split_lines(run.errors).size(), 1u) << run.errors;
 		}
 	}
 
@@ -388,12 +375,12 @@ TEST_F(AddOnNameTest, ANameThatIsNoInstalledAddOnIsRefused)
 
 	for (const char* name : {"Textwend", "Folder", "Dangling", "", ".", ".."}) {
 		SCOPED_TRACE(name);
-		ProgramRun run = Host({name, "selected.txt", "missing.txt"});
+		test::ChildResult run = Host({name, "selected.txt", "missing.txt"});
 		EXPECT_EQ(run.status, 2);
-		EXPECT_EQ(run.out, "");
+		EXPECT_EQ(run.output, "");
 		// The name and the missing path, one line each.
-		std::vector<Fields> lines = split_lines(run.err);
-		ASSERT_EQ(lines.size(), 2u) << run.err;
+		std::vector<Fields> lines = test::split_lines(run.errors);
+		ASSERT_EQ(lines.size(), 2u) << run.errors;
 		EXPECT_EQ(
 				lines[0][0].rfind(std::string("tracker-run: no add-on named '")
 								+ name + "' in " + fAddOns + " or ",

@@ -2,7 +2,7 @@
  * The program image's two faces: what it exports to a host that loads it,
  * and how it runs as a program.
  */
-#include "image/program_run.h"
+#include "support/child.h"
 
 #include <gtest/gtest.h>
 
@@ -36,11 +36,12 @@ images()
 std::set<std::string>
 defined_dynamic_symbols(const std::string& image)
 {
-	ProgramRun run = run_program({TEXTWEND_NM, "-D", "--defined-only", image});
-	EXPECT_EQ(run.status, 0) << run.err;
+	test::ChildResult run
+			= test::run_program({TEXTWEND_NM, "-D", "--defined-only", image});
+	EXPECT_EQ(run.status, 0) << run.errors;
 
 	std::set<std::string> names;
-	for (const std::vector<std::string>& line : split_lines(run.out)) {
+	for (const std::vector<std::string>& line : test::split_lines(run.output)) {
 		// "address type name"
 		size_t space = line[0].rfind(' ');
 		if (space != std::string::npos)
@@ -130,10 +131,10 @@ TEST(ImageProgramTest, RunsWithArgumentsConstructorsAndExitStatus)
 		std::vector<std::string> command = {kTestImage};
 		command.insert(
 				command.end(), test.arguments.begin(), test.arguments.end());
-		ProgramRun run = run_program(command);
+		test::ChildResult run = test::run_program(command);
 
-		EXPECT_EQ(run.status, test.status) << run.err;
-		EXPECT_EQ(run.err, "");
+		EXPECT_EQ(run.status, test.status) << run.errors;
+		EXPECT_EQ(run.errors, "");
 		std::vector<std::vector<std::string>> expected = {
 				{"main"},
 				// Static constructors ran, and only once.
@@ -147,7 +148,7 @@ TEST(ImageProgramTest, RunsWithArgumentsConstructorsAndExitStatus)
 		// the loop; static destructors run at the exit.
 		expected.push_back({"run", "returned"});
 		expected.push_back({"unloaded"});
-		EXPECT_EQ(split_lines(run.out), expected);
+		EXPECT_EQ(test::split_lines(run.output), expected);
 	}
 }
 

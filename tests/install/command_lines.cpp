@@ -198,8 +198,11 @@ thunar_command(const std::string& xmlCommand, const Words& files)
 		if (code == '%')
 			line += '%';
 		else if (code == 'F') {
-			for (size_t f = 0; f < files.size(); f++)
-				line += (f == 0 ? "" : " ") + shell_quote(files[f]);
+			for (size_t f = 0; f < files.size(); f++) {
+				if (f > 0)
+					line += ' ';
+				line += shell_quote(files[f]);
+			}
 		}
 	}
 	return {"/bin/sh", "-c", line};

@@ -4,8 +4,8 @@
  * merged into a user's actions, and the Debian package built, installed
  * into a scratch root and purged again.
  */
-#include "image/program_run.h"
 #include "install/command_lines.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -39,14 +39,7 @@ const std::string kDosLetter = "Gr\x81\xe1"
 const std::string kConverted = "Grüße aus Österreich!\n";
 
 
-std::string
-read_file(const std::string& path)
-{
-	std::ifstream file(path, std::ios::binary);
-	std::ostringstream text;
-	text << file.rdbuf();
-	return text.str();
-}
+using test::read_file;
 
 
 void
@@ -99,12 +92,12 @@ which(const std::string& name)
 std::string
 runpath(const std::string& file)
 {
-	ProgramRun run = run_program({TEXTWEND_READELF, "-d", file});
-	size_t at = run.out.find("Library runpath: [");
+	test::ChildResult run = test::run_program({TEXTWEND_READELF, "-d", file});
+	size_t at = run.output.find("Library runpath: [");
 	if (at == std::string::npos)
 		return std::string();
 	at += strlen("Library runpath: [");
-	return run.out.substr(at, run.out.find(']', at) - at);
+	return run.output.substr(at, run.output.find(']', at) - at);
 }
 
 
@@ -155,9 +148,7 @@ protected:
 	void
 	SetUp() override
 	{
-		std::string pattern = kBuild + "/tests/install-XXXXXX";
-		ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-		fScratch = fs::canonical(pattern).string();
+		fScratch = fScratchFolder.path();
 		// An empty home of the test's own, and no display or terminal: the
 		// add-on's alerts answer themselves on standard error.
 		fHome = fScratch + "/home";
@@ -167,12 +158,6 @@ protected:
 		fEnvironment.Unset("XDG_CONFIG_HOME");
 		fEnvironment.Set("XDG_CONFIG_DIRS", fScratch + "/no-config");
 		fEnvironment.Unset("DESTDIR");
-	}
-
-	void
-	TearDown() override
-	{
-		fs::remove_all(fScratch);
 	}
 
 	// Installs the build into destdir, under the configured prefix or
@@ -188,8 +173,8 @@ protected:
 		}
 		if (!destdir.empty())
 			environment.Set("DESTDIR", destdir);
-		ProgramRun run = run_program(arguments);
-		ASSERT_EQ(run.status, 0) << run.out << run.err;
+		test::ChildResult run = test::run_program(arguments);
+		ASSERT_EQ(run.status, 0) << run.output << run.errors;
 	}
 
 	// A folder with the files of a selection, made fresh.
@@ -204,6 +189,7 @@ protected:
 	}
 
 	Environment fEnvironment;
+	test::Folder fScratchFolder {"install"};
 	std::string fScratch;
 	std::string fHome;
 };
@@ -329,18 +315,18 @@ TEST_F(InstallTest, DesktopFilesAndManualPagesAreWellFormed)
 				 "share/Thunar/sendto/textwend.desktop",
 				 "share/Thunar/sendto/textwend-latex.desktop"}) {
 		SCOPED_TRACE(file);
-		ProgramRun run = run_program(
+		test::ChildResult run = test::run_program(
 				{which("desktop-file-validate"), prefix + "/" + file});
-		EXPECT_EQ(run.status, 0) << run.out << run.err;
-		EXPECT_EQ(run.out.find("error"), std::string::npos) << run.out;
+		EXPECT_EQ(run.status, 0) << run.output << run.errors;
+		EXPECT_EQ(run.output.find("error"), std::string::npos) << run.output;
 	}
 	for (const char* page : {"tracker-run.1.gz", "Textwend.1.gz"}) {
 		SCOPED_TRACE(page);
-		ProgramRun run = run_program(
+		test::ChildResult run = test::run_program(
 				{"/bin/sh", "-c", "gzip -dc \"$0\" | groff -man -Tutf8 -ww -z",
 						prefix + "/share/man/man1/" + page});
 		EXPECT_EQ(run.status, 0);
-		EXPECT_EQ(run.err, "");
+		EXPECT_EQ(run.errors, "");
 	}
 }
 
@@ -355,11 +341,11 @@ TEST_F(InstallTest, TheInstalledImageRunsAsAProgram)
 	Install(destdir);
 
 	std::string folder = destdir + kPrefix + "/lib/textwend/add-ons/Tracker";
-	ProgramRun run = run_program({folder + "/Textwend"});
-	EXPECT_EQ(run.status, 0) << run.err;
-	EXPECT_NE(run.err.find("so move it to:\n\t" + folder + "\n"),
+	test::ChildResult run = test::run_program({folder + "/Textwend"});
+	EXPECT_EQ(run.status, 0) << run.errors;
+	EXPECT_NE(run.errors.find("so move it to:\n\t" + folder + "\n"),
 			std::string::npos)
-			<< run.err;
+			<< run.errors;
 }
 
 
@@ -382,14 +368,17 @@ TEST_F(InstallTest, TheHostFindsAddOnsByNameUserFolderFirst)
 
 	for (const char* name : {"OnlySystem", "Both"}) {
 		SCOPED_TRACE(name);
-		ProgramRun run = run_program({host, name, "a.txt"}, folder);
-		EXPECT_EQ(run.status, 0) << run.err;
-		EXPECT_NE(run.out.find("\t" + folder + "/a.txt\n"), std::string::npos)
-				<< run.out;
+		test::ChildResult run
+				= test::run_program({host, name, "a.txt"}, folder);
+		EXPECT_EQ(run.status, 0) << run.errors;
+		EXPECT_NE(
+				run.output.find("\t" + folder + "/a.txt\n"), std::string::npos)
+				<< run.output;
 	}
-	ProgramRun run = run_program({host, "Neither", "a.txt"}, folder);
+	test::ChildResult run
+			= test::run_program({host, "Neither", "a.txt"}, folder);
 	EXPECT_EQ(run.status, 2);
-	EXPECT_EQ(run.err,
+	EXPECT_EQ(run.errors,
 			"tracker-run: no add-on named 'Neither' in " + user + " or "
 					+ system + "\n");
 }
@@ -470,9 +459,9 @@ protected:
 	ThunarCommand(const std::string& id)
 	{
 		std::string uca = fScratch + "/thunar/uca.xml";
-		ProgramRun run
-				= run_program({fPrefix + "/lib/textwend/thunar-action", uca});
-		EXPECT_EQ(run.status, 0) << run.err;
+		test::ChildResult run = test::run_program(
+				{fPrefix + "/lib/textwend/thunar-action", uca});
+		EXPECT_EQ(run.status, 0) << run.errors;
 		std::string text = read_file(uca);
 		size_t at = text.find("<unique-id>" + id + "</unique-id>");
 		size_t start = text.find("<command>", at);
@@ -505,19 +494,19 @@ TEST_F(ActionTest, ActionsHandTheSelectionToTheAddOnIntact)
 		std::string folder = Folder("refs-" + std::to_string(action.manager),
 				kAwkwardNames, "text\n");
 
-		ProgramRun run = run_program(
+		test::ChildResult run = test::run_program(
 				Command(action.manager, folder, kAwkwardNames), folder);
-		ASSERT_EQ(run.status, 0) << run.err;
+		ASSERT_EQ(run.status, 0) << run.errors;
 
 		Words paths;
-		for (const Words& fields : split_lines(run.out)) {
+		for (const Words& fields : test::split_lines(run.output)) {
 			if (fields[0].rfind("ref ", 0) == 0 && fields.size() == 5)
 				paths.push_back(fields[4]);
 		}
 		Words expected;
 		for (const std::string& name : kAwkwardNames)
 			expected.push_back(folder + "/" + name);
-		EXPECT_EQ(paths, expected) << run.out;
+		EXPECT_EQ(paths, expected) << run.output;
 	}
 }
 
@@ -545,9 +534,9 @@ TEST_F(ActionTest, ActionsConvertTheSelectedFiles)
 					"convert-" + c.image.base + std::to_string(action.manager),
 					names, c.before);
 
-			ProgramRun run = run_program(
+			test::ChildResult run = test::run_program(
 					Command(action.manager, folder, names, c.image), folder);
-			ASSERT_EQ(run.status, 0) << run.err;
+			ASSERT_EQ(run.status, 0) << run.errors;
 			for (const std::string& name : names) {
 				SCOPED_TRACE(name);
 				EXPECT_EQ(read_file(folder + "/" + name), c.after);
@@ -638,13 +627,14 @@ TEST_F(ActionTest, ActionsAreForTextOnly)
 		return;
 	std::string folder = Folder("mixed", {"Brief.txt"}, kDosLetter);
 	fs::copy_file(which("true"), folder + "/program");
-	ProgramRun run = run_program(
+	test::ChildResult run = test::run_program(
 			Command(kNautilus, folder, {"program", "Brief.txt"}), folder);
-	EXPECT_EQ(run.status, 0) << run.err;
+	EXPECT_EQ(run.status, 0) << run.errors;
 	EXPECT_EQ(read_file(folder + "/Brief.txt"), kConverted);
 	EXPECT_FALSE(fs::exists(folder + "/program-BAK"));
-	EXPECT_NE(run.err.find(": program: not a text file ("), std::string::npos)
-			<< run.err;
+	EXPECT_NE(
+			run.errors.find(": program: not a text file ("), std::string::npos)
+			<< run.errors;
 }
 
 
@@ -733,8 +723,8 @@ TEST_F(ThunarActionTest, TheActionIsMergedIntoTheUsersActions)
 		Words arguments = {fHelper};
 		arguments.insert(
 				arguments.end(), test.arguments.begin(), test.arguments.end());
-		ProgramRun run = run_program(arguments);
-		ASSERT_EQ(run.status, 0) << run.err;
+		test::ChildResult run = test::run_program(arguments);
+		ASSERT_EQ(run.status, 0) << run.errors;
 		EXPECT_EQ(action_ids(read_file(uca)), test.ids);
 	}
 }
@@ -750,8 +740,8 @@ TEST_F(ThunarActionTest, TheUsersFileIsNeverLostOrBroken)
 	fs::permissions(kept, fs::perms::owner_read | fs::perms::owner_write);
 	fs::create_directories(fScratch + "/config");
 	fs::create_symlink(kept, uca);
-	ProgramRun run = run_program({fHelper, uca});
-	ASSERT_EQ(run.status, 0) << run.err;
+	test::ChildResult run = test::run_program({fHelper, uca});
+	ASSERT_EQ(run.status, 0) << run.errors;
 	EXPECT_TRUE(fs::is_symlink(uca));
 	Words ids = thunar_ids();
 	ids.insert(ids.begin(), "mine");
@@ -761,7 +751,7 @@ TEST_F(ThunarActionTest, TheUsersFileIsNeverLostOrBroken)
 	// A file that is no list of actions is left as it was.
 	std::string broken = fScratch + "/broken/uca.xml";
 	write_file(broken, "<actions>\n<action>\n");
-	run = run_program({fHelper, broken});
+	run = test::run_program({fHelper, broken});
 	EXPECT_EQ(run.status, 1);
 	EXPECT_EQ(read_file(broken), "<actions>\n<action>\n");
 	EXPECT_EQ(files_below(fScratch + "/broken"),
@@ -769,7 +759,7 @@ TEST_F(ThunarActionTest, TheUsersFileIsNeverLostOrBroken)
 
 	for (Words arguments : {Words {"--frobnicate"}, Words {"a", "b"}}) {
 		arguments.insert(arguments.begin(), fHelper);
-		EXPECT_EQ(run_program(arguments).status, 2);
+		EXPECT_EQ(test::run_program(arguments).status, 2);
 	}
 }
 
@@ -777,7 +767,7 @@ TEST_F(ThunarActionTest, TheUsersFileIsNeverLostOrBroken)
 // Installs a Debian package into root with dpkg, which keeps its database
 // there: the machine's own packages are not touched. dpkg looks for
 // ldconfig on PATH whether a package needs it or not: a stand-in serves.
-ProgramRun
+test::ChildResult
 dpkg_in(const std::string& root, const Words& arguments)
 {
 	std::string stubs = root + "-stubs";
@@ -794,21 +784,22 @@ dpkg_in(const std::string& root, const Words& arguments)
 	Words words
 			= {which("dpkg"), "--root=" + root, "--force-script-chrootless"};
 	words.insert(words.end(), arguments.begin(), arguments.end());
-	return run_program(words);
+	return test::run_program(words);
 }
 
 
 // Builds the Debian package of the build folder build into output; the
 // status of cpack, and the package's path.
-ProgramRun
+test::ChildResult
 build_package(const std::string& build, const std::string& output,
 		std::string* package)
 {
-	ProgramRun run = run_program({TEXTWEND_CPACK, "--config",
+	test::ChildResult run = test::run_program({TEXTWEND_CPACK, "--config",
 			build + "/CPackConfig.cmake", "-G", "DEB", "-B", output});
 	*package = output + "/textwend_" TEXTWEND_VERSION "_"
-			+ split_lines(run_program({which("dpkg"), "--print-architecture"})
-								  .out)[0][0]
+			+ test::split_lines(
+					test::run_program({which("dpkg"), "--print-architecture"})
+							.output)[0][0]
 			+ ".deb";
 	return run;
 }
@@ -819,8 +810,9 @@ std::set<std::string>
 package_files(const std::string& package)
 {
 	std::set<std::string> files;
-	for (const Words& fields :
-			split_lines(run_program({which("dpkg-deb"), "-c", package}).out)) {
+	for (const Words& fields : test::split_lines(
+				 test::run_program({which("dpkg-deb"), "-c", package})
+						 .output)) {
 		std::string line = fields[0];
 		if (line[0] != 'd' && line.find(" ./") != std::string::npos)
 			files.insert(line.substr(line.find(" ./") + 3));
@@ -832,9 +824,10 @@ package_files(const std::string& package)
 TEST_F(InstallTest, TheDebianPackageInstallsAndPurgesCleanly)
 {
 	std::string package;
-	ProgramRun run = build_package(kBuild, fScratch + "/package", &package);
-	ASSERT_EQ(run.status, 0) << run.out << run.err;
-	ASSERT_TRUE(fs::exists(package)) << run.out;
+	test::ChildResult run
+			= build_package(kBuild, fScratch + "/package", &package);
+	ASSERT_EQ(run.status, 0) << run.output << run.errors;
+	ASSERT_TRUE(fs::exists(package)) << run.output;
 
 	// Everything of an install, under /usr.
 	std::set<std::string> expected;
@@ -844,13 +837,16 @@ TEST_F(InstallTest, TheDebianPackageInstallsAndPurgesCleanly)
 
 	// Its dependencies are those of its programs.
 	std::string depends
-			= run_program({which("dpkg-deb"), "-f", package, "Depends"}).out;
+			= test::run_program({which("dpkg-deb"), "-f", package, "Depends"})
+					  .output;
 	for (const char* library : {"libc6 ", "libstdc++6 "})
 		EXPECT_NE(depends.find(library), std::string::npos) << depends;
 
+	if (geteuid() != 0)
+		GTEST_SKIP() << "installing a package with dpkg needs root";
 	std::string root = fScratch + "/root";
 	run = dpkg_in(root, {"--force-depends", "-i", package});
-	ASSERT_EQ(run.status, 0) << run.out << run.err;
+	ASSERT_EQ(run.status, 0) << run.output << run.errors;
 	for (const std::string& file : expected)
 		EXPECT_TRUE(fs::exists(root + "/" + file)) << file;
 	// Its actions name the host where the package puts it.
@@ -861,15 +857,15 @@ TEST_F(InstallTest, TheDebianPackageInstallsAndPurgesCleanly)
 	// The packaged host finds the packaged add-on by its name.
 	if (kImageBuilt) {
 		std::string folder = Folder("selection", {"Brief.txt"}, kDosLetter);
-		run = run_program(
+		run = test::run_program(
 				{root + "/usr/bin/tracker-run", "Textwend", "Brief.txt"},
 				folder);
-		EXPECT_EQ(run.status, 0) << run.err;
+		EXPECT_EQ(run.status, 0) << run.errors;
 		EXPECT_EQ(read_file(folder + "/Brief.txt"), kConverted);
 	}
 
 	run = dpkg_in(root, {"--purge", "textwend"});
-	ASSERT_EQ(run.status, 0) << run.out << run.err;
+	ASSERT_EQ(run.status, 0) << run.output << run.errors;
 	std::set<std::string> left;
 	for (const std::string& file : files_below(root)) {
 		if (file.rfind("var/", 0) != 0)
@@ -877,7 +873,8 @@ TEST_F(InstallTest, TheDebianPackageInstallsAndPurgesCleanly)
 	}
 	EXPECT_EQ(left, std::set<std::string>());
 	EXPECT_FALSE(fs::exists(root + "/usr"));
-	EXPECT_EQ(run_program({which("dpkg"), "--root=" + root, "-l", "textwend"})
+	EXPECT_EQ(test::run_program(
+					  {which("dpkg"), "--root=" + root, "-l", "textwend"})
 					  .status,
 			1);
 }
@@ -890,18 +887,19 @@ TEST_F(InstallTest, ThePackagePassesLintian)
 	if (access(lintian.c_str(), X_OK) != 0)
 		GTEST_SKIP() << "lintian is not installed (debian-packages.txt)";
 	std::string package;
-	ProgramRun run = build_package(kBuild, fScratch + "/package", &package);
-	ASSERT_EQ(run.status, 0) << run.out << run.err;
+	test::ChildResult run
+			= build_package(kBuild, fScratch + "/package", &package);
+	ASSERT_EQ(run.status, 0) << run.output << run.errors;
 
-	run = run_program({lintian, "--allow-root", package});
+	run = test::run_program({lintian, "--allow-root", package});
 	Words errors;
-	for (const Words& fields : split_lines(run.out)) {
+	for (const Words& fields : test::split_lines(run.output)) {
 		if (fields[0].rfind("E: ", 0) == 0)
 			errors.push_back(fields[0]);
 		else if (fields[0].rfind("W: ", 0) == 0)
 			std::cout << "lintian: " << fields[0] << "\n";
 	}
-	EXPECT_EQ(errors, Words()) << run.out << run.err;
+	EXPECT_EQ(errors, Words()) << run.output << run.errors;
 }
 
 
@@ -916,16 +914,16 @@ TEST_F(InstallTest, APackageAfterAUserInstallPutsNothingIntoAHome)
 	Words configure = {TEXTWEND_CMAKE, "-S", TEXTWEND_SOURCE_DIR, "-B", build,
 			"-G", "Ninja", "-DCMAKE_BUILD_TYPE=Debug", "-DTEXTWEND_TESTS=OFF",
 			"-DTEXTWEND_BENCH=OFF"};
-	ProgramRun run = run_program(configure);
-	ASSERT_EQ(run.status, 0) << run.out << run.err;
+	test::ChildResult run = test::run_program(configure);
+	ASSERT_EQ(run.status, 0) << run.output << run.errors;
 	configure.push_back("-DCMAKE_INSTALL_PREFIX=" + fHome + "/.local");
 	configure.push_back("-DTEXTWEND_USER_INSTALL=ON");
-	run = run_program(configure);
-	ASSERT_EQ(run.status, 0) << run.out << run.err;
-	run = run_program({TEXTWEND_CMAKE, "--build", build, "-j", "2"});
-	ASSERT_EQ(run.status, 0) << run.out << run.err;
-	run = run_program({TEXTWEND_CMAKE, "--install", build});
-	ASSERT_EQ(run.status, 0) << run.out << run.err;
+	run = test::run_program(configure);
+	ASSERT_EQ(run.status, 0) << run.output << run.errors;
+	run = test::run_program({TEXTWEND_CMAKE, "--build", build, "-j", "2"});
+	ASSERT_EQ(run.status, 0) << run.output << run.errors;
+	run = test::run_program({TEXTWEND_CMAKE, "--install", build});
+	ASSERT_EQ(run.status, 0) << run.output << run.errors;
 	ASSERT_TRUE(fs::exists(fHome + "/config/add-ons/Tracker/Textwend"));
 
 	std::string package;

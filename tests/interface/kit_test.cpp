@@ -3,11 +3,12 @@
  * windows, their lines on standard error, and alerts answered on the
  * terminal or at once.
  */
-#include "child.h"
+#include "support/child.h"
 #include "watchdog.h"
 
 #include <Alert.h>
 #include <Application.h>
+#include <interface/window_looks.h>
 #include <InterfaceDefs.h>
 #include <Rect.h>
 #include <StringView.h>
@@ -214,6 +215,69 @@ TEST_F(HeadlessTest, TypeGivesLookAndFeelAndSetLookChangesOnlyTheLook)
 }
 
 
+// What a window manager is asked to draw around a window and let the user
+// do with it.
+TEST(HintsTest, LookFeelAndFlagsGiveTheWindowManagersHints)
+{
+	using namespace BPrivate;
+	const uint32 kTitled = kMotifDecorationBorder | kMotifDecorationTitle
+			| kMotifDecorationMenu;
+	const uint32 kAll = kMotifDecorationResizeHandle | kMotifDecorationMinimize
+			| kMotifDecorationMaximize;
+	const uint32 kAllFunctions = kMotifFunctionResize | kMotifFunctionMove
+			| kMotifFunctionMinimize | kMotifFunctionMaximize
+			| kMotifFunctionClose;
+	struct Case {
+		const char* name;
+		window_look look;
+		window_feel feel;
+		uint32 flags;
+		WindowHints expected;
+	};
+	const Case cases[] = {
+			{"status window", B_BORDERED_WINDOW_LOOK, B_MODAL_APP_WINDOW_FEEL,
+					B_NOT_RESIZABLE,
+					{true, true, true, kMotifFunctionMove,
+							kMotifDecorationBorder, kMotifInputApplicationModal,
+							kDialogRole}},
+			{"alert", B_MODAL_WINDOW_LOOK, B_MODAL_APP_WINDOW_FEEL,
+					B_NOT_RESIZABLE | B_NOT_CLOSABLE,
+					{true, true, true, kMotifFunctionMove,
+							kMotifDecorationBorder | kMotifDecorationTitle,
+							kMotifInputApplicationModal, kDialogRole}},
+			{"titled", B_TITLED_WINDOW_LOOK, B_NORMAL_WINDOW_FEEL, 0,
+					{false, false, true, kAllFunctions, kTitled | kAll,
+							kMotifInputModeless, kNormalRole}},
+			{"document, not closable, avoids focus", B_DOCUMENT_WINDOW_LOOK,
+					B_NORMAL_WINDOW_FEEL, B_NOT_CLOSABLE | B_AVOID_FOCUS,
+					{false, false, false, kAllFunctions & ~kMotifFunctionClose,
+							kTitled | kAll, kMotifInputModeless, kNormalRole}},
+			{"floating, fixed width", B_FLOATING_WINDOW_LOOK,
+					B_FLOATING_APP_WINDOW_FEEL, B_NOT_H_RESIZABLE,
+					{true, false, true,
+							kMotifFunctionResize | kMotifFunctionMove
+									| kMotifFunctionClose,
+							kTitled | kMotifDecorationResizeHandle,
+							kMotifInputModeless, kUtilityRole}},
+			{"no border, modal to all", B_NO_BORDER_WINDOW_LOOK,
+					B_MODAL_ALL_WINDOW_FEEL, B_NOT_MOVABLE,
+					{false, false, true, kMotifFunctionResize, 0,
+							kMotifInputSystemModal, kDialogRole}},
+	};
+	for (const Case& c : cases) {
+		WindowHints hints = window_hints(c.flags, c.look, c.feel);
+		EXPECT_EQ(hints.fixedWidth, c.expected.fixedWidth) << c.name;
+		EXPECT_EQ(hints.fixedHeight, c.expected.fixedHeight) << c.name;
+		EXPECT_EQ(hints.takesFocus, c.expected.takesFocus) << c.name;
+		EXPECT_EQ(hints.motifFunctions, c.expected.motifFunctions) << c.name;
+		EXPECT_EQ(hints.motifDecorations, c.expected.motifDecorations)
+				<< c.name;
+		EXPECT_EQ(hints.motifInputMode, c.expected.motifInputMode) << c.name;
+		EXPECT_EQ(hints.role, c.expected.role) << c.name;
+	}
+}
+
+
 TEST_F(HeadlessTest, WindowOwnsItsViewsAndQuitDeletesThem)
 {
 	Watchdog watchdog(20, "a window that quits");
@@ -281,7 +345,7 @@ TEST(TerminalTest, WindowsAreLinesOnStandardError)
 					"window \"Strip\": a?b\tc?\n"},
 	};
 	for (const Case& c : cases) {
-		ChildRun run = run_detached([&] {
+		test::ChildResult run = test::run_child([&] {
 			BWindow* window = new BWindow(
 					BRect(0, 0, 99, 20), "Strip", B_MODAL_WINDOW, 0);
 			BView* box = new BView(
@@ -302,8 +366,8 @@ TEST(TerminalTest, WindowsAreLinesOnStandardError)
 		});
 		EXPECT_FALSE(run.timedOut) << c.name;
 		EXPECT_EQ(run.status, 0) << c.name;
-		EXPECT_EQ(run.out, "") << c.name;
-		EXPECT_EQ(run.err, c.expected) << c.name;
+		EXPECT_EQ(run.output, "") << c.name;
+		EXPECT_EQ(run.errors, c.expected) << c.name;
 	}
 }
 
@@ -322,7 +386,7 @@ TEST(TerminalTest, WithoutATerminalTheLastButtonAnswersAtOnce)
 			{{}, -1, ""},
 	};
 	for (const Case& c : cases) {
-		ChildRun run = run_detached([&] {
+		test::ChildResult run = test::run_child([&] {
 			const char* labels[3] = {NULL, NULL, NULL};
 			for (size_t i = 0; i < c.labels.size(); i++)
 				labels[i] = c.labels[i];
@@ -333,15 +397,15 @@ TEST(TerminalTest, WithoutATerminalTheLastButtonAnswersAtOnce)
 		EXPECT_FALSE(run.timedOut);
 		EXPECT_EQ(run.status, 0);
 		EXPECT_EQ(run.result, c.expected);
-		EXPECT_EQ(run.out, "");
-		EXPECT_EQ(run.err,
+		EXPECT_EQ(run.output, "");
+		EXPECT_EQ(run.errors,
 				std::string("alert \"Title\":\nLine one\n\tLine two\n")
 						+ c.buttons + "\n");
 	}
 }
 
 
-TEST(TerminalTest, OnATerminalEnterOrAButtonNumberAnswers)
+TEST(TerminalTest, OnATerminalEnterEscapeOrAButtonNumberAnswers)
 {
 	struct Case {
 		const char* typed;
@@ -349,14 +413,15 @@ TEST(TerminalTest, OnATerminalEnterOrAButtonNumberAnswers)
 	};
 	const Case cases[] = {
 			{"\n", 2},
+			{"\x1b\n", 2},
 			{"1\n", 0},
 			{" 2 \n", 1},
 			{"4\nyes\n3\n", 2},
 	};
 	for (const Case& c : cases) {
-		ChildOptions options;
+		test::ChildOptions options;
 		options.typed = c.typed;
-		ChildRun run = run_detached(
+		test::ChildResult run = test::run_child(
 				[] {
 					BAlert* alert = new BAlert(
 							"Choose", "Which one?", "One", "Two", "Three");
@@ -365,9 +430,9 @@ TEST(TerminalTest, OnATerminalEnterOrAButtonNumberAnswers)
 				options);
 		EXPECT_FALSE(run.timedOut) << "typed " << c.typed;
 		EXPECT_EQ(run.result, c.expected) << "typed " << c.typed;
-		EXPECT_EQ(run.out, "");
-		EXPECT_NE(run.err.find("alert \"Choose\":\nWhich one?\n"
-							   "[One] [Two] [Three]\n"),
+		EXPECT_EQ(run.output, "");
+		EXPECT_NE(run.errors.find("alert \"Choose\":\nWhich one?\n"
+								  "[One] [Two] [Three]\n"),
 				std::string::npos);
 	}
 }
@@ -375,7 +440,7 @@ TEST(TerminalTest, OnATerminalEnterOrAButtonNumberAnswers)
 
 TEST(TerminalTest, GoDeletesTheAlert)
 {
-	ChildRun run = run_detached([] {
+	test::ChildResult run = test::run_child([] {
 		BApplication application("application/x-vnd.textwend-kit-test");
 		BAlert* alert = new BAlert("Title", "Text", "OK");
 		int32 made = application.CountWindows();

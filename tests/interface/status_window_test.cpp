@@ -2,7 +2,7 @@
  * The status window without a display: what Open() builds, names shown
  * from the batch's thread while the window's own runs, and Close().
  */
-#include "child.h"
+#include "support/child.h"
 #include "watchdog.h"
 
 #include "addon/statWindow.h"
@@ -173,7 +173,7 @@ TEST_F(StatusWindowTest, CloseDeletesTheWindowAndLeavesTheHolderHarmless)
 
 TEST(StatusWindowTerminalTest, DrawnOnStandardErrorWithoutADisplay)
 {
-	ChildRun run = run_detached([] {
+	test::ChildResult run = test::run_child([] {
 		statWindow status;
 		status.Open();
 		status.ShowName("Grüße aus Köln.txt");
@@ -182,8 +182,8 @@ TEST(StatusWindowTerminalTest, DrawnOnStandardErrorWithoutADisplay)
 	});
 	EXPECT_FALSE(run.timedOut);
 	EXPECT_EQ(run.status, 0);
-	EXPECT_EQ(run.out, "");
-	EXPECT_EQ(run.err,
+	EXPECT_EQ(run.output, "");
+	EXPECT_EQ(run.errors,
 			"window \"TXW-Addon\": Textwend-Addon | TXW-Addon\n"
 			"window \"TXW-Addon\": Grüße aus Köln.txt\n");
 }

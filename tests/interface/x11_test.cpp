@@ -62,6 +62,27 @@ last_dark_column(const Image& image, int top, int bottom)
 }
 
 
+// Where the text between left and right ends, and on how many rows its last
+// eight columns are marked: a letter spans several, an ellipsis one or two.
+struct TextEnd {
+	int column = -1;
+	int rows = 0;
+};
+
+TextEnd
+text_end(const Image& image, int left, int top, int right, int bottom)
+{
+	TextEnd end;
+	for (int x = left; x <= right; x++) {
+		if (count_dark(image, x, top, x, bottom) > 0)
+			end.column = x;
+	}
+	for (int y = top; y <= bottom && end.column >= 0; y++)
+		end.rows += count_dark(image, end.column - 7, y, end.column, y) > 0;
+	return end;
+}
+
+
 std::vector<long>
 long_property(Display* display, Window window, const char* name)
 {
@@ -174,6 +195,8 @@ TEST_F(XvfbTest, StatusWindowPaintsItsColoursAndRedrawsAChangedName)
 	// "Textwend-Addon" at the right above.
 	EXPECT_GT(count_dark(first, 4, 11, 60, 23), 20);
 	EXPECT_GT(count_dark(first, 119, 3, 193, 10), 20);
+	// The add-on's name whole, ending in a letter, not in an ellipsis.
+	EXPECT_GT(text_end(first, 119, 2, 193, 11).rows, 2);
 	int firstEnd = last_dark_column(first, 15, 23);
 	EXPECT_LT(firstEnd, 70);
 
@@ -191,6 +214,23 @@ TEST_F(XvfbTest, StatusWindowPaintsItsColoursAndRedrawsAChangedName)
 	EXPECT_GT(count_dark(second, 119, 3, 193, 10), 20);
 	EXPECT_TRUE(write_png(screenshot_path("status-window.png"), second));
 
+	// A name too long for its view ends in an ellipsis inside the view: the
+	// last marks are dots on one line, not a letter cut in half.
+	status.ShowName(
+			"Ein Brief mit einem Namen, der nicht in das Fenster passt.txt");
+	Image third;
+	TextEnd end;
+	EXPECT_TRUE(wait_until(
+			[&] {
+				third = capture(fDisplay, window);
+				end = text_end(third, 4, 11, 189, 23);
+				return end.column > 150;
+			},
+			kWaitMilliseconds));
+	EXPECT_EQ(count_dark(third, 190, 11, 196, 23), 0);
+	EXPECT_LE(end.rows, 2);
+	EXPECT_TRUE(write_png(screenshot_path("status-window-long.png"), third));
+
 	status.Close();
 	EXPECT_TRUE(wait_until([&] { return !window_shown(fDisplay, "TXW-Addon"); },
 			kWaitMilliseconds));
@@ -202,12 +242,14 @@ TEST_F(XvfbTest, AlertIsAnsweredFromTheKeyboardOrTheMouse)
 	struct Case {
 		const char* name;
 		const char* button;
+		KeySym key;
 		int expected;
 	};
 	const Case cases[] = {
-			{"Enter", NULL, 2},
-			{"click on the first button", "_b0_", 0},
-			{"click on the second button", "_b1_", 1},
+			{"Enter", NULL, XK_Return, 2},
+			{"Escape", NULL, XK_Escape, 2},
+			{"click on the first button", "_b0_", NoSymbol, 0},
+			{"click on the second button", "_b1_", NoSymbol, 1},
 	};
 	for (const Case& c : cases) {
 		SCOPED_TRACE(c.name);
@@ -226,9 +268,10 @@ TEST_F(XvfbTest, AlertIsAnsweredFromTheKeyboardOrTheMouse)
 							kWaitMilliseconds))
 				return;
 			if (c.button == NULL) {
-				write_png(screenshot_path("alert.png"),
-						capture(fDisplay, window));
-				press_key(fDisplay, XK_Return);
+				if (c.key == XK_Return)
+					write_png(screenshot_path("alert.png"),
+							capture(fDisplay, window));
+				press_key(fDisplay, c.key);
 			} else {
 				if (!alert->Lock())
 					return;

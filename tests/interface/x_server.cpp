@@ -143,7 +143,9 @@ XServer::Start(std::string& error)
 				+ std::to_string(kStartSeconds) + " s";
 		return false;
 	}
-	fName = ":" + number.substr(0, number.find('\n'));
+	// Appended rather than prefixed: GCC 12 at -O3 takes ":" + string for
+	// an overlapping copy.
+	fName = std::string(1, ':').append(number, 0, number.find('\n'));
 	return true;
 }
 

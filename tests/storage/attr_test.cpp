@@ -1,7 +1,7 @@
 /*
  * The attribute calls, on the host's extended attributes.
  */
-#include "storage/scratch.h"
+#include "support/files.h"
 
 #include <fs_attr.h>
 #include <TypeConstants.h>
@@ -114,8 +114,8 @@ protected:
 	void
 	SetUp() override
 	{
-		ASSERT_SCRATCH_HAS_XATTRS(fScratch);
-		fPath = fScratch.AddFile("file", "data");
+		ASSERT_FOLDER_HAS_XATTRS(fScratch);
+		fPath = fScratch.add_file("file", "data");
 		fFd = open(fPath.c_str(), O_RDWR);
 		ASSERT_GE(fFd, 0);
 		errno = 0;
@@ -128,7 +128,7 @@ protected:
 			close(fFd);
 	}
 
-	Scratch fScratch;
+	test::Folder fScratch {"storage"};
 	string fPath;
 	int fFd = -1;
 };
@@ -364,7 +364,7 @@ TEST_F(AttrTest, BadArgumentsFailWithErrno)
 	expect_failure(fs_stat_attr(fFd, "missing", &info), ENOENT, "stat");
 	expect_failure(fs_read_attr(9999, "a", 0, 0, buffer, 4), EBADF, "fd");
 	expect_failure(fs_open_attr_dir(NULL), EINVAL, "path");
-	expect_failure(fs_open_attr_dir(fScratch.Path("missing").c_str()), ENOENT,
+	expect_failure(fs_open_attr_dir((fScratch / "missing").c_str()), ENOENT,
 			"missing path");
 	expect_failure(fs_read_attr_dir(unknownDir), EBADF, "unknown dir");
 	expect_failure(fs_close_attr_dir(unknownDir), EBADF, "unknown dir");
@@ -379,7 +379,7 @@ TEST_F(AttrTest, BadArgumentsFailWithErrno)
 TEST_F(AttrTest, SymbolicLinksAreTakenAsGiven)
 {
 	fs_write_attr(fFd, "target", B_RAW_TYPE, 0, "t", 1);
-	string link = fScratch.AddLink("link", fPath);
+	string link = fScratch.add_link("link", fPath);
 	EXPECT_EQ(listed_names(link), Names {"target"}) << "follows the link";
 	DIR* dir = fs_lopen_attr_dir(link.c_str());
 	ASSERT_NE(dir, nullptr) << strerror(errno);

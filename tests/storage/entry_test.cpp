@@ -1,7 +1,7 @@
 /*
  * BEntry and BPath: entries named by refs, their paths, names and records.
  */
-#include "storage/scratch.h"
+#include "support/files.h"
 
 #include <Entry.h>
 #include <Path.h>
@@ -44,28 +44,25 @@ path_of(const BEntry& entry)
 }
 
 
-class EntryTest : public testing::Test {
-protected:
-	Scratch fScratch;
-};
+class EntryTest : public test::FolderTest { };
 
 } // namespace
 
 
 TEST_F(EntryTest, EntriesOfEveryKindThroughTheirRefs)
 {
-	string file = fScratch.AddFile("file.txt", "12345");
-	string folder = fScratch.AddFolder("folder");
-	string link = fScratch.AddLink("link", "file.txt");
+	string file = fScratch.add_file("file.txt", "12345");
+	string folder = fScratch.add_folder("folder");
+	string link = fScratch.add_link("link", "file.txt");
 	// A path well over 100 bytes, and a leaf name over 200.
 	string nested = "nested-folder";
-	for (fScratch.AddFolder(nested); fScratch.Path(nested).length() < 150;
-			fScratch.AddFolder(nested))
+	for (fScratch.add_folder(nested); (fScratch / nested).length() < 150;
+			fScratch.add_folder(nested))
 		nested += "/nested-folder";
-	string deep = fScratch.AddFile(nested + "/deep.txt", "deep");
+	string deep = fScratch.add_file(nested + "/deep.txt", "deep");
 	string longLeaf(240, 'L');
-	string longFile = fScratch.AddFile(longLeaf, "long");
-	const string& scratch = fScratch.Folder();
+	string longFile = fScratch.add_file(longLeaf, "long");
+	const string& scratch = fScratch.path();
 	string scratchName = scratch.substr(scratch.rfind('/') + 1);
 
 	const struct {
@@ -109,11 +106,11 @@ TEST_F(EntryTest, EntriesOfEveryKindThroughTheirRefs)
 
 TEST_F(EntryTest, AbstractAndBrokenEntries)
 {
-	string folder = fScratch.AddFolder("folder");
-	string dangling = fScratch.AddLink("dangling", "nowhere");
+	string folder = fScratch.add_folder("folder");
+	string dangling = fScratch.add_link("dangling", "nowhere");
 
 	// An entry that does not exist, in a folder that does.
-	BEntry missing(fScratch.Path("missing").c_str());
+	BEntry missing((fScratch / "missing").c_str());
 	ASSERT_EQ(missing.InitCheck(), B_OK);
 	EXPECT_FALSE(missing.Exists());
 	EXPECT_EQ(name_of(missing), "missing");
@@ -124,7 +121,7 @@ TEST_F(EntryTest, AbstractAndBrokenEntries)
 	ASSERT_EQ(link.GetStat(&st), B_OK);
 	EXPECT_TRUE(S_ISLNK(st.st_mode));
 	EXPECT_EQ(BEntry(dangling.c_str(), true).InitCheck(), B_ENTRY_NOT_FOUND);
-	EXPECT_EQ(BEntry(fScratch.Path("no/such").c_str()).InitCheck(),
+	EXPECT_EQ(BEntry((fScratch / "no/such").c_str()).InitCheck(),
 			B_ENTRY_NOT_FOUND);
 
 	// A ref outlives its folder.
@@ -135,7 +132,7 @@ TEST_F(EntryTest, AbstractAndBrokenEntries)
 
 	// Refs made by hand.
 	entry_ref root;
-	ASSERT_EQ(get_ref_for_path(fScratch.Folder().c_str(), &root), B_OK);
+	ASSERT_EQ(get_ref_for_path(fScratch.path().c_str(), &root), B_OK);
 	string tooLong(B_FILE_NAME_LENGTH, 'x');
 	const struct {
 		ino_t folder;
@@ -159,8 +156,8 @@ TEST_F(EntryTest, AbstractAndBrokenEntries)
 
 TEST_F(EntryTest, PathsAreAbsoluteAndNormalizedWhenNeeded)
 {
-	string folder = fScratch.AddFolder("folder");
-	fScratch.AddLink("linked", "folder");
+	string folder = fScratch.add_folder("folder");
+	fScratch.add_link("linked", "folder");
 	const struct {
 		string path;
 		const char* leaf;
@@ -172,9 +169,8 @@ TEST_F(EntryTest, PathsAreAbsoluteAndNormalizedWhenNeeded)
 			{folder + "/", "child", false, folder + "/child", "child"},
 			{folder + "//./x", NULL, false, folder + "/x", "x"},
 			{folder + "/../folder", NULL, false, folder, "folder"},
-			{fScratch.Path("linked/x"), NULL, false, fScratch.Path("linked/x"),
-					"x"},
-			{fScratch.Path("linked/x"), NULL, true, folder + "/x", "x"},
+			{fScratch / "linked/x", NULL, false, fScratch / "linked/x", "x"},
+			{fScratch / "linked/x", NULL, true, folder + "/x", "x"},
 			{"/", NULL, false, "/", ""},
 			{"/not/there", NULL, false, "/not/there", "there"},
 	};
@@ -214,8 +210,8 @@ TEST_F(EntryTest, PathsAreAbsoluteAndNormalizedWhenNeeded)
 
 TEST_F(EntryTest, CopiesAndPathsSetFromTheirOwnText)
 {
-	string folder = fScratch.AddFolder("folder");
-	fScratch.AddFolder("folder/child");
+	string folder = fScratch.add_folder("folder");
+	fScratch.add_folder("folder/child");
 	BPath path(folder.c_str());
 	ASSERT_EQ(path.SetTo(path.Path(), "child"), B_OK);
 	EXPECT_EQ(string(path.Path()), folder + "/child");

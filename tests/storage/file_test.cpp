@@ -1,7 +1,7 @@
 /*
  * BFile: opening by path and mode, reading, writing, closing.
  */
-#include "storage/scratch.h"
+#include "support/files.h"
 
 #include <Entry.h>
 #include <File.h>
@@ -20,14 +20,7 @@ using std::string;
 
 namespace {
 
-string
-content_of(const string& path)
-{
-	std::ifstream stream(path, std::ios::binary);
-	std::stringstream content;
-	content << stream.rdbuf();
-	return content.str();
-}
+using test::read_file;
 
 
 int
@@ -44,18 +37,15 @@ open_descriptors()
 }
 
 
-class FileTest : public testing::Test {
-protected:
-	Scratch fScratch;
-};
+class FileTest : public test::FolderTest { };
 
 } // namespace
 
 
 TEST_F(FileTest, OpenModesAndTheirFailures)
 {
-	string file = fScratch.AddFile("file", "old");
-	string folder = fScratch.AddFolder("folder");
+	string file = fScratch.add_file("file", "old");
+	string folder = fScratch.add_folder("folder");
 	int before = open_descriptors();
 	const struct {
 		string path;
@@ -64,9 +54,9 @@ TEST_F(FileTest, OpenModesAndTheirFailures)
 	} kCases[] = {
 			{file, B_READ_ONLY, B_OK},
 			{file, B_READ_WRITE, B_OK},
-			{fScratch.Path("missing"), B_READ_ONLY, B_ENTRY_NOT_FOUND},
-			{fScratch.Path("missing"), B_READ_WRITE, B_ENTRY_NOT_FOUND},
-			{fScratch.Path("no/file"), B_READ_ONLY, B_ENTRY_NOT_FOUND},
+			{fScratch / "missing", B_READ_ONLY, B_ENTRY_NOT_FOUND},
+			{fScratch / "missing", B_READ_WRITE, B_ENTRY_NOT_FOUND},
+			{fScratch / "no/file", B_READ_ONLY, B_ENTRY_NOT_FOUND},
 			{file + "/x", B_READ_ONLY, B_NOT_A_DIRECTORY},
 			{folder, B_READ_ONLY, B_IS_A_DIRECTORY},
 			{folder, B_READ_WRITE, B_IS_A_DIRECTORY},
@@ -82,7 +72,7 @@ TEST_F(FileTest, OpenModesAndTheirFailures)
 		EXPECT_EQ(bfile.InitCheck(), test.status)
 				<< test.path << " mode " << test.mode;
 	}
-	EXPECT_EQ(content_of(file), "old") << "a failed open changed the file";
+	EXPECT_EQ(read_file(file), "old") << "a failed open changed the file";
 	EXPECT_EQ(open_descriptors(), before) << "a failed open left one open";
 	EXPECT_EQ(BFile((const char*)NULL, B_READ_ONLY).InitCheck(), B_BAD_VALUE);
 
@@ -100,7 +90,7 @@ TEST_F(FileTest, ReadGivesTheWholeFileThenNothing)
 	string content(300000, '\0');
 	for (size_t i = 0; i < content.size(); i++)
 		content[i] = (char)(i % 251);
-	string path = fScratch.AddFile("big", content);
+	string path = fScratch.add_file("big", content);
 
 	BFile file(path.c_str(), B_READ_WRITE);
 	ASSERT_EQ(file.InitCheck(), B_OK);
@@ -125,7 +115,7 @@ TEST_F(FileTest, ReadGivesTheWholeFileThenNothing)
 
 TEST_F(FileTest, WritingCreatingErasingAppending)
 {
-	string path = fScratch.Path("new");
+	string path = fScratch / "new";
 	char buffer[4];
 	{
 		BFile file(path.c_str(), B_WRITE_ONLY | B_CREATE_FILE);
@@ -134,12 +124,12 @@ TEST_F(FileTest, WritingCreatingErasingAppending)
 		EXPECT_EQ(file.WriteAt(1, "E", 1), 1);
 		EXPECT_EQ(file.Read(buffer, 4), B_FILE_ERROR) << "write-only";
 	}
-	EXPECT_EQ(content_of(path), "hEllo");
+	EXPECT_EQ(read_file(path), "hEllo");
 	{
 		BFile file(path.c_str(), B_WRITE_ONLY | B_OPEN_AT_END);
 		EXPECT_EQ(file.Write(" world", 6), 6);
 	}
-	EXPECT_EQ(content_of(path), "hEllo world");
+	EXPECT_EQ(read_file(path), "hEllo world");
 	{
 		BFile file(path.c_str(), B_READ_WRITE | B_ERASE_FILE);
 		off_t size = -1;
@@ -149,13 +139,13 @@ TEST_F(FileTest, WritingCreatingErasingAppending)
 		EXPECT_EQ(file.Seek(0, SEEK_SET), 0);
 		EXPECT_EQ(file.Read(buffer, 4), 1);
 	}
-	EXPECT_EQ(content_of(path), "x");
+	EXPECT_EQ(read_file(path), "x");
 }
 
 
 TEST_F(FileTest, DestructionAndUnsetClose)
 {
-	string path = fScratch.AddFile("file", "data");
+	string path = fScratch.add_file("file", "data");
 	int before = open_descriptors();
 	ASSERT_GT(before, 0);
 	{

@@ -1,7 +1,7 @@
 /*
  * BNode, BNodeInfo and BMimeType: a node's MIME type.
  */
-#include "storage/scratch.h"
+#include "support/files.h"
 
 #include <Mime.h>
 #include <NodeInfo.h>
@@ -48,10 +48,10 @@ protected:
 	void
 	SetUp() override
 	{
-		ASSERT_SCRATCH_HAS_XATTRS(fScratch);
+		ASSERT_FOLDER_HAS_XATTRS(fScratch);
 	}
 
-	Scratch fScratch;
+	test::Folder fScratch {"storage"};
 };
 
 } // namespace
@@ -78,7 +78,7 @@ TEST(MimeType, Validity)
 
 TEST_F(NodeInfoTest, SetTypeWritesTheTypeAttribute)
 {
-	string path = fScratch.AddFile("file", "data");
+	string path = fScratch.add_file("file", "data");
 	BNode node(path.c_str());
 	ASSERT_EQ(node.InitCheck(), B_OK);
 	BNodeInfo info(&node);
@@ -111,7 +111,7 @@ TEST_F(NodeInfoTest, SetTypeWritesTheTypeAttribute)
 
 TEST_F(NodeInfoTest, TypesWrittenByOthers)
 {
-	string path = fScratch.AddFile("file", "data");
+	string path = fScratch.add_file("file", "data");
 	auto bad = [](status_t status) {
 		return "<status " + std::to_string(status) + ">";
 	};
@@ -140,20 +140,20 @@ TEST_F(NodeInfoTest, TypesWrittenByOthers)
 
 TEST_F(NodeInfoTest, NodesOfOtherKindsAndNone)
 {
-	string folder = fScratch.AddFolder("folder");
+	string folder = fScratch.add_folder("folder");
 	BNode folderNode(folder.c_str());
 	BNodeInfo folderInfo(&folderNode);
 	EXPECT_EQ(folderInfo.SetType("application/x-vnd.Be-directory"), B_OK);
 	EXPECT_EQ(type_of(folder), "application/x-vnd.Be-directory");
 
 	// A link is followed to its node.
-	string file = fScratch.AddFile("file", "x");
-	BNode linkNode(fScratch.AddLink("link", "file").c_str());
+	string file = fScratch.add_file("file", "x");
+	BNode linkNode(fScratch.add_link("link", "file").c_str());
 	BNodeInfo linkInfo(&linkNode);
 	EXPECT_EQ(linkInfo.SetType("text/plain"), B_OK);
 	EXPECT_EQ(type_of(file), "text/plain");
 
-	BNode missing(fScratch.Path("missing").c_str());
+	BNode missing((fScratch / "missing").c_str());
 	EXPECT_EQ(missing.InitCheck(), B_ENTRY_NOT_FOUND);
 	BNodeInfo missingInfo(&missing);
 	EXPECT_EQ(missingInfo.InitCheck(), B_BAD_VALUE);

@@ -1,6 +1,5 @@
-// Files for tests: a scratch folder on a file system with extended
-// attributes, and children that run a piece of the system under another
-// user or with limits, their standard output captured.
+// Files for tests: scratch folders, on the build folder's file system or
+// where another user can reach them, and the children that work in them.
 #ifndef TESTS_SUPPORT_FILES_H
 #define TESTS_SUPPORT_FILES_H
 
@@ -8,15 +7,18 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <ftw.h>
-#include <grp.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+
+#include "support/child.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <fstream>
@@ -26,8 +28,6 @@
 #include <vector>
 
 namespace test {
-
-const uid_t kNobody = 65534;
 
 inline std::string
 read_file(const std::string& path)
@@ -63,21 +63,47 @@ mode_of(const std::string& path)
 	return lstat(path.c_str(), &st) == 0 ? st.st_mode : 0;
 }
 
-// A fresh folder below the working directory (the build folder), removed
-// with everything in it at the end.
+// Who must be able to reach a scratch folder.
+enum class Reach {
+	// Below the working directory (the build folder), on its file system,
+	// which the attribute tests rely on.
+	kOwner,
+	// Below the system's temporary folder, for children that run as another
+	// user: the build folder may sit in a folder only its owner may enter.
+	kChild,
+};
+
+// A fresh folder, removed with everything in it at the end.
 class Folder {
 public:
 	explicit Folder(const char* name = "t")
+		: Folder(Reach::kOwner, name)
 	{
-		mkdir("test-files", 0755);
-		chmod("test-files", 0755);
-		char cwd[4096];
-		std::string base = getcwd(cwd, sizeof(cwd)) != NULL ? cwd : ".";
-		std::string pattern = base + "/test-files/" + name + "-XXXXXX";
+	}
+
+	explicit Folder(Reach reach, const char* name = "t")
+	{
+		std::string base;
+		if (reach == Reach::kChild) {
+			const char* temporary = getenv("TMPDIR");
+			base = temporary != NULL && temporary[0] == '/' ? temporary
+															: "/tmp";
+		} else {
+			char* cwd = getcwd(NULL, 0);
+			base = cwd != NULL ? cwd : ".";
+			free(cwd);
+			base += "/test-files";
+			mkdir(base.c_str(), 0755);
+		}
+		std::string pattern = base + "/textwend-" + name + "-XXXXXX";
 		if (mkdtemp(pattern.data()) == NULL)
 			abort();
-		fPath = pattern;
-		chmod(fPath.c_str(), 0755);
+		// The kits hand back resolved paths; so does the folder.
+		char* resolved = realpath(pattern.c_str(), NULL);
+		fPath = resolved != NULL ? resolved : pattern;
+		free(resolved);
+		// Others may pass through, and a child given the folder may write.
+		chmod(fPath.c_str(), reach == Reach::kChild ? 0711 : 0755);
 	}
 
 	~Folder()
@@ -96,6 +122,47 @@ public:
 	operator/(const std::string& leaf) const
 	{
 		return fPath + "/" + leaf;
+	}
+
+	// Makes a file, a folder or a symbolic link in the folder and returns its
+	// path.
+	std::string
+	add_file(const std::string& name, const std::string& content) const
+	{
+		std::string path = *this / name;
+		std::ofstream(path, std::ios::binary) << content;
+		return path;
+	}
+	std::string
+	add_folder(const std::string& name) const
+	{
+		std::string path = *this / name;
+		mkdir(path.c_str(), 0755);
+		return path;
+	}
+	std::string
+	add_link(const std::string& name, const std::string& target) const
+	{
+		std::string path = *this / name;
+		if (symlink(target.c_str(), path.c_str()) != 0)
+			return std::string();
+		return path;
+	}
+
+	// Why the folder cannot hold user extended attributes; empty when it
+	// can.
+	std::string
+	xattr_trouble() const
+	{
+		std::string probe = *this / ".xattr-probe";
+		std::ofstream(probe) << "";
+		int result = setxattr(probe.c_str(), "user.probe", "1", 1, 0);
+		int error = errno;
+		unlink(probe.c_str());
+		if (result == 0)
+			return std::string();
+		return fPath + " takes no user extended attributes (" + strerror(error)
+				+ ")";
 	}
 
 private:
@@ -118,73 +185,11 @@ private:
 	std::string fPath;
 };
 
-struct ChildOptions {
-	bool asNobody = false;
-	rlim_t fileSizeLimit = RLIM_INFINITY;
-	rlim_t addressSpaceLimit = RLIM_INFINITY;
-	bool lastDescriptor = false; // the next open after one more fails
+// A test with a scratch folder of its own.
+class FolderTest : public testing::Test {
+protected:
+	Folder fScratch;
 };
-
-struct ChildResult {
-	int status = -1;    // exit status; 77 when the child could not be set up
-	std::string output; // its standard output
-	std::string errors; // its standard error
-};
-
-const int kChildSetupFailed = 77;
-
-// Runs body in a child process, as the options say.
-inline ChildResult
-run_child(const std::string& outputFile, const ChildOptions& options,
-		const std::function<void()>& body)
-{
-	fflush(stdout);
-	pid_t pid = fork();
-	if (pid == 0) {
-		int fd = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-		if (fd < 0 || dup2(fd, STDOUT_FILENO) < 0)
-			_exit(kChildSetupFailed);
-		close(fd);
-		std::string errorFile = outputFile + ".err";
-		fd = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-		if (fd < 0 || dup2(fd, STDERR_FILENO) < 0)
-			_exit(kChildSetupFailed);
-		close(fd);
-		if (options.asNobody && getuid() == 0) {
-			if (setgroups(0, NULL) != 0 || setgid(kNobody) != 0
-					|| setuid(kNobody) != 0)
-				_exit(kChildSetupFailed);
-		}
-		signal(SIGXFSZ, SIG_IGN);
-		struct rlimit limit;
-		if (options.fileSizeLimit != RLIM_INFINITY) {
-			limit.rlim_cur = limit.rlim_max = options.fileSizeLimit;
-			setrlimit(RLIMIT_FSIZE, &limit);
-		}
-		if (options.addressSpaceLimit != RLIM_INFINITY) {
-			limit.rlim_cur = limit.rlim_max = options.addressSpaceLimit;
-			setrlimit(RLIMIT_AS, &limit);
-		}
-		if (options.lastDescriptor) {
-			int free = dup(STDIN_FILENO);
-			close(free);
-			limit.rlim_cur = limit.rlim_max = (rlim_t)free + 1;
-			setrlimit(RLIMIT_NOFILE, &limit);
-		}
-		body();
-		fflush(stdout);
-		_exit(0);
-	}
-	ChildResult result;
-	int status = 0;
-	if (pid < 0 || waitpid(pid, &status, 0) != pid)
-		return result;
-	result.status
-			= WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-	result.output = read_file(outputFile);
-	result.errors = read_file(outputFile + ".err");
-	return result;
-}
 
 // Hands a file or folder to the user that children run as.
 inline void
@@ -211,25 +216,12 @@ folder_entries(const std::string& path)
 	return names;
 }
 
-// Starts body in a child with its standard output in outputFile and leaves
-// it running: for tests that stop it midway. Its pid, or -1.
-inline pid_t
-start_child(const std::string& outputFile, const std::function<void()>& body)
-{
-	fflush(stdout);
-	pid_t pid = fork();
-	if (pid == 0) {
-		int fd = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-		if (fd < 0 || dup2(fd, STDOUT_FILENO) < 0)
-			_exit(kChildSetupFailed);
-		close(fd);
-		body();
-		fflush(stdout);
-		_exit(0);
-	}
-	return pid;
-}
-
 } // namespace test
+
+// Fails the running test unless the folder takes user extended attributes.
+#define ASSERT_FOLDER_HAS_XATTRS(folder)                                       \
+	ASSERT_EQ((folder).xattr_trouble(), "")                                    \
+			<< "put the build folder on a file system with user extended "     \
+			   "attributes (ext4, xfs, btrfs)"
 
 #endif // TESTS_SUPPORT_FILES_H

@@ -34,9 +34,8 @@ public:
 
 	virtual void Show() = 0;
 	virtual void Hide() = 0;
-	// After the window's frame, title or look changed.
+	// After the window's frame or look changed.
 	virtual void FrameChanged() = 0;
-	virtual void TitleChanged() = 0;
 
 	// A view changed; called with the window locked, on the thread that
 	// changed it. A display draws it later, in Update().
@@ -54,11 +53,11 @@ public:
 	virtual void SetDrawingArea(BPoint origin, BRect clip) = 0;
 	virtual void FillRect(BRect rect, rgb_color color) = 0;
 	virtual void StrokeLine(BPoint start, BPoint end, rgb_color color) = 0;
-	virtual void DrawString(
-			const char* string, int32 length, BPoint location, rgb_color color)
+	virtual void DrawString(const char* string, int32 length, BPoint location,
+			rgb_color color, float size)
 			= 0;
-	virtual float StringWidth(const char* string, int32 length) = 0;
-	virtual void GetFontHeight(font_height* height) = 0;
+	virtual float StringWidth(const char* string, int32 length, float size) = 0;
+	virtual void GetFontHeight(font_height* height, float size) = 0;
 
 protected:
 	// The window's side, for the surfaces.

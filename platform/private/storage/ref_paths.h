@@ -14,4 +14,8 @@
 // when the folder is unknown here or is no longer where it was.
 status_t path_for_ref(const entry_ref& ref, std::string& path);
 
+// The same for a ref that may be NULL (B_BAD_VALUE); throws nothing: a path
+// that cannot be held is B_NO_MEMORY.
+status_t path_for_ref(const entry_ref* ref, std::string& path);
+
 #endif // _REF_PATHS_H
