@@ -6,8 +6,9 @@
 #include "app/alerts.h"
 
 #include <AppDefs.h>
+#include <FindDirectory.h>
+#include <Path.h>
 
-#include <pwd.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -19,8 +20,10 @@ namespace {
 const char kInformation[] = "Textwend-AddOn V0.80 \t converts Alien-Text   :)\n"
 							"It's a Tracker Add-On,  so move it to:\n"
 							"\t";
-const char kAddOnFolder[] = "/add-ons/Tracker";
-const char kUserAddOns[] = "/config/add-ons/Tracker";
+// The file manager's own folder in each add-on folder.
+const char kTrackerAddOns[] = "/Tracker";
+// When no home folder is known.
+const char kSomeUsersAddOns[] = "~/config/add-ons/Tracker";
 
 
 // The folder of the running program, links resolved; empty when the
@@ -43,27 +46,37 @@ own_folder()
 }
 
 
+// Whether folder, links resolved, is the resolved folder own.
+bool
+is_folder(const std::string& folder, const std::string& own)
+{
+	char* resolved = realpath(folder.c_str(), NULL);
+	bool same = resolved != NULL && own == resolved;
+	free(resolved);
+	return same;
+}
+
+
 // The add-on folder that the file-manager host searches and that this
 // image belongs in: the one it already lies in (installed for everyone or
 // for this user), else the user's own.
 std::string
 add_on_folder()
 {
-	std::string folder = own_folder();
-	size_t suffix = sizeof(kAddOnFolder) - 1;
-	if (folder.size() >= suffix
-			&& folder.compare(folder.size() - suffix, suffix, kAddOnFolder)
-					== 0)
-		return folder;
-
-	const char* home = getenv("HOME");
-	if (home == NULL || home[0] == '\0') {
-		struct passwd* user = getpwuid(getuid());
-		home = user != NULL ? user->pw_dir : NULL;
+	std::string own = own_folder();
+	std::string user = kSomeUsersAddOns;
+	for (directory_which which :
+			{B_SYSTEM_ADDONS_DIRECTORY, B_USER_ADDONS_DIRECTORY}) {
+		BPath folder;
+		if (find_directory(which, &folder) != B_OK)
+			continue;
+		std::string candidate = folder.Path() + std::string(kTrackerAddOns);
+		if (!own.empty() && is_folder(candidate, own))
+			return own;
+		if (which == B_USER_ADDONS_DIRECTORY)
+			user = candidate;
 	}
-	if (home == NULL || home[0] == '\0')
-		return std::string("~") + kUserAddOns;
-	return home + std::string(kUserAddOns);
+	return user;
 }
 
 } // namespace

@@ -10,13 +10,14 @@
 #include <add_on_status.h>
 #include <Application.h>
 #include <Entry.h>
+#include <FindDirectory.h>
 #include <Message.h>
+#include <Path.h>
 #include <TrackerAddOn.h>
 
 #include <dlfcn.h>
 #include <errno.h>
 #include <pthread.h>
-#include <pwd.h>
 #include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -35,11 +36,8 @@ namespace {
 const char kProgramName[] = "tracker-run";
 const char kSignature[] = "application/x-vnd.textwend-tracker-run";
 
-// Where the file manager keeps the add-ons of one user, below the home
-// folder, and of the whole system, relative to the folder of the host
-// (the install rules define the latter).
-const char kUserAddOns[] = "config/add-ons/Tracker";
-const char kSystemAddOns[] = TEXTWEND_ADD_ONS_FROM_HOST;
+// The file manager's own folder in each add-on folder.
+const char kTrackerAddOns[] = "Tracker";
 
 enum { kExitDone = 0, kExitLeftAlone = 1, kExitFailure = 2 };
 
@@ -275,41 +273,6 @@ add_entry(BMessage& refs, const char* argument, bool textOnly)
 }
 
 
-// The user's home folder: $HOME, or the password database's entry when
-// it is unset. Empty when neither knows.
-std::string
-home_folder()
-{
-	const char* home = getenv("HOME");
-	if (home != NULL && home[0] != '\0')
-		return home;
-	struct passwd* user = getpwuid(getuid());
-	if (user != NULL && user->pw_dir != NULL)
-		return user->pw_dir;
-	return std::string();
-}
-
-
-// The folder that holds this program, links resolved; empty when the
-// kernel does not say.
-std::string
-host_folder()
-{
-	std::string path(256, '\0');
-	while (true) {
-		ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
-		if (length < 0)
-			return std::string();
-		if (static_cast<size_t>(length) < path.size()) {
-			path.resize(length);
-			break;
-		}
-		path.resize(path.size() * 2);
-	}
-	return path.substr(0, path.rfind('/'));
-}
-
-
 // Finds the image that the argument names. With a slash it is a path, as
 // given; without one it is the name of an installed add-on, found in the
 // user's add-on folder first and then in the system's. The current folder
@@ -325,18 +288,12 @@ find_image(const char* argument, std::string* image)
 	}
 
 	std::vector<std::string> folders;
-	std::string home = home_folder();
-	if (!home.empty())
-		folders.push_back(home + "/" + kUserAddOns);
-	std::string system = host_folder();
-	if (!system.empty()) {
-		// The system's folder as a path of its own, without "..".
-		const char* relative = kSystemAddOns;
-		while (strncmp(relative, "../", 3) == 0) {
-			system.erase(system.rfind('/'));
-			relative += 3;
-		}
-		folders.push_back(system + "/" + relative);
+	for (directory_which which :
+			{B_USER_ADDONS_DIRECTORY, B_SYSTEM_ADDONS_DIRECTORY}) {
+		BPath folder;
+		if (find_directory(which, &folder) == B_OK)
+			folders.push_back(
+					std::string(folder.Path()) + "/" + kTrackerAddOns);
 	}
 
 	for (const std::string& folder : folders) {
