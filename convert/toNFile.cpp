@@ -400,9 +400,14 @@ attribute_copy
 carry_over(const source_file& source, int fd)
 {
 	// First, as giving a file away drops some of its attributes; a refusal
-	// only means that we may not give it away.
-	int given = fchown(fd, source.status.st_uid, source.status.st_gid);
-	(void)given;
+	// only means that we may not give it away. A file that is already the
+	// source owner's is left as it is, which costs far less.
+	struct stat own;
+	if (fstat(fd, &own) != 0 || own.st_uid != source.status.st_uid
+			|| own.st_gid != source.status.st_gid) {
+		int given = fchown(fd, source.status.st_uid, source.status.st_gid);
+		(void)given;
+	}
 	attribute_copy copy = copy_attributes(source.fd, fd, source.path.c_str());
 	// Last, as the access list just copied moves the group bits along; the
 	// new file's permissions are the source's, never wider.
