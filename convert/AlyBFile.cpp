@@ -34,6 +34,11 @@ char sFixedBuffer[kFixedSize + 1];
 // scanned while it is there.
 const size_t kReadPiece = 1024 * 1024;
 
+// Up to this size a file is read into the heap: setting up and taking down
+// a mapping costs more than copying so few bytes, and the heap gives the
+// same memory back file after file.
+const size_t kReadLimit = 128 * 1024;
+
 
 // A large buffer fills much faster in huge pages: the kernel then takes one
 // fault per 2 MiB instead of one per 4 KiB.
@@ -184,7 +189,8 @@ AlyBFile(char* path)
 	bool latex = pop_ind == kPopIndLatex;
 	text_scanner scanner(latex);
 	file_buffer data;
-	data.mapped = map_file(source.fd, (size_t)size, data.mappedSize);
+	if ((size_t)size > kReadLimit)
+		data.mapped = map_file(source.fd, (size_t)size, data.mappedSize);
 	char* buffer = data.mapped;
 	size_t scanned = 0;
 	if (buffer == NULL) {
@@ -217,9 +223,12 @@ AlyBFile(char* path)
 		buffer[size] = '\0';
 	}
 
-	// The rest, with the 0 after the data as the last byte's look-ahead.
+	// The rest, with the 0 after the data as the last byte's look-ahead. Only
+	// a mapping can fault when another program cuts the file short.
 	scan_job scan = {&scanner, (const uint8_t*)buffer, scanned, (size_t)size};
-	if (!run_guarded(buffer, (size_t)size, scan_rest, &scan)) {
+	if (data.mapped == NULL)
+		scan_rest(&scan);
+	else if (!run_guarded(buffer, (size_t)size, scan_rest, &scan)) {
 		printf("\n\tBFile error");
 		result_left_alone(kCutShort);
 		return;
@@ -236,7 +245,9 @@ AlyBFile(char* path)
 		if (data.mapped != NULL)
 			mprotect(data.mapped, data.mappedSize, PROT_READ | PROT_WRITE);
 		latex_job rewrite = {(uint8_t*)buffer, (size_t)size};
-		if (!run_guarded(buffer, (size_t)size, rewrite_all, &rewrite)) {
+		if (data.mapped == NULL)
+			rewrite_all(&rewrite);
+		else if (!run_guarded(buffer, (size_t)size, rewrite_all, &rewrite)) {
 			result_left_alone(kCutShort);
 			return;
 		}

@@ -1,7 +1,5 @@
 #include "convert/stamp.h"
 
-#include "convert/source_file.h"
-
 #include <endian.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -13,7 +11,8 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
-#include <vector>
+#include <memory>
+#include <new>
 
 const char kStampName[] = "user.textwend.converted";
 
@@ -28,17 +27,38 @@ const size_t kMaxStampSize = 4096;
 const size_t kReadSize = 256 * 1024;
 
 
-// Eight bytes at a time, so that checking a file costs next to nothing
-// beside converting it; the result is the same on every host.
-struct checksum_state {
-	uint64_t hash = 0x243F6A8885A308D3ull;
+const uint64_t kPrime = 0x9E3779B97F4A7C15ull;
 
-	void
-	Add(uint64_t word)
-	{
-		hash = ((hash << 29 | hash >> 35) ^ word) * 0x9E3779B97F4A7C15ull;
-	}
-};
+
+uint64_t
+word_at(const uint8_t* data)
+{
+	uint64_t word;
+	memcpy(&word, data, sizeof(word));
+	return le64toh(word);
+}
+
+
+// One lane's next state: the word, multiplied, goes into the lane's state
+// turned by some bits, so that the same words in another order give another
+// state, and one word changed always changes it.
+uint64_t
+next_lane(uint64_t lane, const uint8_t* word)
+{
+	return (lane << 29 | lane >> 35) + word_at(word) * kPrime;
+}
+
+
+// Spreads every bit of value over the whole word.
+uint64_t
+avalanche(uint64_t value)
+{
+	value ^= value >> 33;
+	value *= 0xFF51AFD7ED558CCDull;
+	value ^= value >> 33;
+	value *= 0xC4CEB9FE1A85EC53ull;
+	return value ^ value >> 33;
+}
 
 
 bool
@@ -96,57 +116,92 @@ parse_stamp(const std::string& text, conversion_stamp& stamp)
 }
 
 
+void
+text_checksum::AddBlocks(const uint8_t* data, size_t blocks)
+{
+	static_assert(kLanes == 8, "one line per lane below");
+	// Spelled out in locals, so that the lanes stay in registers.
+	uint64_t a = fLane[0], b = fLane[1], c = fLane[2], d = fLane[3];
+	uint64_t e = fLane[4], f = fLane[5], g = fLane[6], h = fLane[7];
+	for (; blocks > 0; blocks--, data += kBlockSize) {
+		a = next_lane(a, data);
+		b = next_lane(b, data + 8);
+		c = next_lane(c, data + 16);
+		d = next_lane(d, data + 24);
+		e = next_lane(e, data + 32);
+		f = next_lane(f, data + 40);
+		g = next_lane(g, data + 48);
+		h = next_lane(h, data + 56);
+	}
+	const uint64_t lanes[kLanes] = {a, b, c, d, e, f, g, h};
+	memcpy(fLane, lanes, sizeof(lanes));
+}
+
+
+void
+text_checksum::Add(const void* data, size_t size)
+{
+	const uint8_t* bytes = (const uint8_t*)data;
+	size_t pending = fSize % kBlockSize;
+	fSize += size;
+	if (pending > 0) {
+		size_t fill = kBlockSize - pending < size ? kBlockSize - pending : size;
+		memcpy(fPending + pending, bytes, fill);
+		bytes += fill;
+		size -= fill;
+		if (pending + fill < kBlockSize)
+			return;
+		AddBlocks(fPending, 1);
+	}
+	AddBlocks(bytes, size / kBlockSize);
+	memcpy(fPending, bytes + size / kBlockSize * kBlockSize, size % kBlockSize);
+}
+
+
+uint64_t
+text_checksum::Result() const
+{
+	text_checksum last = *this;
+	size_t pending = fSize % kBlockSize;
+	if (pending > 0) {
+		// Padded out with zeros; the size, mixed in below, tells the two
+		// apart.
+		memset(last.fPending + pending, 0, kBlockSize - pending);
+		last.AddBlocks(last.fPending, 1);
+	}
+	uint64_t result = avalanche(fSize * kPrime);
+	for (size_t i = 0; i < kLanes; i++)
+		result = avalanche(result ^ avalanche(last.fLane[i]));
+	return result;
+}
+
+
 int
 checksum_file(int fd, uint64_t& size, uint64_t& checksum)
 {
-	std::vector<char> buffer(kReadSize + sizeof(uint64_t));
-	checksum_state state;
-	uint64_t total = 0;
-	size_t pending = 0; // bytes carried over that fill no word yet
+	std::unique_ptr<char[]> buffer(new (std::nothrow) char[kReadSize]);
+	if (buffer == NULL)
+		return ENOMEM;
+	text_checksum sum;
 	while (true) {
-		ssize_t got = pread(fd, buffer.data() + pending, kReadSize, total);
+		ssize_t got = pread(fd, buffer.get(), kReadSize, (off_t)sum.Size());
 		if (got < 0 && errno == EINTR)
 			continue;
 		if (got < 0)
 			return errno;
 		if (got == 0)
 			break;
-		total += (uint64_t)got;
-		size_t available = pending + (size_t)got;
-		size_t words = available / sizeof(uint64_t);
-		for (size_t i = 0; i < words; i++) {
-			uint64_t word;
-			memcpy(&word, buffer.data() + i * sizeof(word), sizeof(word));
-			state.Add(le64toh(word));
-		}
-		pending = available - words * sizeof(uint64_t);
-		memmove(buffer.data(), buffer.data() + words * sizeof(uint64_t),
-				pending);
+		sum.Add(buffer.get(), (size_t)got);
 	}
-	uint64_t last = 0;
-	memcpy(&last, buffer.data(), pending);
-	state.Add(le64toh(last));
-	state.Add(total);
-	size = total;
-	checksum = state.hash;
+	size = sum.Size();
+	checksum = sum.Result();
 	return 0;
 }
 
 
 int
-write_stamp(int fd, const std::string& backup)
+write_stamp(int fd, const conversion_stamp& stamp)
 {
-	// The new file is open for writing only; it is read back through the
-	// host's path of the open file.
-	int reading = open(descriptor_path(fd).c_str(), O_RDONLY | O_CLOEXEC);
-	if (reading < 0)
-		return errno;
-	conversion_stamp stamp;
-	stamp.backup = backup;
-	int error = checksum_file(reading, stamp.size, stamp.checksum);
-	close(reading);
-	if (error != 0)
-		return error;
 	std::string text = format_stamp(stamp);
 	if (fsetxattr(fd, kStampName, text.data(), text.size(), 0) == 0)
 		return 0;
@@ -158,17 +213,18 @@ write_stamp(int fd, const std::string& backup)
 		return errno;
 	if (fchmod(fd, (st.st_mode & 07777) | S_IWUSR) != 0)
 		return errno;
-	error = fsetxattr(fd, kStampName, text.data(), text.size(), 0) == 0 ? 0
-																		: errno;
+	int error = fsetxattr(fd, kStampName, text.data(), text.size(), 0) == 0
+			? 0
+			: errno;
 	fchmod(fd, st.st_mode & 07777);
 	return error;
 }
 
 
 void
-stamp_conversion(int fd, const std::string& backup, const char* file)
+stamp_conversion(int fd, const conversion_stamp& stamp, const char* file)
 {
-	int error = write_stamp(fd, backup);
+	int error = write_stamp(fd, stamp);
 	if (error != 0 && error != ENOTSUP) {
 		fprintf(stderr, "Textwend: '%s': attribute '%s' not written: %s\n",
 				file, kStampName, strerror(error));

@@ -67,6 +67,7 @@ struct write_job {
 	size_t length;
 	char* output;
 	int error;
+	text_checksum checksum;
 };
 
 
@@ -78,6 +79,9 @@ write_bytes(void* cookie)
 	while (position < job->length) {
 		size_t size = map_bytes(*job->flat, job->data, job->length, position,
 				job->output, kOutputSize);
+		// While the piece is still in the cache: the stamp then costs no
+		// second reading of the new file.
+		job->checksum.Add(job->output, size);
 		if (!write_all(job->fd, job->output, size)) {
 			job->error = errno;
 			return;
@@ -91,17 +95,21 @@ const int kCutShort = -1;
 
 
 // Every byte through the map into fd: 0, the host's error, or kCutShort.
+// written receives the size and checksum of what was written.
 int
-write_converted(int fd, mt* map, const uint8_t* data, size_t length)
+write_converted(int fd, mt* map, const uint8_t* data, size_t length,
+		conversion_stamp& written)
 {
 	flat_map flat;
 	flatten_map(map, nyl_mod, flat);
 	char* output = (char*)malloc(kOutputSize);
 	if (output == NULL)
 		return ENOMEM;
-	write_job job = {fd, &flat, data, length, output, 0};
+	write_job job = {fd, &flat, data, length, output, 0, {}};
 	bool finished = run_guarded(data, length, write_bytes, &job);
 	free(output);
+	written.size = job.checksum.Size();
+	written.checksum = job.checksum.Result();
 	return finished ? job.error : kCutShort;
 }
 
@@ -130,6 +138,26 @@ temporary_name()
 			counter++, (unsigned long)now.tv_nsec);
 	return name;
 }
+
+
+// Gives the open file fd the name name in folder as well: by the descriptor
+// where the host allows, else through the host's path of the open file.
+// 0, or -1 with errno set.
+int
+link_open_file(int fd, int folder, const char* name)
+{
+	if (linkat(fd, "", folder, name, AT_EMPTY_PATH) == 0)
+		return 0;
+	if (errno != ENOENT && errno != EPERM)
+		return -1;
+	return linkat(AT_FDCWD, descriptor_path(fd).c_str(), folder, name,
+			AT_SYMLINK_FOLLOW);
+}
+
+
+// True once the host's path of an open file has been seen to lead to that
+// file: it does for every file of the process then.
+bool sPathsChecked = false;
 
 
 // Reasons in a person's words; a refusal by the folder is named as such.
@@ -184,13 +212,18 @@ public:
 	{
 		fFd = openat(fFolder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
 		if (fFd >= 0) {
-			// Naming it later goes through the host's path of the open file.
+			// Where the host does not name a file by its descriptor, naming
+			// it later goes through the host's path of the open file.
 			struct stat own;
 			struct stat seen;
-			if (fstat(fFd, &own) == 0
-					&& stat(descriptor_path(fFd).c_str(), &seen) == 0
-					&& own.st_ino == seen.st_ino && own.st_dev == seen.st_dev)
+			if (sPathsChecked
+					|| (fstat(fFd, &own) == 0
+							&& stat(descriptor_path(fFd).c_str(), &seen) == 0
+							&& own.st_ino == seen.st_ino
+							&& own.st_dev == seen.st_dev)) {
+				sPathsChecked = true;
 				return 0;
+			}
 			close(fFd);
 		}
 		fAnonymous = false;
@@ -214,8 +247,7 @@ public:
 	TakeFreeName(const std::string& name)
 	{
 		int result = fAnonymous
-				? linkat(AT_FDCWD, descriptor_path(fFd).c_str(), fFolder,
-						name.c_str(), AT_SYMLINK_FOLLOW)
+				? link_open_file(fFd, fFolder, name.c_str())
 				: renameat2(fFolder, fTemporary.c_str(), fFolder, name.c_str(),
 						RENAME_NOREPLACE);
 		if (result != 0)
@@ -307,14 +339,13 @@ int
 make_backup(const source_file& source, std::string& made, bool& moved)
 {
 	// Through the open file, so the link is to what was read.
-	std::string original = descriptor_path(source.fd);
 	moved = false;
 	for (int n = 1; n <= kMaxNumber; n++) {
 		std::string name = numbered(source.leaf, kBackupSuffix, n);
-		int result = moved ? renameat2(source.folder, source.leaf.c_str(),
-							 source.folder, name.c_str(), RENAME_NOREPLACE)
-						   : linkat(AT_FDCWD, original.c_str(), source.folder,
-								   name.c_str(), AT_SYMLINK_FOLLOW);
+		int result = moved
+				? renameat2(source.folder, source.leaf.c_str(), source.folder,
+						name.c_str(), RENAME_NOREPLACE)
+				: link_open_file(source.fd, source.folder, name.c_str());
 		if (result == 0) {
 			made = name;
 			return 0;
@@ -331,16 +362,15 @@ make_backup(const source_file& source, std::string& made, bool& moved)
 }
 
 
-// True when made is a name of the file that was read, as it was read.
+// True when name is a name of the file that was read, as it was read. The
+// same file has but one status, so the one seen through name tells.
 bool
-is_backup_of(const source_file& source, const std::string& made)
+names_source(const source_file& source, const std::string& name)
 {
 	struct stat named;
-	struct stat now;
-	return fstatat(source.folder, made.c_str(), &named, AT_SYMLINK_NOFOLLOW)
+	return fstatat(source.folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW)
 			== 0
-			&& fstat(source.fd, &now) == 0 && same_version(named, source.status)
-			&& same_version(now, source.status);
+			&& same_version(named, source.status);
 }
 
 
@@ -370,9 +400,14 @@ attribute_copy
 carry_over(const source_file& source, int fd)
 {
 	// First, as giving a file away drops some of its attributes; a refusal
-	// only means that we may not give it away.
-	int given = fchown(fd, source.status.st_uid, source.status.st_gid);
-	(void)given;
+	// only means that we may not give it away. A file that is already the
+	// source owner's is left as it is, which costs far less.
+	struct stat own;
+	if (fstat(fd, &own) != 0 || own.st_uid != source.status.st_uid
+			|| own.st_gid != source.status.st_gid) {
+		int given = fchown(fd, source.status.st_uid, source.status.st_gid);
+		(void)given;
+	}
 	attribute_copy copy = copy_attributes(source.fd, fd, source.path.c_str());
 	// Last, as the access list just copied moves the group bits along; the
 	// new file's permissions are the source's, never wider.
@@ -385,11 +420,14 @@ const char kChangedMeanwhile[]
 		= "it was changed by another program while being converted";
 
 
-// r_modus 0: the backup, the check, and the new text under the source's
+// r_modus 0: the backup, the stamp, the check, and the new text under the
+// source's name; stamp holds what was written and receives the backup's
 // name. False with the reason noted when the source is left as it was.
 bool
-replace_source(const source_file& source, new_file& target, std::string& made)
+replace_source(
+		const source_file& source, new_file& target, conversion_stamp& stamp)
 {
+	std::string& made = stamp.backup;
 	bool moved = false;
 	int error = make_backup(source, made, moved);
 	if (error != 0) {
@@ -403,12 +441,12 @@ replace_source(const source_file& source, new_file& target, std::string& made)
 		return false;
 	}
 	step("backup");
-	stamp_conversion(target.fd(), made, source.path.c_str());
+	stamp_conversion(target.fd(), stamp, source.path.c_str());
 
 	std::string reason;
-	bool unchanged = moved
-			? is_backup_of(source, made)
-			: is_backup_of(source, made) && source_unchanged(source);
+	// Moved, the source's name is free; linked, it still names the source.
+	bool unchanged = names_source(source, made)
+			&& (moved || names_source(source, source.leaf));
 	if (!unchanged) {
 		reason = kChangedMeanwhile;
 	} else {
@@ -420,7 +458,7 @@ replace_source(const source_file& source, new_file& target, std::string& made)
 			reason = kChangedMeanwhile;
 		else if (error != 0)
 			reason = folder_reason("the new text cannot take its name", error);
-		else if (given && !is_backup_of(source, target.Given())) {
+		else if (given && !names_source(source, target.Given())) {
 			// Replaced in the instant since the check: theirs goes back.
 			target.SwapBack(source.leaf);
 			reason = kChangedMeanwhile;
@@ -492,7 +530,9 @@ toNFile(char* buffer, off_t length, char* path)
 	}
 
 	size_t size = length > 0 ? (size_t)length : 0;
-	error = write_converted(target.fd(), map, (const uint8_t*)buffer, size);
+	conversion_stamp stamp;
+	error = write_converted(
+			target.fd(), map, (const uint8_t*)buffer, size, stamp);
 	if (error != 0) {
 		printf("\n\n\n");
 		if (error == kCutShort)
@@ -510,8 +550,7 @@ toNFile(char* buffer, off_t length, char* path)
 	// sets it aside.
 	bool replace = r_modus != kRModusBeside;
 	std::string placed = source->leaf;
-	std::string made;
-	bool done = replace ? replace_source(*source, target, made)
+	bool done = replace ? replace_source(*source, target, stamp)
 						: place_beside(*source, target, map[0].ext, placed);
 	if (!done) {
 		printf("\n\n\n");
@@ -522,7 +561,7 @@ toNFile(char* buffer, off_t length, char* path)
 	last_result.converted = true;
 	last_result.output = folder + placed;
 	if (replace) {
-		last_result.backup = folder + made;
+		last_result.backup = folder + stamp.backup;
 		printf("\n rename: '%s' \n \t to: '%s'", path,
 				last_result.backup.c_str());
 	}

@@ -3,6 +3,7 @@
 #include "charmap/options.h"
 #include "convert/convert.h"
 #include "convert/result.h"
+#include "convert/stamp.h"
 #include "convert/undo.h"
 #include "support/files.h"
 #include "support/options.h"
@@ -72,6 +73,17 @@ run(void (*call)(char*), const std::string& path)
 	testing::internal::GetCapturedStdout();
 }
 
+// German DOS text of size bytes, its lines of differing lengths.
+std::string
+dos_letter(size_t size)
+{
+	std::string text;
+	for (int line = 0; text.size() < size; line++)
+		text += std::string(line % 70, 'a') + "Gr\x81\xE1" + "e\r\n";
+	text.resize(size);
+	return text;
+}
+
 // The owner may read and write, nobody (65534) nothing, the rest read.
 const std::string kAccessList("\x02\0\0\0"
 							  "\x01\0\x06\0\xFF\xFF\xFF\xFF"
@@ -107,6 +119,8 @@ TEST(Undo, RoundTripRestoresTheOriginalExactly)
 			{"converted twice", 5, "K\xE4se\n", 2, false},
 			{"backup selected", 0, "K\xE4se\n", 1, true},
 			{"twice, backups selected", 0, "K\xE4se\n", 2, true},
+			{"larger than the pieces written and read", 0,
+					dos_letter(700 * 1024 + 5), 1, false},
 	};
 	for (const auto& c : cases) {
 		Folder folder;
@@ -131,6 +145,38 @@ TEST(Undo, RoundTripRestoresTheOriginalExactly)
 		EXPECT_TRUE(snapshot(path) == before
 				&& test::folder_entries(folder.path()).size() == 1)
 				<< c.what << ": " << last_result.reason;
+	}
+}
+
+// The checksum of the stamp is taken over the pieces as they are written and
+// over the file as it is read: however the text is cut, it is the same, and
+// an edit changes it.
+TEST(Undo, ChecksumIsTheSameHoweverTheTextIsCut)
+{
+	const std::string text = dos_letter(300);
+	auto checksum = [](const std::string& text, size_t first, size_t piece) {
+		text_checksum sum;
+		sum.Add(text.data(), first);
+		for (size_t at = first; at < text.size(); at += piece)
+			sum.Add(text.data() + at, std::min(piece, text.size() - at));
+		return sum.Result();
+	};
+	const uint64_t whole = checksum(text, text.size(), 1);
+
+	for (size_t first = 0; first <= text.size(); first++) {
+		for (size_t piece : {1, 7, 64, 65}) {
+			EXPECT_EQ(checksum(text, first, piece), whole)
+					<< first << " then pieces of " << piece;
+		}
+		std::string edited = text;
+		if (first < text.size())
+			edited[first] ^= 0x20;
+		else
+			edited += '\0';
+		std::string swapped
+				= text.substr(64, 64) + text.substr(0, 64) + text.substr(128);
+		EXPECT_NE(checksum(edited, 0, 64), whole) << "byte " << first;
+		EXPECT_NE(checksum(swapped, 0, 64), whole);
 	}
 }
 
