@@ -12,6 +12,7 @@
 #include "charmap/flat_map.h"
 #include "charmap/options.h"
 #include "convert/bus_guard.h"
+#include "convert/new_file.h"
 #include "convert/result.h"
 #include "convert/source_file.h"
 #include "convert/stamp.h"
@@ -22,7 +23,6 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <string>
@@ -39,9 +39,6 @@ const size_t kOutputSize = 256 * 1024;
 // Numbered names are tried up to this one; a folder with all of them taken
 // is not one a person keeps.
 const int kMaxNumber = 100000;
-
-// Fresh temporary names are tried this often before giving up.
-const int kMaxAttempts = 100;
 
 
 bool
@@ -126,40 +123,6 @@ numbered(const std::string& leaf, const char* suffix, int n)
 }
 
 
-// A hidden name that no earlier run can have left in use for long.
-std::string
-temporary_name()
-{
-	static unsigned counter = 0;
-	struct timespec now;
-	clock_gettime(CLOCK_REALTIME, &now);
-	char name[64];
-	snprintf(name, sizeof(name), ".textwend-%x-%x-%lx", (unsigned)getpid(),
-			counter++, (unsigned long)now.tv_nsec);
-	return name;
-}
-
-
-// Gives the open file fd the name name in folder as well: by the descriptor
-// where the host allows, else through the host's path of the open file.
-// 0, or -1 with errno set.
-int
-link_open_file(int fd, int folder, const char* name)
-{
-	if (linkat(fd, "", folder, name, AT_EMPTY_PATH) == 0)
-		return 0;
-	if (errno != ENOENT && errno != EPERM)
-		return -1;
-	return linkat(AT_FDCWD, descriptor_path(fd).c_str(), folder, name,
-			AT_SYMLINK_FOLLOW);
-}
-
-
-// True once the host's path of an open file has been seen to lead to that
-// file: it does for every file of the process then.
-bool sPathsChecked = false;
-
-
 // Reasons in a person's words; a refusal by the folder is named as such.
 std::string
 folder_reason(const char* what, int error)
@@ -176,146 +139,6 @@ step(const char* name)
 	if (replace_step_hook != NULL)
 		replace_step_hook(name);
 }
-
-
-// The converted text on its way: a file in the source's folder that nobody
-// else can have made or opened. It has no name at all where the file system
-// allows, so that nothing of it remains when the process dies; it is removed
-// again unless it was given its final name.
-class new_file {
-public:
-	explicit new_file(int folder)
-		: fFolder(folder)
-	{
-	}
-
-	~new_file()
-	{
-		if (!fTemporary.empty())
-			unlinkat(fFolder, fTemporary.c_str(), 0);
-		if (fFd >= 0)
-			close(fFd);
-	}
-
-	new_file(const new_file&) = delete;
-	new_file& operator=(const new_file&) = delete;
-
-	int
-	fd() const
-	{
-		return fFd;
-	}
-
-	// 0, or the host's error.
-	int
-	Create()
-	{
-		fFd = openat(fFolder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-		if (fFd >= 0) {
-			// Where the host does not name a file by its descriptor, naming
-			// it later goes through the host's path of the open file.
-			struct stat own;
-			struct stat seen;
-			if (sPathsChecked
-					|| (fstat(fFd, &own) == 0
-							&& stat(descriptor_path(fFd).c_str(), &seen) == 0
-							&& own.st_ino == seen.st_ino
-							&& own.st_dev == seen.st_dev)) {
-				sPathsChecked = true;
-				return 0;
-			}
-			close(fFd);
-		}
-		fAnonymous = false;
-		for (int attempt = 0; attempt < kMaxAttempts; attempt++) {
-			std::string name = temporary_name();
-			fFd = openat(fFolder, name.c_str(),
-					O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-			if (fFd >= 0) {
-				fTemporary = name;
-				return 0;
-			}
-			if (errno != EEXIST)
-				return errno;
-		}
-		return EEXIST;
-	}
-
-	// Gives the file name only if name is free: 0, or the host's error
-	// (EEXIST when it is taken).
-	int
-	TakeFreeName(const std::string& name)
-	{
-		int result = fAnonymous
-				? link_open_file(fFd, fFolder, name.c_str())
-				: renameat2(fFolder, fTemporary.c_str(), fFolder, name.c_str(),
-						RENAME_NOREPLACE);
-		if (result != 0)
-			return errno;
-		fTemporary.clear();
-		fAnonymous = false;
-		return 0;
-	}
-
-	// Puts the file in place of name in one step, whatever name holds. Where
-	// the host swaps two names, what held name comes back under the
-	// temporary one (given), for the caller to judge; it goes when this
-	// object does, or comes back with SwapBack. A swap also spares some file
-	// systems the flush they give a file renamed over another.
-	int
-	TakeName(const std::string& name, bool& given)
-	{
-		given = false;
-		if (fAnonymous) {
-			int error = EEXIST;
-			for (int attempt = 0; attempt < kMaxAttempts && error == EEXIST;
-					attempt++) {
-				std::string temporary = temporary_name();
-				error = TakeFreeName(temporary);
-				if (error == 0)
-					fTemporary = temporary;
-			}
-			if (error != 0)
-				return error;
-		}
-		if (renameat2(fFolder, fTemporary.c_str(), fFolder, name.c_str(),
-					RENAME_EXCHANGE)
-				== 0) {
-			given = true;
-			return 0;
-		}
-		if (errno != EINVAL && errno != EOPNOTSUPP && errno != ENOSYS)
-			return errno;
-		if (renameat(fFolder, fTemporary.c_str(), fFolder, name.c_str()) != 0)
-			return errno;
-		fTemporary.clear();
-		return 0;
-	}
-
-	// The name given back by TakeName, while it has it.
-	const std::string&
-	Given() const
-	{
-		return fTemporary;
-	}
-
-	// Undoes the swap of TakeName.
-	int
-	SwapBack(const std::string& name)
-	{
-		return renameat2(fFolder, fTemporary.c_str(), fFolder, name.c_str(),
-					   RENAME_EXCHANGE)
-						== 0
-				? 0
-				: errno;
-	}
-
-private:
-	int fFolder;
-	int fFd = -1;
-	bool fAnonymous = true;
-	std::string fTemporary; // its name while it has one that is not final
-};
 
 
 // The host refuses a second name for this file here, but a rename may do.
