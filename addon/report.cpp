@@ -172,12 +172,15 @@ batch_alert_text(const std::vector<entry_report>& notConverted, int total)
 			+ (total == 1 ? " entry was" : " entries were")
 			+ (undo_mod != 0 ? " not undone:\n" : " not converted:\n");
 	for (size_t i = 0; i < notConverted.size() && i < kAlertNames; i++) {
-		text += "\n" + shown_name(notConverted[i].name) + ": "
-				+ notConverted[i].what;
+		text += '\n';
+		text += shown_name(notConverted[i].name);
+		text += ": ";
+		text += notConverted[i].what;
 	}
 	if (notConverted.size() > kAlertNames) {
-		text += "\nand " + std::to_string(notConverted.size() - kAlertNames)
-				+ " more";
+		text += "\nand ";
+		text += std::to_string(notConverted.size() - kAlertNames);
+		text += " more";
 	}
 	return text;
 }

@@ -71,11 +71,14 @@ std::string
 joined(std::string folder, const char* relative)
 {
 	while (strncmp(relative, "../", 3) == 0 || strcmp(relative, "..") == 0) {
-		folder.erase(folder.rfind('/'));
+		size_t slash = folder.rfind('/');
+		folder.erase(slash == std::string::npos ? 0 : slash);
 		relative += relative[2] == '/' ? 3 : 2;
 	}
-	if (relative[0] != '\0')
-		folder += "/" + std::string(relative);
+	if (relative[0] != '\0') {
+		folder += '/';
+		folder += relative;
+	}
 	return folder.empty() ? "/" : folder;
 }
 
