@@ -1,3 +1,3 @@
-// The same definitions as options.cpp, built once more for an image that
-// undoes conversions or reads a chosen set.
+// The same definitions as options.cpp, built once more for an image with
+// start values of its own.
 #include "options.cpp"
