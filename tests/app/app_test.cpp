@@ -220,6 +220,33 @@ TEST_F(XvfbTest, ImageShowsItsAlertAndExits0OnceAnswered)
 }
 
 
+// Runs the host with image on path under the test's display, takes a
+// picture of the alert that ends the batch, and answers it.
+test::ChildResult
+batch_alert(Display* display, const char* image, const std::string& path,
+		const char* picture)
+{
+	test::Program program;
+	test::ChildOptions options;
+	options.keepDisplay = true;
+	options.seconds = 30;
+	if (!program.Start({TEXTWEND_HOST, image, path}, options))
+		return test::ChildResult();
+	Window alert
+			= wait_for_window(display, "Textwend-AddOn", kWaitMilliseconds);
+	EXPECT_NE(alert, None);
+	if (alert != None) {
+		EXPECT_TRUE(wait_until([&] { return focused_window(display) == alert; },
+				kWaitMilliseconds));
+		std::this_thread::sleep_for(std::chrono::milliseconds(200));
+		EXPECT_TRUE(
+				write_png(screenshot_path(picture), capture(display, alert)));
+		press_key(display, XK_Return);
+	}
+	return program.Finish();
+}
+
+
 // A batch that passed an entry over ends on an alert that lists it; the
 // host goes on once the alert is answered.
 TEST_F(XvfbTest, TheBatchAlertListsWhatWasNotConverted)
@@ -228,24 +255,8 @@ TEST_F(XvfbTest, TheBatchAlertListsWhatWasNotConverted)
 	std::string folder = scratch / "Bilder";
 	mkdir(folder.c_str(), 0755);
 
-	test::Program program;
-	test::ChildOptions options;
-	options.keepDisplay = true;
-	options.seconds = 30;
-	ASSERT_TRUE(
-			program.Start({TEXTWEND_HOST, TEXTWEND_IMAGE, folder}, options));
-
-	Window alert
-			= wait_for_window(fDisplay, "Textwend-AddOn", kWaitMilliseconds);
-	ASSERT_NE(alert, None);
-	ASSERT_TRUE(wait_until([&] { return focused_window(fDisplay) == alert; },
-			kWaitMilliseconds));
-	std::this_thread::sleep_for(std::chrono::milliseconds(200));
-	EXPECT_TRUE(write_png(
-			screenshot_path("batch-alert.png"), capture(fDisplay, alert)));
-
-	press_key(fDisplay, XK_Return);
-	test::ChildResult run = program.Finish();
+	test::ChildResult run
+			= batch_alert(fDisplay, TEXTWEND_IMAGE, folder, "batch-alert.png");
 	EXPECT_FALSE(run.timedOut);
 	EXPECT_EQ(run.status, 0) << run.errors;
 	EXPECT_NE(run.errors.find("Textwend: Bilder: a folder, passed over\n"),
@@ -264,24 +275,8 @@ TEST_F(XvfbTest, TheUndoAlertSaysWhyAFileWasLeftAsItWas)
 	std::ofstream(letter, std::ios::binary) << "Gr\xFC\xDF"
 											   "e\n";
 
-	test::Program program;
-	test::ChildOptions options;
-	options.keepDisplay = true;
-	options.seconds = 30;
-	ASSERT_TRUE(program.Start(
-			{TEXTWEND_HOST, TEXTWEND_UNDO_IMAGE, letter}, options));
-
-	Window alert
-			= wait_for_window(fDisplay, "Textwend-AddOn", kWaitMilliseconds);
-	ASSERT_NE(alert, None);
-	ASSERT_TRUE(wait_until([&] { return focused_window(fDisplay) == alert; },
-			kWaitMilliseconds));
-	std::this_thread::sleep_for(std::chrono::milliseconds(200));
-	EXPECT_TRUE(write_png(
-			screenshot_path("undo-alert.png"), capture(fDisplay, alert)));
-
-	press_key(fDisplay, XK_Return);
-	test::ChildResult run = program.Finish();
+	test::ChildResult run = batch_alert(
+			fDisplay, TEXTWEND_UNDO_IMAGE, letter, "undo-alert.png");
 	EXPECT_EQ(run.status, 1);
 	EXPECT_NE(run.errors.find("Textwend: Brief.txt: left as it was: it carries "
 							  "no stamp of a conversion\n"),

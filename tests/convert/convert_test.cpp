@@ -357,15 +357,6 @@ host_attribute(const std::string& path, const char* name)
 	return size < 0 ? "(none)" : std::string(value, size);
 }
 
-// An access list: the owner may read and write, nobody (65534) nothing, the
-// group and others read.
-const std::string kAccessList("\x02\0\0\0"
-							  "\x01\0\x06\0\xFF\xFF\xFF\xFF"
-							  "\x02\0\0\0\xFE\xFF\0\0"
-							  "\x04\0\x04\0\xFF\xFF\xFF\xFF"
-							  "\x10\0\x04\0\xFF\xFF\xFF\xFF"
-							  "\x20\0\x04\0\xFF\xFF\xFF\xFF",
-		44);
 
 TEST(Attributes, EveryOtherOneGoesOverByteForByte)
 {
@@ -379,7 +370,7 @@ TEST(Attributes, EveryOtherOneGoesOverByteForByte)
 			{"user.xdg.origin.url", "https://example.org/Brief.txt"},
 			{"user.checksum", std::string("\0\x01\xFF\0", 4)},
 			{"user.empty", ""},
-			{"system.posix_acl_access", kAccessList},
+			{"system.posix_acl_access", test::kAccessList},
 	};
 	for (const auto& a : attributes) {
 		if (setxattr(path.c_str(), a.name, a.value.data(), a.value.size(), 0)

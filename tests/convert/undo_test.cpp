@@ -84,14 +84,6 @@ dos_letter(size_t size)
 	return text;
 }
 
-// The owner may read and write, nobody (65534) nothing, the rest read.
-const std::string kAccessList("\x02\0\0\0"
-							  "\x01\0\x06\0\xFF\xFF\xFF\xFF"
-							  "\x02\0\0\0\xFE\xFF\0\0"
-							  "\x04\0\x04\0\xFF\xFF\xFF\xFF"
-							  "\x10\0\x04\0\xFF\xFF\xFF\xFF"
-							  "\x20\0\x04\0\xFF\xFF\xFF\xFF",
-		44);
 
 TEST(Undo, RoundTripRestoresTheOriginalExactly)
 {
@@ -128,8 +120,8 @@ TEST(Undo, RoundTripRestoresTheOriginalExactly)
 		write_file(path, c.text, 0640);
 		setxattr(path.c_str(), "user.xdg.origin.url", "https://example.org", 19,
 				0);
-		setxattr(path.c_str(), "system.posix_acl_access", kAccessList.data(),
-				kAccessList.size(), 0);
+		setxattr(path.c_str(), "system.posix_acl_access",
+				test::kAccessList.data(), test::kAccessList.size(), 0);
 		Snapshot before = snapshot(path);
 
 		{

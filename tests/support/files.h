@@ -29,6 +29,16 @@
 
 namespace test {
 
+// A POSIX access list as the host stores it: the owner may read and write,
+// nobody (65534) nothing, the group and others read.
+const std::string kAccessList("\x02\0\0\0"
+							  "\x01\0\x06\0\xFF\xFF\xFF\xFF"
+							  "\x02\0\0\0\xFE\xFF\0\0"
+							  "\x04\0\x04\0\xFF\xFF\xFF\xFF"
+							  "\x10\0\x04\0\xFF\xFF\xFF\xFF"
+							  "\x20\0\x04\0\xFF\xFF\xFF\xFF",
+		44);
+
 inline std::string
 read_file(const std::string& path)
 {
