@@ -254,6 +254,7 @@ AlyBFile(char* path)
 		printf("\n RAM wegen Latex gemapt..");
 	}
 
+	source.mapped = data.mapped != NULL;
 	current_source = &source;
 	toNFile(buffer, size, path);
 	current_source = NULL;

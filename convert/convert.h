@@ -33,6 +33,7 @@ void dup_attr(char* source, char* target);
 struct attribute_copy {
 	std::string echoes;
 	std::string warnings;
+	bool accessList = false; // one went on, and moved the permission bits
 };
 
 // Copies every attribute of the open file from onto the open file to; file

@@ -39,26 +39,30 @@ not_carried_over(attribute_copy& copy, const char* file, const char* attribute,
 }
 
 
+// Most files have no attributes or a few short ones: one call with this much
+// room usually reads them all.
+const size_t kFirstTry = 1024;
+
+
 // The host's whole value of a listing (names or value); the value may change
 // between asking for its size and reading it, then ask again.
 template<typename Call>
 bool
 host_read(Call call, std::vector<char>& value)
 {
+	value.resize(value.capacity() > kFirstTry ? value.capacity() : kFirstTry);
 	while (true) {
+		ssize_t got = call(value.data(), value.size());
+		if (got >= 0 && (size_t)got <= value.size()) {
+			value.resize(got);
+			return true;
+		}
+		if (got < 0 && errno != ERANGE)
+			return false;
 		ssize_t size = call(NULL, 0);
 		if (size < 0)
 			return false;
-		value.resize(size);
-		ssize_t got = call(value.data(), value.size());
-		if (got < 0 && errno == ERANGE)
-			continue;
-		if (got < 0)
-			return false;
-		if ((size_t)got > value.size())
-			continue;
-		value.resize(got);
-		return true;
+		value.resize((size_t)size + 1);
 	}
 }
 
@@ -109,32 +113,27 @@ copy_typed(int from, int to, const char* file, attribute_copy& copy)
 }
 
 
-void
-copy_untyped(int from, int to, const char* file, attribute_copy& copy)
+bool
+typed(const char* name)
 {
-	std::vector<char> names;
-	if (!host_read(
-				[&](char* buffer, size_t size) {
-					return flistxattr(from, buffer, size);
-				},
-				names)) {
-		if (errno != ENOTSUP)
-			not_carried_over(copy, file, "*", errno);
-		return;
-	}
-	bool accessList = false;
+	return strncmp(name, kTypedNamespace, sizeof(kTypedNamespace) - 1) == 0;
+}
+
+
+// names: the host's listing of from, each name ending with a NUL.
+void
+copy_untyped(int from, int to, const std::vector<char>& names, const char* file,
+		attribute_copy& copy)
+{
 	std::vector<char> value;
-	// Every name ends with a NUL; one that does not is cut off.
-	names.push_back('\0');
 	for (size_t at = 0; at + 1 < names.size();
 			at += strlen(names.data() + at) + 1) {
 		const char* name = names.data() + at;
-		if (strncmp(name, kTypedNamespace, sizeof(kTypedNamespace) - 1) == 0)
+		if (typed(name))
 			continue;
 		// The source's own stamp is of another conversion.
 		if (strcmp(name, kStampName) == 0)
 			continue;
-		accessList = accessList || strcmp(name, kAccessList) == 0;
 		if (!host_read(
 					[&](char* buffer, size_t size) {
 						return fgetxattr(from, name, buffer, size);
@@ -143,14 +142,17 @@ copy_untyped(int from, int to, const char* file, attribute_copy& copy)
 			not_carried_over(copy, file, name, errno);
 			continue;
 		}
-		if (fsetxattr(to, name, value.data(), value.size(), 0) == 0)
+		if (fsetxattr(to, name, value.data(), value.size(), 0) == 0) {
+			copy.accessList = copy.accessList || strcmp(name, kAccessList) == 0;
 			continue;
+		}
 		if (!label_refused(name, errno))
 			not_carried_over(copy, file, name, errno);
 	}
 	// A new file takes the folder's default access list; the converted one
-	// has the source's permissions and no others.
-	if (!accessList)
+	// has the source's permissions and no others. Asked first, as most
+	// folders have none and a removal is a write.
+	if (!copy.accessList && fgetxattr(to, kAccessList, NULL, 0) >= 0)
 		fremovexattr(to, kAccessList);
 }
 
@@ -161,8 +163,25 @@ attribute_copy
 copy_attributes(int from, int to, const char* file)
 {
 	attribute_copy copy;
-	copy_typed(from, to, file, copy);
-	copy_untyped(from, to, file, copy);
+	std::vector<char> names;
+	bool listed = host_read(
+			[&](char* buffer, size_t size) {
+				return flistxattr(from, buffer, size);
+			},
+			names);
+	if (!listed && errno != ENOTSUP)
+		not_carried_over(copy, file, "*", errno);
+	// Every name ends with a NUL; one that does not is cut off.
+	names.push_back('\0');
+	bool anyTyped = false;
+	for (size_t at = 0; at + 1 < names.size() && !anyTyped;
+			at += strlen(names.data() + at) + 1)
+		anyTyped = typed(names.data() + at);
+	// The kit is asked only where the host's listing may hold its attributes.
+	if (anyTyped || !listed)
+		copy_typed(from, to, file, copy);
+	if (listed)
+		copy_untyped(from, to, names, file, copy);
 	return copy;
 }
 

@@ -5,7 +5,6 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
-#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -57,27 +56,27 @@ new_file::new_file(int folder)
 
 new_file::~new_file()
 {
-	if (!fTemporary.empty())
-		unlinkat(fFolder, fTemporary.c_str(), 0);
+	// A name is only ever taken back from this very file.
+	if (!fName.empty() && Names(fName))
+		unlinkat(fFolder, fName.c_str(), 0);
 	if (fFd >= 0)
 		close(fFd);
 }
 
 
 int
-new_file::Create()
+new_file::Create(mode_t mode)
 {
-	fFd = openat(fFolder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+	fFd = openat(fFolder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
 	if (fFd >= 0) {
 		// Where the host does not name a file by its descriptor, naming
 		// it later goes through the host's path of the open file.
-		struct stat own;
 		struct stat seen;
-		if (sPathsChecked
-				|| (fstat(fFd, &own) == 0
-						&& stat(descriptor_path(fFd).c_str(), &seen) == 0
-						&& own.st_ino == seen.st_ino
-						&& own.st_dev == seen.st_dev)) {
+		if (fstat(fFd, &fStatus) == 0
+				&& (sPathsChecked
+						|| (stat(descriptor_path(fFd).c_str(), &seen) == 0
+								&& fStatus.st_ino == seen.st_ino
+								&& fStatus.st_dev == seen.st_dev))) {
 			sPathsChecked = true;
 			return 0;
 		}
@@ -89,8 +88,8 @@ new_file::Create()
 		fFd = openat(fFolder, name.c_str(),
 				O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
 		if (fFd >= 0) {
-			fTemporary = name;
-			return 0;
+			fName = name;
+			return fstat(fFd, &fStatus) == 0 ? 0 : errno;
 		}
 		if (errno != EEXIST)
 			return errno;
@@ -102,54 +101,55 @@ new_file::Create()
 int
 new_file::TakeFreeName(const std::string& name)
 {
-	int result = fAnonymous ? link_open_file(fFd, fFolder, name.c_str())
-							: renameat2(fFolder, fTemporary.c_str(), fFolder,
-									name.c_str(), RENAME_NOREPLACE);
-	if (result != 0)
+	if (!fAnonymous)
+		return Rename(name, RENAME_NOREPLACE);
+	if (link_open_file(fFd, fFolder, name.c_str()) != 0)
 		return errno;
-	fTemporary.clear();
 	fAnonymous = false;
+	fName = name;
 	return 0;
 }
 
 
 int
-new_file::TakeName(const std::string& name, bool& given)
+new_file::SwapWith(const std::string& other)
 {
-	given = false;
-	if (fAnonymous) {
-		int error = EEXIST;
-		for (int attempt = 0; attempt < kMaxAttempts && error == EEXIST;
-				attempt++) {
-			std::string temporary = temporary_name();
-			error = TakeFreeName(temporary);
-			if (error == 0)
-				fTemporary = temporary;
-		}
-		if (error != 0)
-			return error;
-	}
-	if (renameat2(fFolder, fTemporary.c_str(), fFolder, name.c_str(),
-				RENAME_EXCHANGE)
-			== 0) {
-		given = true;
-		return 0;
-	}
-	if (errno != EINVAL && errno != EOPNOTSUPP && errno != ENOSYS)
-		return errno;
-	if (renameat(fFolder, fTemporary.c_str(), fFolder, name.c_str()) != 0)
-		return errno;
-	fTemporary.clear();
-	return 0;
+	return Rename(other, RENAME_EXCHANGE);
 }
 
 
 int
-new_file::SwapBack(const std::string& name)
+new_file::ReplaceName(const std::string& name)
 {
-	return renameat2(fFolder, fTemporary.c_str(), fFolder, name.c_str(),
-				   RENAME_EXCHANGE)
-					== 0
-			? 0
-			: errno;
+	int error = fAnonymous ? GiveUpName() : 0;
+	return error != 0 ? error : Rename(name, 0);
+}
+
+
+int
+new_file::GiveUpName()
+{
+	int error = EEXIST;
+	for (int attempt = 0; attempt < kMaxAttempts && error == EEXIST; attempt++)
+		error = TakeFreeName(temporary_name());
+	return error;
+}
+
+
+int
+new_file::Rename(const std::string& name, unsigned flags)
+{
+	if (renameat2(fFolder, fName.c_str(), fFolder, name.c_str(), flags) != 0)
+		return errno;
+	fName = name;
+	return 0;
+}
+
+
+bool
+new_file::Names(const std::string& name) const
+{
+	struct stat named;
+	return fstatat(fFolder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0
+			&& named.st_dev == fStatus.st_dev && named.st_ino == fStatus.st_ino;
 }

@@ -1,11 +1,13 @@
 /*
  * The converted text on its way: a file in the source's folder that nobody
  * else can have made or opened. It has no name at all where the file system
- * allows, so that nothing of it remains when the process dies; it is removed
- * again unless it was given its final name.
+ * allows, so that nothing of it remains when the process dies. A name it
+ * takes goes again with this object, unless it is kept.
  */
 #ifndef CONVERT_NEW_FILE_H
 #define CONVERT_NEW_FILE_H
+
+#include <sys/stat.h>
 
 #include <string>
 
@@ -28,35 +30,48 @@ public:
 		return fFd;
 	}
 
-	// 0, or the host's error.
-	int Create();
+	// Made with the permission bits mode where it has no name; with a name,
+	// for its owner only. 0, or the host's error.
+	int Create(mode_t mode);
+
+	// As it was made: its owner, and what tells it among the folder's files.
+	const struct stat&
+	Status() const
+	{
+		return fStatus;
+	}
 
 	// Gives the file name only if name is free: 0, or the host's error
 	// (EEXIST when it is taken).
 	int TakeFreeName(const std::string& name);
 
-	// Puts the file in place of name in one step, whatever name holds. Where
-	// the host swaps two names, what held name comes back under the
-	// temporary one (given), for the caller to judge; it goes when this
-	// object does, or comes back with SwapBack. A swap also spares some file
-	// systems the flush they give a file renamed over another.
-	int TakeName(const std::string& name, bool& given);
+	// Trades names with other in one step: the file is then other, and what
+	// was other has the file's name before. 0, or the host's error; EINVAL
+	// where the host cannot trade names.
+	int SwapWith(const std::string& other);
 
-	// The name given back by TakeName, while it has it.
-	const std::string&
-	Given() const
+	// Takes name in one step, whatever held it, which loses its name.
+	int ReplaceName(const std::string& name);
+
+	// Leaves the name the file has for a hidden one of its own.
+	int GiveUpName();
+
+	// The name it has now stays when this object goes.
+	void
+	Keep()
 	{
-		return fTemporary;
+		fName.clear();
 	}
 
-	// Undoes the swap of TakeName.
-	int SwapBack(const std::string& name);
-
 private:
+	int Rename(const std::string& name, unsigned flags);
+	bool Names(const std::string& name) const;
+
 	int fFolder;
 	int fFd = -1;
-	bool fAnonymous = true;
-	std::string fTemporary; // its name while it has one that is not final
+	struct stat fStatus = {};
+	bool fAnonymous = true; // no name at all
+	std::string fName;      // the name it has, unless kept
 };
 
 #endif // CONVERT_NEW_FILE_H

@@ -21,6 +21,7 @@ struct source_file {
 	std::string path;        // as the caller gave it, for messages
 	std::string leaf;        // the name in folder
 	struct stat status = {}; // as it was when opened
+	bool mapped = false;     // read through a mapping, which can fault
 };
 
 // Opens the folder of path and then the file itself, read-only, without

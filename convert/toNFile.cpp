@@ -1,21 +1,20 @@
 /*
  * Writing the converted file. The converted text is written whole into a new
  * file beside the source that nobody else can have made, with the source's
- * attributes, owner and permissions; the source gets a second name as its
- * backup, and one rename puts the new text in place. At every instant the
- * name holds either the original or the whole converted text, no entry that
- * exists is ever replaced, and a file changed meanwhile by another program
- * keeps that program's version.
+ * attributes, owner and permissions; it takes the backup's name, and one
+ * exchange of names then puts it in place and the source aside. At every
+ * instant the name holds either the original or the whole converted text,
+ * no entry that exists is ever replaced, and a file changed meanwhile by
+ * another program keeps that program's version.
  */
 #include "convert/convert.h"
 
-#include "charmap/flat_map.h"
 #include "charmap/options.h"
-#include "convert/bus_guard.h"
 #include "convert/new_file.h"
 #include "convert/result.h"
 #include "convert/source_file.h"
 #include "convert/stamp.h"
+#include "convert/write_text.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -32,83 +31,9 @@ namespace {
 
 const char kBackupSuffix[] = "-BAK";
 
-// Large enough that the system calls cost nothing, small enough to stay in
-// the cache while the loop fills it.
-const size_t kOutputSize = 256 * 1024;
-
 // Numbered names are tried up to this one; a folder with all of them taken
 // is not one a person keeps.
 const int kMaxNumber = 100000;
-
-
-bool
-write_all(int fd, const char* data, size_t size)
-{
-	while (size > 0) {
-		ssize_t written = write(fd, data, size);
-		if (written < 0 && errno == EINTR)
-			continue;
-		if (written <= 0)
-			return false;
-		data += written;
-		size -= (size_t)written;
-	}
-	return true;
-}
-
-
-struct write_job {
-	int fd;
-	const flat_map* flat;
-	const uint8_t* data;
-	size_t length;
-	char* output;
-	int error;
-	text_checksum checksum;
-};
-
-
-void
-write_bytes(void* cookie)
-{
-	write_job* job = (write_job*)cookie;
-	size_t position = 0;
-	while (position < job->length) {
-		size_t size = map_bytes(*job->flat, job->data, job->length, position,
-				job->output, kOutputSize);
-		// While the piece is still in the cache: the stamp then costs no
-		// second reading of the new file.
-		job->checksum.Add(job->output, size);
-		if (!write_all(job->fd, job->output, size)) {
-			job->error = errno;
-			return;
-		}
-	}
-}
-
-
-// Marks a source that another program cut short while it was mapped.
-const int kCutShort = -1;
-
-
-// Every byte through the map into fd: 0, the host's error, or kCutShort.
-// written receives the size and checksum of what was written.
-int
-write_converted(int fd, mt* map, const uint8_t* data, size_t length,
-		conversion_stamp& written)
-{
-	flat_map flat;
-	flatten_map(map, nyl_mod, flat);
-	char* output = (char*)malloc(kOutputSize);
-	if (output == NULL)
-		return ENOMEM;
-	write_job job = {fd, &flat, data, length, output, 0, {}};
-	bool finished = run_guarded(data, length, write_bytes, &job);
-	free(output);
-	written.size = job.checksum.Size();
-	written.checksum = job.checksum.Result();
-	return finished ? job.error : kCutShort;
-}
 
 
 // name-BAK, name-BAK2, name-BAK3...: the n-th candidate for a name that
@@ -121,6 +46,10 @@ numbered(const std::string& leaf, const char* suffix, int n)
 		name += std::to_string(n);
 	return name;
 }
+
+
+const char kChangedMeanwhile[]
+		= "it was changed by another program while being converted";
 
 
 // Reasons in a person's words; a refusal by the folder is named as such.
@@ -154,6 +83,14 @@ cannot_link(int error)
 }
 
 
+// The host cannot trade two names in one step here.
+bool
+cannot_swap(int error)
+{
+	return error == EINVAL || error == EOPNOTSUPP || error == ENOSYS;
+}
+
+
 // The backup: a second name for the file that was read, the first free one
 // of name-BAK, name-BAK2, ... Where the host gives no second name the source
 // is renamed instead (moved). Nothing that exists is replaced. 0, or the
@@ -182,6 +119,34 @@ make_backup(const source_file& source, std::string& made, bool& moved)
 			return errno;
 	}
 	return EEXIST;
+}
+
+
+// The new file under the first free name of leaf + suffix, leaf + suffix 2,
+// ...: 0, or the host's error.
+int
+take_numbered(const source_file& source, new_file& target, const char* suffix,
+		std::string& taken)
+{
+	for (int n = 1; n <= kMaxNumber; n++) {
+		taken = numbered(source.leaf, suffix, n);
+		int error = target.TakeFreeName(taken);
+		if (error != EEXIST)
+			return error;
+	}
+	return EEXIST;
+}
+
+
+void
+backup_refused(int error)
+{
+	if (error == ENAMETOOLONG)
+		result_left_alone("its name leaves no room for a backup name");
+	else if (error == ENOENT)
+		result_left_alone(kChangedMeanwhile);
+	else
+		result_left_alone(folder_reason("the backup cannot be made", error));
 }
 
 
@@ -220,77 +185,112 @@ undo_backup(const source_file& source, const std::string& made, bool moved)
 // Owner, attributes and permission bits of the source onto the new file,
 // all by descriptor.
 attribute_copy
-carry_over(const source_file& source, int fd)
+carry_over(const source_file& source, const new_file& target)
 {
 	// First, as giving a file away drops some of its attributes; a refusal
 	// only means that we may not give it away. A file that is already the
 	// source owner's is left as it is, which costs far less.
-	struct stat own;
-	if (fstat(fd, &own) != 0 || own.st_uid != source.status.st_uid
+	int fd = target.fd();
+	const struct stat& own = target.Status();
+	if (own.st_uid != source.status.st_uid
 			|| own.st_gid != source.status.st_gid) {
 		int given = fchown(fd, source.status.st_uid, source.status.st_gid);
 		(void)given;
 	}
 	attribute_copy copy = copy_attributes(source.fd, fd, source.path.c_str());
-	// Last, as the access list just copied moves the group bits along; the
+	// Last, as an access list just copied moves the group bits along; the
 	// new file's permissions are the source's, never wider.
-	fchmod(fd, source.status.st_mode & 0777);
+	mode_t mode = source.status.st_mode & 0777;
+	if (copy.accessList || (own.st_mode & 07777) != mode)
+		fchmod(fd, mode);
 	return copy;
 }
 
 
-const char kChangedMeanwhile[]
-		= "it was changed by another program while being converted";
+// Where the host cannot trade two names (some network and FAT file
+// systems): the new text leaves the backup's name to the source, and one
+// rename then puts it in place of the source's.
+bool
+replace_by_rename(
+		const source_file& source, new_file& target, conversion_stamp& stamp)
+{
+	std::string& made = stamp.backup;
+	bool moved = false;
+	int error = target.GiveUpName();
+	if (error == 0)
+		error = make_backup(source, made, moved);
+	if (error != 0) {
+		backup_refused(error);
+		return false;
+	}
+	stamp_conversion(target.fd(), stamp, source.path.c_str());
+
+	std::string reason;
+	// Moved, the source's name is free; linked, it still names the source.
+	if (!names_source(source, made)
+			|| !(moved || names_source(source, source.leaf))) {
+		reason = kChangedMeanwhile;
+	} else {
+		error = moved ? target.TakeFreeName(source.leaf)
+					  : target.ReplaceName(source.leaf);
+		if (error == EEXIST && moved)
+			reason = kChangedMeanwhile;
+		else if (error != 0)
+			reason = folder_reason("the new text cannot take its name", error);
+	}
+	if (reason.empty()) {
+		target.Keep();
+		return true;
+	}
+	if (!undo_backup(source, made, moved))
+		reason += "; the original is kept as " + made;
+	result_left_alone(reason);
+	return false;
+}
 
 
-// r_modus 0: the backup, the stamp, the check, and the new text under the
-// source's name; stamp holds what was written and receives the backup's
-// name. False with the reason noted when the source is left as it was.
+// r_modus 0: the new text takes the first free backup name, gets its stamp,
+// and then trades names with the source in one step: the source itself
+// becomes the backup. Nothing that exists is replaced, and the source's
+// name never holds anything but the original or the whole new text. stamp
+// holds what was written and receives the backup's name. False with the
+// reason noted when the source is left as it was.
 bool
 replace_source(
 		const source_file& source, new_file& target, conversion_stamp& stamp)
 {
 	std::string& made = stamp.backup;
-	bool moved = false;
-	int error = make_backup(source, made, moved);
+	int error = take_numbered(source, target, kBackupSuffix, made);
 	if (error != 0) {
-		if (error == ENAMETOOLONG)
-			result_left_alone("its name leaves no room for a backup name");
-		else if (error == ENOENT)
-			result_left_alone(kChangedMeanwhile);
-		else
-			result_left_alone(
-					folder_reason("the backup cannot be made", error));
+		backup_refused(error);
 		return false;
 	}
 	step("backup");
 	stamp_conversion(target.fd(), stamp, source.path.c_str());
 
 	std::string reason;
-	// Moved, the source's name is free; linked, it still names the source.
-	bool unchanged = names_source(source, made)
-			&& (moved || names_source(source, source.leaf));
-	if (!unchanged) {
+	if (!names_source(source, source.leaf)) {
 		reason = kChangedMeanwhile;
 	} else {
 		step("checked");
-		bool given = false;
-		error = moved ? target.TakeFreeName(source.leaf)
-					  : target.TakeName(source.leaf, given);
-		if (error == EEXIST && moved)
-			reason = kChangedMeanwhile;
-		else if (error != 0)
+		error = target.SwapWith(source.leaf);
+		if (cannot_swap(error))
+			return replace_by_rename(source, target, stamp);
+		if (error != 0) {
 			reason = folder_reason("the new text cannot take its name", error);
-		else if (given && !names_source(source, target.Given())) {
+		} else if (!names_source(source, made)) {
 			// Replaced in the instant since the check: theirs goes back.
-			target.SwapBack(source.leaf);
 			reason = kChangedMeanwhile;
+			if (target.SwapWith(made) != 0) {
+				target.Keep();
+				reason += "; that version is kept as " + made;
+			}
 		}
 	}
-	if (reason.empty())
+	if (reason.empty()) {
+		target.Keep();
 		return true;
-	if (!undo_backup(source, made, moved))
-		reason += "; the original is kept as " + made;
+	}
 	result_left_alone(reason);
 	return false;
 }
@@ -306,18 +306,14 @@ place_beside(const source_file& source, new_file& target, const char* suffix,
 		result_left_alone(kChangedMeanwhile);
 		return false;
 	}
-	for (int n = 1; n <= kMaxNumber; n++) {
-		placed = numbered(source.leaf, suffix, n);
-		int error = target.TakeFreeName(placed);
-		if (error == 0)
-			return true;
-		if (error != EEXIST) {
-			result_left_alone(
-					folder_reason("the new file cannot be named", error));
-			return false;
-		}
+	int error = take_numbered(source, target, suffix, placed);
+	if (error == 0) {
+		target.Keep();
+		return true;
 	}
-	result_left_alone("no free name is left for the new file");
+	result_left_alone(error == EEXIST
+					? "no free name is left for the new file"
+					: folder_reason("the new file cannot be named", error));
 	return false;
 }
 
@@ -345,7 +341,7 @@ toNFile(char* buffer, off_t length, char* path)
 
 	step("read");
 	new_file target(source->folder);
-	int error = target.Create();
+	int error = target.Create(source->status.st_mode & 0777);
 	if (error != 0) {
 		printf("\n No Target access !\n");
 		result_left_alone(folder_reason("the new file cannot be made", error));
@@ -354,8 +350,8 @@ toNFile(char* buffer, off_t length, char* path)
 
 	size_t size = length > 0 ? (size_t)length : 0;
 	conversion_stamp stamp;
-	error = write_converted(
-			target.fd(), map, (const uint8_t*)buffer, size, stamp);
+	error = write_converted(target.fd(), map, (const uint8_t*)buffer, size,
+			source->mapped, stamp);
 	if (error != 0) {
 		printf("\n\n\n");
 		if (error == kCutShort)
@@ -366,7 +362,7 @@ toNFile(char* buffer, off_t length, char* path)
 		return;
 	}
 	// What it has to tell is told only for a file that is converted.
-	attribute_copy attributes = carry_over(*source, target.fd());
+	attribute_copy attributes = carry_over(*source, target);
 	step("written");
 
 	// Only writing beside the source leaves it in place; any other value

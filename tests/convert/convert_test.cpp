@@ -386,6 +386,27 @@ TEST(Attributes, EveryOtherOneGoesOverByteForByte)
 	EXPECT_EQ(output, "\t" + rename_lines(path) + "\n\n\n");
 }
 
+// The folder's default access list would open a new file to the user it
+// names; the converted file keeps the source's permissions alone.
+TEST(Attributes, TheFoldersDefaultListStaysOff)
+{
+	Folder folder;
+	if (setxattr(folder.path().c_str(), "system.posix_acl_default",
+				test::kAccessList.data(), test::kAccessList.size(), 0)
+			!= 0)
+		GTEST_SKIP() << "no access lists here: " << strerror(errno);
+	std::string path = folder / "a.txt";
+	write_file(path, "K\xE4se\n", 0640);
+	removexattr(path.c_str(), "system.posix_acl_access");
+	chmod(path.c_str(), 0640);
+
+	convert(path);
+
+	EXPECT_EQ(read_file(path), "Käse\n");
+	EXPECT_EQ(host_attribute(path, "system.posix_acl_access"), "(none)");
+	EXPECT_EQ(test::mode_of(path) & 0777, 0640u);
+}
+
 TEST(Attributes, OneThatCannotBeReadIsNamed)
 {
 	Folder folder;

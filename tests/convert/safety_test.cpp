@@ -77,6 +77,47 @@ TEST(Safety, SourceThatMayNotBeLinkedIsMovedAside)
 	EXPECT_EQ(result.errors, "");
 }
 
+// Where the file system cannot do all that the host can, the result is the
+// same: the new text under the name, the original under the first free
+// backup name, nothing else.
+TEST(Safety, EveryFileSystemEndsTheSame)
+{
+	const struct {
+		const char* what;
+		unsigned refused;
+	} kinds[] = {
+			{"as it is", 0},
+			{"no swap of names", test::kNoNameSwap},
+			{"no nameless files", test::kNoNamelessFiles},
+			{"network", test::kNoNameSwap | test::kNoNamelessFiles},
+			{"FAT",
+					test::kNoNameSwap | test::kNoNamelessFiles
+							| test::kNoSecondNames},
+	};
+	for (const auto& kind : kinds) {
+		Folder folder;
+		std::string path = folder / "a.txt";
+		write_file(path, "K\xE4se\r\n", 0640);
+		write_file(path + "-BAK", "older\n");
+
+		ChildOptions options;
+		options.refused = kind.refused;
+		auto result = convert_in_child(folder, path, options);
+		SKIP_IF_CHILD_FAILED(result);
+		EXPECT_EQ(read_file(path), "Käse\n") << kind.what;
+		EXPECT_EQ(read_file(path + "-BAK2"), "K\xE4se\r\n") << kind.what;
+		EXPECT_EQ(read_file(path + "-BAK"), "older\n") << kind.what;
+		EXPECT_EQ(test::mode_of(path) & 0777, 0640u) << kind.what;
+		EXPECT_EQ(test::folder_entries(folder.path()),
+				(std::vector<std::string> {"a.txt", "a.txt-BAK", "a.txt-BAK2"}))
+				<< kind.what;
+		EXPECT_NE(result.output.find("to: '" + path + "-BAK2'"),
+				std::string::npos)
+				<< kind.what << ": " << result.output;
+		EXPECT_EQ(result.errors, "") << kind.what;
+	}
+}
+
 TEST(Safety, UnreadableSourceIsLeftAlone)
 {
 	Folder folder(test::Reach::kChild);
@@ -224,23 +265,29 @@ TEST(Safety, FolderThatCannotBeWrittenLeavesTheFileAlone)
 
 TEST(Safety, FailedWriteRestoresTheSource)
 {
-	Folder folder;
-	std::string path = folder / "big.txt";
-	std::string text;
-	for (int i = 0; i < 20000; i++)
-		text += "Gr\x81\xE1"
-				"e aus K\x94ln\r\n";
-	write_file(path, text, 0640);
+	// Written piece by piece here, and by a thread of its own when large.
+	for (int lines : {20000, 200000}) {
+		Folder folder;
+		std::string path = folder / "big.txt";
+		std::string text;
+		for (int i = 0; i < lines; i++)
+			text += "Gr\x81\xE1"
+					"e aus K\x94ln\r\n";
+		write_file(path, text, 0640);
 
-	ChildOptions options;
-	options.fileSizeLimit = 64 * 1024;
-	auto result = convert_in_child(folder, path, options);
-	EXPECT_EQ(result.status, 0);
-	EXPECT_EQ(read_file(path), text);
-	EXPECT_EQ(test::folder_entries(folder.path()),
-			(std::vector<std::string> {"big.txt"}));
-	EXPECT_EQ(test::mode_of(path) & 0777, 0640u);
-	EXPECT_EQ(result.errors, "the new text cannot be written: File too large");
+		ChildOptions options;
+		options.fileSizeLimit = 64 * 1024;
+		auto result = convert_in_child(folder, path, options);
+		EXPECT_EQ(result.status, 0) << lines;
+		EXPECT_EQ(read_file(path), text) << lines;
+		EXPECT_EQ(test::folder_entries(folder.path()),
+				(std::vector<std::string> {"big.txt"}))
+				<< lines;
+		EXPECT_EQ(test::mode_of(path) & 0777, 0640u) << lines;
+		EXPECT_EQ(
+				result.errors, "the new text cannot be written: File too large")
+				<< lines;
+	}
 }
 
 TEST(Safety, TargetThatCannotBeCreatedRestoresTheSource)

@@ -3,12 +3,18 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <poll.h>
 #include <signal.h>
+#include <stddef.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -46,6 +52,72 @@ close_all(Started& started)
 			close(*fd);
 		*fd = -1;
 	}
+}
+
+
+#if defined(__x86_64__)
+const uint32_t kArchitecture = AUDIT_ARCH_X86_64;
+#elif defined(__aarch64__)
+const uint32_t kArchitecture = AUDIT_ARCH_AARCH64;
+#else
+const uint32_t kArchitecture = 0;
+#endif
+
+
+// The host's answer to calls that some file systems refuse, as they give
+// it: a filter on the system calls of the child.
+bool
+refuse(unsigned refused)
+{
+	if (kArchitecture == 0) {
+		errno = ENOSYS;
+		return false;
+	}
+	// Each refusal: the call, the argument holding its flags, the flags
+	// that are refused (0: the call as a whole), and the error.
+	struct refusal {
+		unsigned what;
+		int call;
+		int argument;
+		uint32_t flags;
+		int error;
+	};
+	const refusal all[] = {
+			{kNoNameSwap, SYS_renameat2, 4, RENAME_EXCHANGE, EINVAL},
+			{kNoNamelessFiles, SYS_openat, 2, O_TMPFILE & ~O_DIRECTORY,
+					EOPNOTSUPP},
+			{kNoSecondNames, SYS_linkat, 0, 0, EPERM},
+	};
+	std::vector<sock_filter> program = {
+			BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+			BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kArchitecture, 1, 0),
+			BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+	};
+	for (const refusal& r : all) {
+		if ((refused & r.what) == 0)
+			continue;
+		uint32_t answer = SECCOMP_RET_ERRNO | (uint32_t)r.error;
+		program.push_back(
+				BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)));
+		if (r.flags == 0) {
+			program.push_back(BPF_JUMP(
+					BPF_JMP | BPF_JEQ | BPF_K, (uint32_t)r.call, 0, 1));
+			program.push_back(BPF_STMT(BPF_RET | BPF_K, answer));
+			continue;
+		}
+		program.push_back(
+				BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, (uint32_t)r.call, 0, 3));
+		// The low half of the argument, which holds the flags.
+		uint32_t at = (uint32_t)(offsetof(seccomp_data, args)
+				+ r.argument * sizeof(uint64_t));
+		program.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, at));
+		program.push_back(BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, r.flags, 0, 1));
+		program.push_back(BPF_STMT(BPF_RET | BPF_K, answer));
+	}
+	program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
+	sock_fprog filter = {(unsigned short)program.size(), program.data()};
+	return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0
+			&& prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter) == 0;
 }
 
 
@@ -87,6 +159,10 @@ set_up(const ChildOptions& options)
 		close(free);
 		limit.rlim_cur = limit.rlim_max = (rlim_t)free + 1;
 		setrlimit(RLIMIT_NOFILE, &limit);
+	}
+	if (options.refused != 0 && !refuse(options.refused)) {
+		fprintf(stderr, "cannot refuse calls: %s\n", strerror(errno));
+		_exit(kChildSetupFailed);
 	}
 }
 

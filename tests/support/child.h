@@ -22,12 +22,21 @@ const uid_t kNobody = 65534;
 // standard error says why.
 const int kChildSetupFailed = 77;
 
+// What some file systems cannot do, for ChildOptions::refused: trade two
+// names in one step, make a file with no name, give a file a second name.
+enum : unsigned {
+	kNoNameSwap = 1,
+	kNoNamelessFiles = 2,
+	kNoSecondNames = 4,
+};
+
 struct ChildOptions {
 	// Runs as the unprivileged user kNobody (when the test runs as root).
 	bool asNobody = false;
 	rlim_t fileSizeLimit = RLIM_INFINITY;
 	rlim_t addressSpaceLimit = RLIM_INFINITY;
 	bool lastDescriptor = false; // the next open after one more fails
+	unsigned refused = 0;        // the host refuses these, as some do
 	// The folder it works in; the test's own when empty.
 	std::string folder;
 	int seconds = 60;

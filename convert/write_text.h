@@ -1,0 +1,23 @@
+/*
+ * The converted text into the new file: every byte through the map, piece
+ * by piece, with the size and checksum of what was written for the stamp.
+ */
+#ifndef CONVERT_WRITE_TEXT_H
+#define CONVERT_WRITE_TEXT_H
+
+#include "charmap/mt.h"
+#include "convert/stamp.h"
+
+#include <stddef.h>
+#include <stdint.h>
+
+// Marks a source that another program cut short while it was mapped.
+const int kCutShort = -1;
+
+// Writes data, length bytes, through map into fd: 0, the host's error, or
+// kCutShort. mapped says that data is a mapping of the source, which can
+// fault. written receives the size and checksum of what was written.
+int write_converted(int fd, mt* map, const uint8_t* data, size_t length,
+		bool mapped, conversion_stamp& written);
+
+#endif // CONVERT_WRITE_TEXT_H
