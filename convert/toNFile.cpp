@@ -341,7 +341,9 @@ toNFile(char* buffer, off_t length, char* path)
 
 	step("read");
 	new_file target(source->folder);
-	int error = target.Create(source->status.st_mode & 0777);
+	// Writable by its owner until the attributes are on: the host asks for
+	// that to set them.
+	int error = target.Create((source->status.st_mode & 0777) | S_IWUSR);
 	if (error != 0) {
 		printf("\n No Target access !\n");
 		result_left_alone(folder_reason("the new file cannot be made", error));
