@@ -10,6 +10,7 @@
 #include "convert/detect.h"
 #include "convert/result.h"
 #include "convert/source_file.h"
+#include "convert/stamp.h"
 
 #include <errno.h>
 #include <stdio.h>
@@ -74,9 +75,10 @@ read_some(int fd, char* buffer, size_t size)
 
 // True when exactly size bytes came and the file has nothing beyond them;
 // buffer holds size + 1 bytes. All but the last byte read are scanned on the
-// way, since the look-ahead of the last one has not come yet.
+// way, since the look-ahead of the last one has not come yet, and summed.
 bool
-read_whole(int fd, char* buffer, off_t size, text_scanner& scanner)
+read_whole(int fd, char* buffer, off_t size, text_scanner& scanner,
+		text_checksum& sum)
 {
 	const uint8_t* data = (const uint8_t*)buffer;
 	size_t done = 0;
@@ -87,6 +89,7 @@ read_whole(int fd, char* buffer, off_t size, text_scanner& scanner)
 		ssize_t got = read_some(fd, buffer + done, want);
 		if (got <= 0)
 			return false;
+		sum.Add(buffer + done, (size_t)got);
 		done += got;
 		scanner.scan(data, scanned, done - 1);
 		scanned = done - 1;
@@ -144,13 +147,20 @@ struct scan_job {
 	const uint8_t* data;
 	size_t from;
 	size_t to;
+	text_checksum* sum; // from the start; NULL when summed while read
 };
 
 void
 scan_rest(void* cookie)
 {
 	scan_job* job = (scan_job*)cookie;
-	job->scanner->scan(job->data, job->from, job->to);
+	// Piece by piece, each summed while it is in the cache.
+	for (size_t at = job->from; at < job->to; at += kReadPiece) {
+		size_t end = job->to - at < kReadPiece ? job->to : at + kReadPiece;
+		job->scanner->scan(job->data, at, end);
+		if (job->sum != NULL)
+			job->sum->Add(job->data + at, end - at);
+	}
 }
 
 
@@ -188,6 +198,12 @@ AlyBFile(char* path)
 
 	bool latex = pop_ind == kPopIndLatex;
 	text_scanner scanner(latex);
+	// The original's checksum, for the stamp: undo puts back only this text.
+	text_checksum sum;
+	if (!sum.Ready()) {
+		result_left_alone("there is no memory to check it");
+		return;
+	}
 	file_buffer data;
 	if ((size_t)size > kReadLimit)
 		data.mapped = map_file(source.fd, (size_t)size, data.mappedSize);
@@ -198,7 +214,7 @@ AlyBFile(char* path)
 		buffer = data.heap;
 		if (buffer != NULL) {
 			prefer_huge_pages(buffer, (size_t)size + 1);
-			if (!read_whole(source.fd, buffer, size, scanner)) {
+			if (!read_whole(source.fd, buffer, size, scanner, sum)) {
 				printf("\n\tBFile error");
 				result_left_alone("it could not be read whole");
 				return;
@@ -225,14 +241,16 @@ AlyBFile(char* path)
 
 	// The rest, with the 0 after the data as the last byte's look-ahead. Only
 	// a mapping can fault when another program cuts the file short.
-	scan_job scan = {&scanner, (const uint8_t*)buffer, scanned, (size_t)size};
+	scan_job scan = {&scanner, (const uint8_t*)buffer, scanned, (size_t)size,
+			data.heap == NULL ? &sum : NULL};
 	if (data.mapped == NULL)
 		scan_rest(&scan);
 	else if (!run_guarded(buffer, (size_t)size, scan_rest, &scan)) {
 		printf("\n\tBFile error");
-		result_left_alone(kCutShort);
+		result_left_alone(source_fault(source, kCutShort));
 		return;
 	}
+	source.checksum = sum.Result();
 	printf("\t");
 	text_findings findings = scanner.findings();
 	ostyle = chosen_style(decide_style(findings, latex));
@@ -248,7 +266,7 @@ AlyBFile(char* path)
 		if (data.mapped == NULL)
 			rewrite_all(&rewrite);
 		else if (!run_guarded(buffer, (size_t)size, rewrite_all, &rewrite)) {
-			result_left_alone(kCutShort);
+			result_left_alone(source_fault(source, kCutShort));
 			return;
 		}
 		printf("\n RAM wegen Latex gemapt..");

@@ -1,6 +1,7 @@
 #include "convert/stamp.h"
 
-#include <endian.h>
+#include <xxhash.h>
+
 #include <errno.h>
 #include <fcntl.h>
 #include <inttypes.h>
@@ -15,50 +16,18 @@
 #include <new>
 
 const char kStampName[] = "user.textwend.converted";
+const char kBackupSuffix[] = "-BAK";
 
 
 namespace {
-
-const char kBackupSuffix[] = "-BAK";
 
 // A stamp is small; more is no stamp of ours.
 const size_t kMaxStampSize = 4096;
 
 const size_t kReadSize = 256 * 1024;
 
-
-const uint64_t kPrime = 0x9E3779B97F4A7C15ull;
-
-
-uint64_t
-word_at(const uint8_t* data)
-{
-	uint64_t word;
-	memcpy(&word, data, sizeof(word));
-	return le64toh(word);
-}
-
-
-// One lane's next state: the word, multiplied, goes into the lane's state
-// turned by some bits, so that the same words in another order give another
-// state, and one word changed always changes it.
-uint64_t
-next_lane(uint64_t lane, const uint8_t* word)
-{
-	return (lane << 29 | lane >> 35) + word_at(word) * kPrime;
-}
-
-
-// Spreads every bit of value over the whole word.
-uint64_t
-avalanche(uint64_t value)
-{
-	value ^= value >> 33;
-	value *= 0xFF51AFD7ED558CCDull;
-	value ^= value >> 33;
-	value *= 0xC4CEB9FE1A85EC53ull;
-	return value ^ value >> 33;
-}
+// The numbers of a stamp, in order, before the backup's name.
+const int kNumbers = 4;
 
 
 bool
@@ -73,106 +42,100 @@ all_digits(const std::string& text)
 	return true;
 }
 
+
+bool
+all_hex(const std::string& text)
+{
+	return text.size() == 16
+			&& text.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
 } // namespace
 
 
 std::string
 format_stamp(const conversion_stamp& stamp)
 {
-	char numbers[64];
-	snprintf(numbers, sizeof(numbers), "1 %" PRIu64 " %016" PRIx64 " ",
-			stamp.size, stamp.checksum);
+	char numbers[128];
+	snprintf(numbers, sizeof(numbers),
+			"2 %" PRIu64 " %016" PRIx64 " %" PRIu64 " %016" PRIx64 " ",
+			stamp.size, stamp.checksum, stamp.originalSize,
+			stamp.originalChecksum);
 	return numbers + stamp.backup;
 }
 
 
-bool
+int
 parse_stamp(const std::string& text, conversion_stamp& stamp)
 {
-	if (text.compare(0, 2, "1 ") != 0)
-		return false;
-	size_t sizeEnd = text.find(' ', 2);
-	if (sizeEnd == std::string::npos)
-		return false;
-	std::string size = text.substr(2, sizeEnd - 2);
-	std::string checksum = text.substr(sizeEnd + 1, 16);
-	if (!all_digits(size) || size.size() > 20 || checksum.size() != 16
-			|| checksum.find_first_not_of("0123456789abcdef")
-					!= std::string::npos
-			|| text.size() <= sizeEnd + 18 || text[sizeEnd + 17] != ' ')
-		return false;
-	std::string backup = text.substr(sizeEnd + 18);
+	if (text.compare(0, 2, "1 ") == 0)
+		return kEarlierStamp;
+	if (text.compare(0, 2, "2 ") != 0)
+		return EINVAL;
+	// Sizes in decimal and checksums in hex, in turn, each followed by one
+	// space.
+	std::string field[kNumbers];
+	size_t at = 2;
+	for (int i = 0; i < kNumbers; i++) {
+		size_t end = text.find(' ', at);
+		if (end == std::string::npos)
+			return EINVAL;
+		field[i] = text.substr(at, end - at);
+		bool size = i % 2 == 0;
+		if (size ? !all_digits(field[i]) || field[i].size() > 20
+				 : !all_hex(field[i]))
+			return EINVAL;
+		at = end + 1;
+	}
+	std::string backup = text.substr(at);
 	if (backup.find('/') != std::string::npos
 			|| backup.find('\0') != std::string::npos
 			|| leaf_of_backup(backup).empty())
-		return false;
-	errno = 0;
-	stamp.size = strtoull(size.c_str(), NULL, 10);
-	if (errno != 0)
-		return false;
-	stamp.checksum = strtoull(checksum.c_str(), NULL, 16);
+		return EINVAL;
+	uint64_t value[kNumbers];
+	for (int i = 0; i < kNumbers; i++) {
+		errno = 0;
+		value[i] = strtoull(field[i].c_str(), NULL, i % 2 == 0 ? 10 : 16);
+		if (errno != 0)
+			return EINVAL;
+	}
+	stamp.size = value[0];
+	stamp.checksum = value[1];
+	stamp.originalSize = value[2];
+	stamp.originalChecksum = value[3];
 	stamp.backup = backup;
-	return true;
+	return 0;
 }
 
 
-void
-text_checksum::AddBlocks(const uint8_t* data, size_t blocks)
+text_checksum::text_checksum()
+	: fState(XXH3_createState())
 {
-	static_assert(kLanes == 8, "one line per lane below");
-	// Spelled out in locals, so that the lanes stay in registers.
-	uint64_t a = fLane[0], b = fLane[1], c = fLane[2], d = fLane[3];
-	uint64_t e = fLane[4], f = fLane[5], g = fLane[6], h = fLane[7];
-	for (; blocks > 0; blocks--, data += kBlockSize) {
-		a = next_lane(a, data);
-		b = next_lane(b, data + 8);
-		c = next_lane(c, data + 16);
-		d = next_lane(d, data + 24);
-		e = next_lane(e, data + 32);
-		f = next_lane(f, data + 40);
-		g = next_lane(g, data + 48);
-		h = next_lane(h, data + 56);
-	}
-	const uint64_t lanes[kLanes] = {a, b, c, d, e, f, g, h};
-	memcpy(fLane, lanes, sizeof(lanes));
+	if (fState != NULL)
+		XXH3_64bits_reset(fState);
+}
+
+
+text_checksum::~text_checksum()
+{
+	XXH3_freeState(fState);
 }
 
 
 void
 text_checksum::Add(const void* data, size_t size)
 {
-	const uint8_t* bytes = (const uint8_t*)data;
-	size_t pending = fSize % kBlockSize;
+	if (fState == NULL)
+		return;
+	XXH3_64bits_update(fState, data, size);
 	fSize += size;
-	if (pending > 0) {
-		size_t fill = kBlockSize - pending < size ? kBlockSize - pending : size;
-		memcpy(fPending + pending, bytes, fill);
-		bytes += fill;
-		size -= fill;
-		if (pending + fill < kBlockSize)
-			return;
-		AddBlocks(fPending, 1);
-	}
-	AddBlocks(bytes, size / kBlockSize);
-	memcpy(fPending, bytes + size / kBlockSize * kBlockSize, size % kBlockSize);
 }
 
 
 uint64_t
 text_checksum::Result() const
 {
-	text_checksum last = *this;
-	size_t pending = fSize % kBlockSize;
-	if (pending > 0) {
-		// Padded out with zeros; the size, mixed in below, tells the two
-		// apart.
-		memset(last.fPending + pending, 0, kBlockSize - pending);
-		last.AddBlocks(last.fPending, 1);
-	}
-	uint64_t result = avalanche(fSize * kPrime);
-	for (size_t i = 0; i < kLanes; i++)
-		result = avalanche(result ^ avalanche(last.fLane[i]));
-	return result;
+	return fState != NULL ? XXH3_64bits_digest(fState) : 0;
 }
 
 
@@ -180,9 +143,9 @@ int
 checksum_file(int fd, uint64_t& size, uint64_t& checksum)
 {
 	std::unique_ptr<char[]> buffer(new (std::nothrow) char[kReadSize]);
-	if (buffer == NULL)
-		return ENOMEM;
 	text_checksum sum;
+	if (buffer == NULL || !sum.Ready())
+		return ENOMEM;
 	while (true) {
 		ssize_t got = pread(fd, buffer.get(), kReadSize, (off_t)sum.Size());
 		if (got < 0 && errno == EINTR)
@@ -205,8 +168,8 @@ write_stamp(int fd, const conversion_stamp& stamp)
 	std::string text = format_stamp(stamp);
 	if (fsetxattr(fd, kStampName, text.data(), text.size(), 0) == 0)
 		return 0;
-	// The new file already has the original's permissions, and the host
-	// asks for write permission on a file to set its attributes.
+	// The host asks for write permission on a file to set its attributes,
+	// and the new file may already have the original's read-only bits.
 	struct stat st;
 	if ((errno != EACCES && errno != EPERM) || fstat(fd, &st) != 0
 			|| (st.st_mode & S_IWUSR) != 0)
@@ -216,19 +179,9 @@ write_stamp(int fd, const conversion_stamp& stamp)
 	int error = fsetxattr(fd, kStampName, text.data(), text.size(), 0) == 0
 			? 0
 			: errno;
-	fchmod(fd, st.st_mode & 07777);
+	if (fchmod(fd, st.st_mode & 07777) != 0 && error == 0)
+		error = errno;
 	return error;
-}
-
-
-void
-stamp_conversion(int fd, const conversion_stamp& stamp, const char* file)
-{
-	int error = write_stamp(fd, stamp);
-	if (error != 0 && error != ENOTSUP) {
-		fprintf(stderr, "Textwend: '%s': attribute '%s' not written: %s\n",
-				file, kStampName, strerror(error));
-	}
 }
 
 
@@ -239,7 +192,17 @@ read_stamp(int fd, conversion_stamp& stamp)
 	ssize_t got = fgetxattr(fd, kStampName, text, sizeof(text));
 	if (got < 0)
 		return errno == ERANGE ? EINVAL : errno;
-	return parse_stamp(std::string(text, (size_t)got), stamp) ? 0 : EINVAL;
+	return parse_stamp(std::string(text, (size_t)got), stamp);
+}
+
+
+std::string
+backup_name(const std::string& leaf, int n)
+{
+	std::string name = leaf + kBackupSuffix;
+	if (n > 1)
+		name += std::to_string(n);
+	return name;
 }
 
 
@@ -249,7 +212,7 @@ leaf_of_backup(const std::string& backup)
 	size_t at = backup.rfind(kBackupSuffix);
 	if (at == std::string::npos || at == 0)
 		return std::string();
-	std::string number = backup.substr(at + sizeof(kBackupSuffix) - 1);
+	std::string number = backup.substr(at + strlen(kBackupSuffix));
 	// Numbered backups start at 2, written without leading zeros.
 	if (!number.empty()
 			&& (!all_digits(number) || number[0] == '0' || number == "1"))
@@ -262,4 +225,19 @@ bool
 names_backup_of(const std::string& backup, const std::string& leaf)
 {
 	return !leaf.empty() && leaf_of_backup(backup) == leaf;
+}
+
+
+bool
+is_leftover(int folder, const std::string& name, conversion_stamp& stamp,
+		struct stat& status)
+{
+	int fd = openat(folder, name.c_str(),
+			O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+	if (fd < 0)
+		return false;
+	bool leftover = fstat(fd, &status) == 0 && S_ISREG(status.st_mode)
+			&& read_stamp(fd, stamp) == 0 && stamp.backup == name;
+	close(fd);
+	return leftover;
 }

@@ -32,6 +32,10 @@ write_all(int fd, const char* data, size_t size)
 		ssize_t written = write(fd, data, size);
 		if (written < 0 && errno == EINTR)
 			continue;
+		// Nothing written and no error: the host says no more, and errno
+		// still holds whatever an earlier call left there.
+		if (written == 0)
+			errno = EIO;
 		if (written <= 0)
 			return false;
 		data += written;
@@ -175,12 +179,15 @@ write_converted(int fd, mt* map, const uint8_t* data, size_t length,
 {
 	flat_map flat;
 	flatten_map(map, nyl_mod, flat);
+	write_job job = {fd, &flat, data, length, NULL, NULL, 0, {}};
+	if (!job.checksum.Ready())
+		return ENOMEM;
 	bool threaded = length >= kThreadFrom;
 	char* output
 			= (char*)malloc(threaded ? kPieces * kOutputSize : kOutputSize);
 	if (output == NULL)
 		return ENOMEM;
-	write_job job = {fd, &flat, data, length, output, NULL, 0, {}};
+	job.output = output;
 	// Outside the guarded work, which a fault leaves without unwinding.
 	piece_writer* writer = NULL;
 	if (threaded) {
@@ -206,5 +213,5 @@ write_converted(int fd, mt* map, const uint8_t* data, size_t length,
 	free(output);
 	written.size = job.checksum.Size();
 	written.checksum = job.checksum.Result();
-	return finished ? job.error : kCutShort;
+	return finished ? job.error : kSourceFault;
 }

@@ -11,11 +11,12 @@
 #include <stddef.h>
 #include <stdint.h>
 
-// Marks a source that another program cut short while it was mapped.
-const int kCutShort = -1;
+// Marks a mapped source whose pages could not be had: cut short by another
+// program, or unreadable on the disk (source_fault tells which).
+const int kSourceFault = -1;
 
 // Writes data, length bytes, through map into fd: 0, the host's error, or
-// kCutShort. mapped says that data is a mapping of the source, which can
+// kSourceFault. mapped says that data is a mapping of the source, which can
 // fault. written receives the size and checksum of what was written.
 int write_converted(int fd, mt* map, const uint8_t* data, size_t length,
 		bool mapped, conversion_stamp& written);
