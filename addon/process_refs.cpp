@@ -10,6 +10,7 @@
 #include "addon/statWindow.h"
 #include "app/alerts.h"
 #include "charmap/options.h"
+#include "convert/batch.h"
 #include "convert/convert.h"
 #include "convert/result.h"
 #include "convert/undo.h"
@@ -55,17 +56,22 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 
 	statWindow status;
 	status.Open();
+	batch_begin();
 
 	std::vector<entry_report> notConverted;
 	bool leftAlone = false;
 	// The paths that an undo in this batch has dealt with.
 	std::set<std::string> undone;
-	auto report = [&](const entry_report& entry) {
+	auto tell = [&](const entry_report& entry) {
 		fprintf(stderr, "%s\n", report_line(entry).c_str());
 		if (entry.outcome != kEntryConverted)
 			notConverted.push_back(entry);
 		if (entry.outcome == kEntryLeftAlone)
 			leftAlone = true;
+	};
+	// Told in selection order, once the conversions before have finished.
+	auto report = [&](const entry_report& entry) {
+		batch_then([&tell, entry] { tell(entry); });
 	};
 
 	entry_ref ref;
@@ -111,15 +117,21 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 			undo_conversion(copy.data());
 		else
 			AlyBFile(copy.data());
-		report({name, last_result.converted ? kEntryConverted : kEntryLeftAlone,
-				describe_conversion(last_result, path.Path())});
-		// Both names of an undone conversion are done with: the backup is
-		// gone, and what has the name now is the original.
-		if (undo_mod != 0 && last_result.converted) {
-			undone.insert(last_result.output);
-			undone.insert(last_result.backup);
-		}
+		std::string leaf(name);
+		std::string where(path.Path());
+		batch_then([&, leaf, where] {
+			tell({leaf,
+					last_result.converted ? kEntryConverted : kEntryLeftAlone,
+					describe_conversion(last_result, where)});
+			// Both names of an undone conversion are done with: the backup
+			// is gone, and what has the name now is the original.
+			if (undo_mod != 0 && last_result.converted) {
+				undone.insert(last_result.output);
+				undone.insert(last_result.backup);
+			}
+		});
 	}
+	batch_end();
 
 	if (leftAlone)
 		BPrivate::set_add_on_status(B_ERROR);

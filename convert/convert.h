@@ -34,11 +34,20 @@ struct attribute_copy {
 	std::string echoes;
 	std::string warnings;
 	bool accessList = false; // one went on, and moved the permission bits
+	// Why the copy would give wider access than the source has (an access
+	// list that did not go on, or an inherited one that stayed); empty when
+	// it would not.
+	std::string refusal;
 };
 
 // Copies every attribute of the open file from onto the open file to; file
 // names the source in the warnings.
 attribute_copy copy_attributes(int from, int to, const char* file);
+
+// Writes the attribute values echoed to standard output: byte for byte, or
+// to a terminal with its control characters escaped ("\e", "\x07"), which
+// could retitle or clear it.
+void echo_values(const std::string& echoes);
 
 // Gives the file path the MIME type type.
 void mim_setA(char* path, char* type);

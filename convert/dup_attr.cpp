@@ -139,21 +139,53 @@ copy_untyped(int from, int to, const std::vector<char>& names, const char* file,
 						return fgetxattr(from, name, buffer, size);
 					},
 					value)) {
-			not_carried_over(copy, file, name, errno);
+			if (strcmp(name, kAccessList) == 0)
+				copy.refusal = std::string("its access list cannot be read: ")
+						+ strerror(errno);
+			else
+				not_carried_over(copy, file, name, errno);
 			continue;
 		}
 		if (fsetxattr(to, name, value.data(), value.size(), 0) == 0) {
 			copy.accessList = copy.accessList || strcmp(name, kAccessList) == 0;
 			continue;
 		}
-		if (!label_refused(name, errno))
+		// Without its access list the file would be open to whom the list
+		// denies.
+		if (strcmp(name, kAccessList) == 0)
+			copy.refusal = std::string("its access list could not be kept: ")
+					+ strerror(errno);
+		else if (label_refused(name, errno))
+			copy.warnings += std::string("Textwend: '") + file
+					+ "': security label '" + name
+					+ "' not carried over: the system keeps it to itself ("
+					+ strerror(errno) + ")\n";
+		else
 			not_carried_over(copy, file, name, errno);
 	}
 	// A new file takes the folder's default access list; the converted one
 	// has the source's permissions and no others. Asked first, as most
 	// folders have none and a removal is a write.
-	if (!copy.accessList && fgetxattr(to, kAccessList, NULL, 0) >= 0)
-		fremovexattr(to, kAccessList);
+	if (!copy.accessList && fgetxattr(to, kAccessList, NULL, 0) >= 0
+			&& fremovexattr(to, kAccessList) != 0)
+		copy.refusal = std::string("the folder's access list could not be "
+								   "taken off it: ")
+				+ strerror(errno);
+}
+
+
+// A control character as a terminal must not see it, or empty.
+std::string
+escaped(unsigned char c)
+{
+	if (c == 0x1B)
+		return "\\e";
+	if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7F) {
+		char text[8];
+		snprintf(text, sizeof(text), "\\x%02X", c);
+		return text;
+	}
+	return std::string();
 }
 
 } // namespace
@@ -169,8 +201,10 @@ copy_attributes(int from, int to, const char* file)
 				return flistxattr(from, buffer, size);
 			},
 			names);
+	// Unlisted, an access list would go unnoticed.
 	if (!listed && errno != ENOTSUP)
-		not_carried_over(copy, file, "*", errno);
+		copy.refusal = std::string("its attributes cannot be listed: ")
+				+ strerror(errno);
 	// Every name ends with a NUL; one that does not is cut off.
 	names.push_back('\0');
 	bool anyTyped = false;
@@ -195,9 +229,39 @@ dup_attr(char* source, char* target)
 	int to = open(target, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
 	if (to >= 0) {
 		attribute_copy copy = copy_attributes(from, to, source);
-		fwrite(copy.echoes.data(), 1, copy.echoes.size(), stdout);
+		echo_values(copy.echoes);
 		fputs(copy.warnings.c_str(), stderr);
 		close(to);
 	}
 	close(from);
+}
+
+
+void
+echo_values(const std::string& echoes)
+{
+	if (!isatty(STDOUT_FILENO)) {
+		fwrite(echoes.data(), 1, echoes.size(), stdout);
+		return;
+	}
+	std::string shown;
+	for (size_t i = 0; i < echoes.size(); i++) {
+		unsigned char c = (unsigned char)echoes[i];
+		// C1 controls in UTF-8 act on some terminals as well.
+		if (c == 0xC2 && i + 1 < echoes.size()
+				&& (unsigned char)echoes[i + 1] >= 0x80
+				&& (unsigned char)echoes[i + 1] <= 0x9F) {
+			char text[16];
+			snprintf(text, sizeof(text), "\\xC2\\x%02X",
+					(unsigned char)echoes[++i]);
+			shown += text;
+			continue;
+		}
+		std::string escape = escaped(c);
+		if (escape.empty())
+			shown += (char)c;
+		else
+			shown += escape;
+	}
+	fwrite(shown.data(), 1, shown.size(), stdout);
 }

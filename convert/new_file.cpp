@@ -8,6 +8,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <map>
+
 
 namespace {
 
@@ -45,6 +47,55 @@ link_open_file(int fd, int folder, const char* name)
 		return -1;
 	return linkat(AT_FDCWD, descriptor_path(fd).c_str(), folder, name,
 			AT_SYMLINK_FOLLOW);
+}
+
+
+bool
+cannot_here(int error)
+{
+	return error == EINVAL || error == EOPNOTSUPP || error == ENOSYS
+			|| error == EPERM || error == EMLINK || error == EXDEV;
+}
+
+
+bool
+can_swap_names(int folder, dev_t device)
+{
+	// A child of the process may run under rules of its own (a filter on
+	// its calls), and asks again.
+	static std::map<dev_t, bool> known;
+	static pid_t asker = 0;
+	if (asker != getpid()) {
+		known.clear();
+		asker = getpid();
+	}
+	auto found = known.find(device);
+	if (found != known.end())
+		return found->second;
+	// Two hidden files of our own, traded: the file system's answer alone
+	// tells, as it checks the flag only once it has found both names.
+	std::string name[2];
+	int made = 0;
+	for (; made < 2; made++) {
+		name[made] = temporary_name();
+		int fd = openat(folder, name[made].c_str(),
+				O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+		if (fd < 0)
+			break;
+		close(fd);
+	}
+	bool swapped = made == 2
+			&& renameat2(folder, name[0].c_str(), folder, name[1].c_str(),
+					   RENAME_EXCHANGE)
+					== 0;
+	int error = errno;
+	for (int i = 0; i < made; i++)
+		unlinkat(folder, name[i].c_str(), 0);
+	// Only a refusal by the file system is its answer; anything else
+	// (a full folder) is asked again with the next file.
+	if (swapped || (made == 2 && cannot_here(error)))
+		known[device] = swapped;
+	return swapped;
 }
 
 
@@ -101,34 +152,36 @@ new_file::Create(mode_t mode)
 int
 new_file::TakeFreeName(const std::string& name)
 {
-	if (!fAnonymous)
-		return Rename(name, RENAME_NOREPLACE);
-	if (link_open_file(fFd, fFolder, name.c_str()) != 0)
+	if (fAnonymous) {
+		if (link_open_file(fFd, fFolder, name.c_str()) != 0)
+			return errno;
+		fAnonymous = false;
+		fName = name;
+		return 0;
+	}
+	if (renameat2(
+				fFolder, fName.c_str(), fFolder, name.c_str(), RENAME_NOREPLACE)
+			== 0) {
+		fName = name;
+		return 0;
+	}
+	if (!cannot_here(errno))
 		return errno;
-	fAnonymous = false;
+	// Where renameat2 takes no flags (NFS), a second name is made only if
+	// free, and the first then given up.
+	if (linkat(fFolder, fName.c_str(), fFolder, name.c_str(), 0) != 0)
+		return errno;
+	std::string old = fName;
 	fName = name;
-	return 0;
+	return unlinkat(fFolder, old.c_str(), 0) == 0 ? 0 : errno;
 }
 
 
 int
-new_file::SwapWith(const std::string& other)
+new_file::TakeHiddenName()
 {
-	return Rename(other, RENAME_EXCHANGE);
-}
-
-
-int
-new_file::ReplaceName(const std::string& name)
-{
-	int error = fAnonymous ? GiveUpName() : 0;
-	return error != 0 ? error : Rename(name, 0);
-}
-
-
-int
-new_file::GiveUpName()
-{
+	if (!fAnonymous)
+		return 0;
 	int error = EEXIST;
 	for (int attempt = 0; attempt < kMaxAttempts && error == EEXIST; attempt++)
 		error = TakeFreeName(temporary_name());
@@ -137,9 +190,21 @@ new_file::GiveUpName()
 
 
 int
-new_file::Rename(const std::string& name, unsigned flags)
+new_file::SwapWith(const std::string& other)
 {
-	if (renameat2(fFolder, fName.c_str(), fFolder, name.c_str(), flags) != 0)
+	if (renameat2(
+				fFolder, fName.c_str(), fFolder, other.c_str(), RENAME_EXCHANGE)
+			!= 0)
+		return errno;
+	fName = other;
+	return 0;
+}
+
+
+int
+new_file::ReplaceName(const std::string& name)
+{
+	if (renameat(fFolder, fName.c_str(), fFolder, name.c_str()) != 0)
 		return errno;
 	fName = name;
 	return 0;
@@ -149,7 +214,5 @@ new_file::Rename(const std::string& name, unsigned flags)
 bool
 new_file::Names(const std::string& name) const
 {
-	struct stat named;
-	return fstatat(fFolder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0
-			&& named.st_dev == fStatus.st_dev && named.st_ino == fStatus.st_ino;
+	return names_file(fFolder, name, fStatus, name_match::kSameFile);
 }

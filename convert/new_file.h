@@ -16,6 +16,14 @@
 // 0, or -1 with errno set.
 int link_open_file(int fd, int folder, const char* name);
 
+// The host cannot do this with names here (a flag of renameat2, a second
+// name): the file system's answer, not a fault of the moment.
+bool cannot_here(int error);
+
+// Whether the file system of folder (device) trades two names in one step:
+// asked of it once per run, with two files of our own.
+bool can_swap_names(int folder, dev_t device);
+
 class new_file {
 public:
 	explicit new_file(int folder);
@@ -45,16 +53,21 @@ public:
 	// (EEXIST when it is taken).
 	int TakeFreeName(const std::string& name);
 
+	// A hidden name of its own for a file that has no name yet: 0, or the
+	// host's error.
+	int TakeHiddenName();
+
 	// Trades names with other in one step: the file is then other, and what
 	// was other has the file's name before. 0, or the host's error; EINVAL
 	// where the host cannot trade names.
 	int SwapWith(const std::string& other);
 
-	// Takes name in one step, whatever held it, which loses its name.
+	// Takes name in one step, whatever held it, which loses its name. The
+	// file must have a name already.
 	int ReplaceName(const std::string& name);
 
-	// Leaves the name the file has for a hidden one of its own.
-	int GiveUpName();
+	// True when name is this file.
+	bool Names(const std::string& name) const;
 
 	// The name it has now stays when this object goes.
 	void
@@ -64,9 +77,6 @@ public:
 	}
 
 private:
-	int Rename(const std::string& name, unsigned flags);
-	bool Names(const std::string& name) const;
-
 	int fFolder;
 	int fFd = -1;
 	struct stat fStatus = {};

@@ -18,6 +18,20 @@ source_file::~source_file()
 }
 
 
+source_file::source_file(source_file&& other)
+	: folder(other.folder)
+	, fd(other.fd)
+	, path(std::move(other.path))
+	, leaf(std::move(other.leaf))
+	, status(other.status)
+	, mapped(other.mapped)
+	, checksum(other.checksum)
+{
+	other.folder = -1;
+	other.fd = -1;
+}
+
+
 std::string
 open_source(const char* path, source_file& source)
 {
@@ -61,16 +75,35 @@ same_version(const struct stat& a, const struct stat& b)
 
 
 bool
+names_file(int folder, const std::string& name, const struct stat& seen,
+		name_match match)
+{
+	struct stat named;
+	if (fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0)
+		return false;
+	if (match == name_match::kSameVersion)
+		return same_version(named, seen);
+	return named.st_dev == seen.st_dev && named.st_ino == seen.st_ino;
+}
+
+
+bool
 source_unchanged(const source_file& source)
 {
 	struct stat now;
-	struct stat named;
-	return fstat(source.fd, &now) == 0
-			&& fstatat(source.folder, source.leaf.c_str(), &named,
-					   AT_SYMLINK_NOFOLLOW)
-			== 0
-			&& same_version(now, source.status)
-			&& same_version(named, source.status);
+	return fstat(source.fd, &now) == 0 && same_version(now, source.status)
+			&& names_file(source.folder, source.leaf, source.status,
+					name_match::kSameVersion);
+}
+
+
+std::string
+source_fault(const source_file& source, const char* changed)
+{
+	struct stat now;
+	if (fstat(source.fd, &now) == 0 && now.st_size < source.status.st_size)
+		return changed;
+	return std::string("it could not be read: ") + strerror(EIO);
 }
 
 

@@ -6,6 +6,7 @@
 #ifndef CONVERT_SOURCE_FILE_H
 #define CONVERT_SOURCE_FILE_H
 
+#include <stdint.h>
 #include <sys/stat.h>
 
 #include <string>
@@ -15,6 +16,8 @@ struct source_file {
 	~source_file();
 	source_file(const source_file&) = delete;
 	source_file& operator=(const source_file&) = delete;
+	// A conversion that waits for the rest of its batch takes it over.
+	source_file(source_file&& other);
 
 	int folder = -1;
 	int fd = -1;
@@ -22,6 +25,7 @@ struct source_file {
 	std::string leaf;        // the name in folder
 	struct stat status = {}; // as it was when opened
 	bool mapped = false;     // read through a mapping, which can fault
+	uint64_t checksum = 0;   // of its bytes as they were read
 };
 
 // Opens the folder of path and then the file itself, read-only, without
@@ -33,8 +37,25 @@ std::string open_source(const char* path, source_file& source);
 // time: nobody wrote to it or replaced it in between.
 bool same_version(const struct stat& a, const struct stat& b);
 
-// True when the name still refers to the file that was read, unchanged.
+// How closely a name must match a file that was seen.
+enum class name_match {
+	kSameFile,    // the same file, whatever was written to it since
+	kSameVersion, // and unchanged since it was seen (same_version)
+};
+
+// Does name in folder still denote the file seen? The one answer to that
+// question: every step that acts on a name asks it first, and again after.
+bool names_file(int folder, const std::string& name, const struct stat& seen,
+		name_match match);
+
+// True when the name still refers to the file that was read, and the open
+// file is unchanged.
 bool source_unchanged(const source_file& source);
+
+// Why the pages of a mapped source could not be had, in a person's words:
+// another program cut it short (changed is what to say then), or the disk
+// could not give them.
+std::string source_fault(const source_file& source, const char* changed);
 
 // The path under which the host reaches the open file fd, whatever its name.
 std::string descriptor_path(int fd);

@@ -1,15 +1,19 @@
 /*
  * Writing the converted file. The converted text is written whole into a new
  * file beside the source that nobody else can have made, with the source's
- * attributes, owner and permissions; it takes the backup's name, and one
- * exchange of names then puts it in place and the source aside. At every
- * instant the name holds either the original or the whole converted text,
- * no entry that exists is ever replaced, and a file changed meanwhile by
- * another program keeps that program's version.
+ * owner, group, attributes and permissions, or not at all; it is on the disk
+ * before any name points to it as the converted file. Then it takes the
+ * source's name in the one way the file system allows (an exchange of
+ * names; a rename after a second name of the source; a rename after a copy
+ * of it), each checking before and after. At every instant the name holds
+ * either the original or the whole converted text, no entry that exists is
+ * ever replaced, and a file changed meanwhile by another program keeps that
+ * program's version.
  */
 #include "convert/convert.h"
 
 #include "charmap/options.h"
+#include "convert/batch.h"
 #include "convert/new_file.h"
 #include "convert/result.h"
 #include "convert/source_file.h"
@@ -18,35 +22,23 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <memory>
 #include <string>
 
 
 namespace {
 
-const char kBackupSuffix[] = "-BAK";
-
 // Numbered names are tried up to this one; a folder with all of them taken
 // is not one a person keeps.
 const int kMaxNumber = 100000;
-
-
-// name-BAK, name-BAK2, name-BAK3...: the n-th candidate for a name that
-// must be new.
-std::string
-numbered(const std::string& leaf, const char* suffix, int n)
-{
-	std::string name = leaf + suffix;
-	if (n > 1)
-		name += std::to_string(n);
-	return name;
-}
-
 
 const char kChangedMeanwhile[]
 		= "it was changed by another program while being converted";
@@ -70,71 +62,208 @@ step(const char* name)
 }
 
 
-// The host refuses a second name for this file here, but a rename may do.
-// Without the host's paths of open files nothing can be linked through them;
-// with them, a file that is not found was removed meanwhile.
-bool
-cannot_link(int error)
+std::string
+user_name(uid_t uid)
 {
-	if (error == ENOENT)
-		return access("/proc/self/fd", F_OK) != 0;
-	return error == EPERM || error == EOPNOTSUPP || error == EMLINK
-			|| error == EXDEV;
+	struct passwd* user = getpwuid(uid);
+	return user != NULL ? user->pw_name : std::to_string(uid);
 }
 
 
-// The host cannot trade two names in one step here.
-bool
-cannot_swap(int error)
+std::string
+group_name(gid_t gid)
 {
-	return error == EINVAL || error == EOPNOTSUPP || error == ENOSYS;
+	struct group* group = getgrgid(gid);
+	return group != NULL ? group->gr_name : std::to_string(gid);
 }
 
 
-// The backup: a second name for the file that was read, the first free one
-// of name-BAK, name-BAK2, ... Where the host gives no second name the source
-// is renamed instead (moved). Nothing that exists is replaced. 0, or the
-// host's error.
-int
-make_backup(const source_file& source, std::string& made, bool& moved)
+// A line for standard error about file.
+std::string
+notice(const std::string& file, const std::string& what)
 {
-	// Through the open file, so the link is to what was read.
-	moved = false;
-	for (int n = 1; n <= kMaxNumber; n++) {
-		std::string name = numbered(source.leaf, kBackupSuffix, n);
-		int result = moved
-				? renameat2(source.folder, source.leaf.c_str(), source.folder,
-						name.c_str(), RENAME_NOREPLACE)
-				: link_open_file(source.fd, source.folder, name.c_str());
-		if (result == 0) {
-			made = name;
-			return 0;
-		}
-		if (!moved && cannot_link(errno)) {
-			moved = true;
-			n--;
-			continue;
-		}
-		if (errno != EEXIST)
-			return errno;
+	return "Textwend: '" + file + "': " + what + "\n";
+}
+
+
+// The source's owner and group on the new file fd, whose own are own; why
+// they cannot be, or empty. Where the owner may not be given, the group
+// alone may, when the runner is a member; the owner must then be the
+// runner already.
+std::string
+keep_owner(const source_file& source, int fd, const struct stat& own)
+{
+	uid_t uid = source.status.st_uid;
+	gid_t gid = source.status.st_gid;
+	if (own.st_uid == uid && own.st_gid == gid)
+		return std::string();
+	if (fchown(fd, uid, gid) == 0)
+		return std::string();
+	if (own.st_uid != uid)
+		return "belongs to " + user_name(uid)
+				+ ": a converted file could not keep its owner";
+	if (fchown(fd, (uid_t)-1, gid) == 0)
+		return std::string();
+	return "belongs to group " + group_name(gid)
+			+ ": a converted file could not keep its group";
+}
+
+
+// Owner, attributes and permission bits of the source onto the open file
+// fd, whose own are own, all by descriptor; the stamp, if any, goes on
+// before the permission bits may take away the write permission that the
+// host asks for. Why this would give the text wider access than the source
+// has, or empty.
+std::string
+carry_over(const source_file& source, int fd, const struct stat& own,
+		const conversion_stamp* stamp, attribute_copy& copy)
+{
+	// First, as giving a file away drops some of its attributes.
+	std::string refusal = keep_owner(source, fd, own);
+	if (!refusal.empty())
+		return refusal;
+	copy = copy_attributes(source.fd, fd, source.path.c_str());
+	if (!copy.refusal.empty())
+		return copy.refusal;
+	if (stamp != NULL) {
+		int error = write_stamp(fd, *stamp);
+		if (error == ENOTSUP)
+			copy.warnings += notice(source.path,
+					"its file system keeps no attributes: this conversion "
+					"cannot be undone");
+		else if (error != 0)
+			copy.warnings += notice(source.path,
+					std::string("attribute '") + kStampName
+							+ "' not written: " + strerror(error)
+							+ ": this conversion cannot be undone");
 	}
-	return EEXIST;
+	// Last, as an access list just copied moves the group bits along; the
+	// new file's permissions are the source's, never wider.
+	mode_t mode = source.status.st_mode & 0777;
+	if ((copy.accessList || (own.st_mode & 07777) != mode)
+			&& fchmod(fd, mode) != 0)
+		return std::string("its permissions could not be kept: ")
+				+ strerror(errno);
+	return std::string();
 }
 
 
-// The new file under the first free name of leaf + suffix, leaf + suffix 2,
-// ...: 0, or the host's error.
-int
-take_numbered(const source_file& source, new_file& target, const char* suffix,
-		std::string& taken)
-{
-	for (int n = 1; n <= kMaxNumber; n++) {
-		taken = numbered(source.leaf, suffix, n);
-		int error = target.TakeFreeName(taken);
-		if (error != EEXIST)
-			return error;
+// The converted text of one source, written and carried over, until it has
+// taken its name: at once, or once its batch has synced.
+class converted_text : public waiting_conversion {
+public:
+	explicit converted_text(source_file&& read)
+		: fSource(std::move(read))
+		, fTarget(fSource.folder)
+	{
 	}
-	return EEXIST;
+
+	dev_t
+	Device() const override
+	{
+		return fSource.status.st_dev;
+	}
+
+	int
+	Folder() const override
+	{
+		return fSource.folder;
+	}
+
+	// Writes the text and everything of the source onto a new file, and
+	// for a replacement by exchange names it as the backup: true, or false
+	// with the reason noted.
+	bool Prepare(mt* map, const uint8_t* data, size_t length);
+
+	// Puts it on the disk by itself: 0, or the host's error.
+	int
+	Sync()
+	{
+		return fdatasync(fTarget.fd()) == 0 ? 0 : errno;
+	}
+
+	void Finish(int synced) override;
+
+private:
+	bool TakeBackupName();
+	bool ReplaceByExchange();
+	bool ReplaceByRename();
+	int LinkBackup();
+	int CopyBackup();
+	bool TakeBack(bool copied);
+	bool PlaceBeside();
+	bool ClearLeftover(const std::string& name);
+	void Restamp();
+
+	source_file fSource;
+	new_file fTarget;
+	conversion_stamp fStamp;
+	attribute_copy fAttributes;
+	bool fReplace = true;
+	bool fSwap = false;       // the file system trades names
+	std::string fSuffix;      // of the name beside the source
+	std::string fPlaced;      // the name the text took
+	convert_result fRecord;   // what detection noted of it
+	struct stat fCopied = {}; // a copy of the source made as its backup
+};
+
+
+bool
+converted_text::Prepare(mt* map, const uint8_t* data, size_t length)
+{
+	// Writable by its owner until the attributes are on: the host asks for
+	// that to set them.
+	int error = fTarget.Create((fSource.status.st_mode & 0777) | S_IWUSR);
+	if (error != 0) {
+		printf("\n No Target access !\n");
+		result_left_alone(folder_reason("the new file cannot be made", error));
+		return false;
+	}
+	error = write_converted(
+			fTarget.fd(), map, data, length, fSource.mapped, fStamp);
+	if (error == kSourceFault) {
+		printf("\n\n\n");
+		result_left_alone(source_fault(fSource, kChangedMeanwhile));
+		return false;
+	}
+	if (error != 0) {
+		printf("\n\n\n");
+		result_left_alone(std::string("the new text cannot be written: ")
+				+ strerror(error));
+		return false;
+	}
+
+	// Only writing beside the source leaves it in place; any other value
+	// sets it aside.
+	fReplace = r_modus != kRModusBeside;
+	fSuffix = map[0].ext;
+	fSwap = fReplace && can_swap_names(fSource.folder, fSource.status.st_dev);
+	fStamp.originalSize = (uint64_t)fSource.status.st_size;
+	fStamp.originalChecksum = fSource.checksum;
+	fStamp.backup = backup_name(fSource.leaf, 1);
+	std::string refusal = carry_over(fSource, fTarget.fd(), fTarget.Status(),
+			fReplace ? &fStamp : NULL, fAttributes);
+	if (!refusal.empty()) {
+		printf("\n\n\n");
+		result_left_alone(refusal);
+		return false;
+	}
+	nlink_t others = fSource.status.st_nlink - 1;
+	if (fReplace && others > 0)
+		fAttributes.warnings += notice(fSource.path,
+				others == 1 ? "its other name keeps the original text"
+							: "its " + std::to_string(others)
+								+ " other names keep the original text");
+	step("written");
+	if (fSwap) {
+		if (!TakeBackupName()) {
+			printf("\n\n\n");
+			return false;
+		}
+		step("backup");
+	}
+	fRecord = last_result;
+	return true;
 }
 
 
@@ -150,147 +279,269 @@ backup_refused(int error)
 }
 
 
-// True when name is a name of the file that was read, as it was read. The
-// same file has but one status, so the one seen through name tells.
-bool
-names_source(const source_file& source, const std::string& name)
+// The stamp names the backup that was made.
+void
+converted_text::Restamp()
 {
-	struct stat named;
-	return fstatat(source.folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW)
-			== 0
-			&& same_version(named, source.status);
+	int error = write_stamp(fTarget.fd(), fStamp);
+	if (error != 0 && error != ENOTSUP)
+		fAttributes.warnings += notice(fSource.path,
+				std::string("attribute '") + kStampName
+						+ "' not written: " + strerror(error)
+						+ ": this conversion cannot be undone");
 }
 
 
-// Takes back the backup just made when the conversion cannot go on; false
-// when the original stays under the backup name.
+// What an interrupted conversion of this very original left under name goes,
+// as the original still has its name; one of an earlier version stays, and
+// is named. True when name is free again.
 bool
-undo_backup(const source_file& source, const std::string& made, bool moved)
+converted_text::ClearLeftover(const std::string& name)
 {
-	if (moved) {
-		return renameat2(source.folder, made.c_str(), source.folder,
-					   source.leaf.c_str(), RENAME_NOREPLACE)
-				== 0;
+	conversion_stamp found;
+	struct stat status;
+	if (!is_leftover(fSource.folder, name, found, status))
+		return false;
+	std::string folder
+			= fSource.path.substr(0, fSource.path.size() - fSource.leaf.size());
+	if (found.originalSize != (uint64_t)fSource.status.st_size
+			|| found.originalChecksum != fSource.checksum) {
+		fprintf(stderr, "%s",
+				notice(folder + name,
+						"left by an interrupted conversion of an earlier "
+						"version; kept")
+						.c_str());
+		return false;
 	}
-	// Only a second name of the file that was read is ours to take away.
-	struct stat named;
-	if (fstatat(source.folder, made.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0
-			&& named.st_dev == source.status.st_dev
-			&& named.st_ino == source.status.st_ino)
-		unlinkat(source.folder, made.c_str(), 0);
+	if (!names_file(fSource.folder, name, status, name_match::kSameVersion)
+			|| unlinkat(fSource.folder, name.c_str(), 0) != 0)
+		return false;
+	fprintf(stderr, "%s",
+			notice(folder + name,
+					"left by an interrupted conversion; removed, as "
+							+ fSource.leaf + " still holds its original")
+					.c_str());
 	return true;
 }
 
 
-// Owner, attributes and permission bits of the source onto the new file,
-// all by descriptor.
-attribute_copy
-carry_over(const source_file& source, const new_file& target)
-{
-	// First, as giving a file away drops some of its attributes; a refusal
-	// only means that we may not give it away. A file that is already the
-	// source owner's is left as it is, which costs far less.
-	int fd = target.fd();
-	const struct stat& own = target.Status();
-	if (own.st_uid != source.status.st_uid
-			|| own.st_gid != source.status.st_gid) {
-		int given = fchown(fd, source.status.st_uid, source.status.st_gid);
-		(void)given;
-	}
-	attribute_copy copy = copy_attributes(source.fd, fd, source.path.c_str());
-	// Last, as an access list just copied moves the group bits along; the
-	// new file's permissions are the source's, never wider.
-	mode_t mode = source.status.st_mode & 0777;
-	if (copy.accessList || (own.st_mode & 07777) != mode)
-		fchmod(fd, mode);
-	return copy;
-}
-
-
-// Where the host cannot trade two names (some network and FAT file
-// systems): the new text leaves the backup's name to the source, and one
-// rename then puts it in place of the source's.
+// Exchange, first step: the new text takes the first free backup name, its
+// stamp naming it.
 bool
-replace_by_rename(
-		const source_file& source, new_file& target, conversion_stamp& stamp)
+converted_text::TakeBackupName()
 {
-	std::string& made = stamp.backup;
-	bool moved = false;
-	int error = target.GiveUpName();
-	if (error == 0)
-		error = make_backup(source, made, moved);
-	if (error != 0) {
-		backup_refused(error);
-		return false;
+	for (int n = 1; n <= kMaxNumber; n++) {
+		std::string name = backup_name(fSource.leaf, n);
+		if (fStamp.backup != name) {
+			fStamp.backup = name;
+			Restamp();
+		}
+		int error = fTarget.TakeFreeName(name);
+		if (error == 0)
+			return true;
+		if (error == EEXIST && ClearLeftover(name))
+			error = fTarget.TakeFreeName(name);
+		if (error == 0)
+			return true;
+		if (error != EEXIST) {
+			backup_refused(error);
+			return false;
+		}
 	}
-	stamp_conversion(target.fd(), stamp, source.path.c_str());
-
-	std::string reason;
-	// Moved, the source's name is free; linked, it still names the source.
-	if (!names_source(source, made)
-			|| !(moved || names_source(source, source.leaf))) {
-		reason = kChangedMeanwhile;
-	} else {
-		error = moved ? target.TakeFreeName(source.leaf)
-					  : target.ReplaceName(source.leaf);
-		if (error == EEXIST && moved)
-			reason = kChangedMeanwhile;
-		else if (error != 0)
-			reason = folder_reason("the new text cannot take its name", error);
-	}
-	if (reason.empty()) {
-		target.Keep();
-		return true;
-	}
-	if (!undo_backup(source, made, moved))
-		reason += "; the original is kept as " + made;
-	result_left_alone(reason);
+	backup_refused(EEXIST);
 	return false;
 }
 
 
-// r_modus 0: the new text takes the first free backup name, gets its stamp,
-// and then trades names with the source in one step: the source itself
-// becomes the backup. Nothing that exists is replaced, and the source's
-// name never holds anything but the original or the whole new text. stamp
-// holds what was written and receives the backup's name. False with the
-// reason noted when the source is left as it was.
+// Exchange, second step: one exchange of names puts the new text in place
+// and the source itself becomes the backup.
 bool
-replace_source(
-		const source_file& source, new_file& target, conversion_stamp& stamp)
+converted_text::ReplaceByExchange()
 {
-	std::string& made = stamp.backup;
-	int error = take_numbered(source, target, kBackupSuffix, made);
-	if (error != 0) {
-		backup_refused(error);
-		return false;
-	}
-	step("backup");
-	stamp_conversion(target.fd(), stamp, source.path.c_str());
-
+	const std::string& made = fStamp.backup;
 	std::string reason;
-	if (!names_source(source, source.leaf)) {
+	if (!names_file(fSource.folder, fSource.leaf, fSource.status,
+				name_match::kSameVersion)) {
 		reason = kChangedMeanwhile;
 	} else {
 		step("checked");
-		error = target.SwapWith(source.leaf);
-		if (cannot_swap(error))
-			return replace_by_rename(source, target, stamp);
+		int error = fTarget.SwapWith(fSource.leaf);
 		if (error != 0) {
 			reason = folder_reason("the new text cannot take its name", error);
-		} else if (!names_source(source, made)) {
+		} else if (!names_file(fSource.folder, made, fSource.status,
+						   name_match::kSameVersion)) {
 			// Replaced in the instant since the check: theirs goes back.
 			reason = kChangedMeanwhile;
-			if (target.SwapWith(made) != 0) {
-				target.Keep();
+			if (fTarget.SwapWith(made) != 0) {
+				fTarget.Keep();
 				reason += "; that version is kept as " + made;
 			}
 		}
 	}
 	if (reason.empty()) {
-		target.Keep();
+		fTarget.Keep();
 		return true;
 	}
+	result_left_alone(reason);
+	return false;
+}
+
+
+// The backup as a second name of the source, the first free one: 0, or the
+// host's error.
+int
+converted_text::LinkBackup()
+{
+	for (int n = 1; n <= kMaxNumber; n++) {
+		std::string name = backup_name(fSource.leaf, n);
+		int error
+				= link_open_file(fSource.fd, fSource.folder, name.c_str()) == 0
+				? 0
+				: errno;
+		if (error == EEXIST && ClearLeftover(name))
+			error = link_open_file(fSource.fd, fSource.folder, name.c_str())
+							== 0
+					? 0
+					: errno;
+		if (error != EEXIST) {
+			fStamp.backup = name;
+			return error;
+		}
+	}
+	return EEXIST;
+}
+
+
+// The backup as a copy of the source, under the first free name, with all
+// of the source and on the disk before the source gives up its name: 0, or
+// the host's error. Where the host has no second names.
+int
+converted_text::CopyBackup()
+{
+	int fd = -1;
+	for (int n = 1; n <= kMaxNumber && fd < 0; n++) {
+		fStamp.backup = backup_name(fSource.leaf, n);
+		fd = openat(fSource.folder, fStamp.backup.c_str(),
+				O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+		if (fd < 0 && errno != EEXIST)
+			return errno;
+	}
+	if (fd < 0)
+		return EEXIST;
+	int error = 0;
+	char buffer[64 * 1024];
+	for (off_t at = 0; error == 0;) {
+		ssize_t got = pread(fSource.fd, buffer, sizeof(buffer), at);
+		if (got < 0 && errno == EINTR)
+			continue;
+		if (got <= 0) {
+			error = got < 0 ? errno : 0;
+			break;
+		}
+		for (ssize_t done = 0; done < got && error == 0;) {
+			ssize_t written = write(fd, buffer + done, got - done);
+			if (written < 0 && errno != EINTR)
+				error = errno;
+			else if (written == 0)
+				error = EIO;
+			else if (written > 0)
+				done += written;
+		}
+		at += got;
+	}
+	attribute_copy ignored;
+	struct stat own;
+	std::string refusal;
+	if (error == 0 && fstat(fd, &own) != 0)
+		error = errno;
+	if (error == 0)
+		refusal = carry_over(fSource, fd, own, NULL, ignored);
+	if (error == 0 && refusal.empty() && fdatasync(fd) != 0)
+		error = errno;
+	if ((error == 0 && refusal.empty() && fstat(fd, &fCopied) != 0))
+		error = errno;
+	if (close(fd) != 0 && error == 0)
+		error = errno;
+	if (error != 0 || !refusal.empty()) {
+		unlinkat(fSource.folder, fStamp.backup.c_str(), 0);
+		if (!refusal.empty())
+			result_left_alone(refusal);
+		return error != 0 ? error : EPERM;
+	}
+	return 0;
+}
+
+
+// Takes back the backup just made when the conversion cannot go on: true,
+// or false when it stays.
+bool
+converted_text::TakeBack(bool copied)
+{
+	const struct stat& backup = copied ? fCopied : fSource.status;
+	return names_file(
+				   fSource.folder, fStamp.backup, backup, name_match::kSameFile)
+			&& unlinkat(fSource.folder, fStamp.backup.c_str(), 0) == 0;
+}
+
+
+// Where the host cannot trade two names (NFS, CIFS, FAT): the backup is a
+// second name of the source, or a copy where the host gives none; then one
+// rename puts the new text over the source's name, checked before and after.
+bool
+converted_text::ReplaceByRename()
+{
+	int error = fTarget.TakeHiddenName();
+	bool copied = false;
+	if (error == 0) {
+		error = LinkBackup();
+		if (cannot_here(error)) {
+			copied = true;
+			error = CopyBackup();
+		}
+	}
+	if (error != 0) {
+		backup_refused(error);
+		return false;
+	}
+	Restamp();
+	step("backup");
+
+	std::string reason;
+	struct stat before;
+	if (!source_unchanged(fSource) || fstat(fSource.fd, &before) != 0
+			|| !(copied
+					|| names_file(fSource.folder, fStamp.backup, fSource.status,
+							name_match::kSameFile))) {
+		reason = kChangedMeanwhile;
+	} else {
+		step("checked");
+		error = fTarget.ReplaceName(fSource.leaf);
+		struct stat after;
+		if (error != 0) {
+			reason = folder_reason("the new text cannot take its name", error);
+		} else if (!fTarget.Names(fSource.leaf)) {
+			// Another program put its own there in the instant after.
+			fTarget.Keep();
+			result_left_alone(std::string(kChangedMeanwhile)
+					+ "; the original is kept as " + fStamp.backup);
+			return false;
+		} else if (fstat(fSource.fd, &after) != 0
+				|| after.st_nlink + 1 != before.st_nlink) {
+			// What the rename replaced was not the source.
+			fTarget.Keep();
+			result_left_alone(std::string(kChangedMeanwhile)
+					+ "; the converted text replaced that version, and the "
+					  "original is kept as "
+					+ fStamp.backup);
+			return false;
+		}
+	}
+	if (reason.empty()) {
+		fTarget.Keep();
+		return true;
+	}
+	if (!TakeBack(copied))
+		reason += "; the original is also kept as " + fStamp.backup;
 	result_left_alone(reason);
 	return false;
 }
@@ -299,22 +550,69 @@ replace_source(
 // r_modus 1: the new text under the first free name of name-N, name-N2, ...;
 // the source stays as it is.
 bool
-place_beside(const source_file& source, new_file& target, const char* suffix,
-		std::string& placed)
+converted_text::PlaceBeside()
 {
-	if (!source_unchanged(source)) {
+	if (!source_unchanged(fSource)) {
 		result_left_alone(kChangedMeanwhile);
 		return false;
 	}
-	int error = take_numbered(source, target, suffix, placed);
-	if (error == 0) {
-		target.Keep();
-		return true;
+	for (int n = 1; n <= kMaxNumber; n++) {
+		fPlaced = fSource.leaf + fSuffix;
+		if (n > 1)
+			fPlaced += std::to_string(n);
+		int error = fTarget.TakeFreeName(fPlaced);
+		if (error == 0) {
+			fTarget.Keep();
+			return true;
+		}
+		if (error != EEXIST) {
+			result_left_alone(
+					folder_reason("the new file cannot be named", error));
+			return false;
+		}
 	}
-	result_left_alone(error == EEXIST
-					? "no free name is left for the new file"
-					: folder_reason("the new file cannot be named", error));
+	result_left_alone("no free name is left for the new file");
 	return false;
+}
+
+
+void
+converted_text::Finish(int synced)
+{
+	last_result = fRecord;
+	if (synced != 0) {
+		printf("\n\n\n");
+		result_left_alone(std::string("its new text could not be put on the "
+									  "disk: ")
+				+ strerror(synced));
+		return;
+	}
+	bool done = !fReplace ? PlaceBeside()
+			: fSwap       ? ReplaceByExchange()
+						  : ReplaceByRename();
+	if (!done) {
+		printf("\n\n\n");
+		return;
+	}
+
+	std::string folder
+			= fSource.path.substr(0, fSource.path.size() - fSource.leaf.size());
+	last_result.converted = true;
+	last_result.output = folder + (fReplace ? fSource.leaf : fPlaced);
+	if (fReplace) {
+		last_result.backup = folder + fStamp.backup;
+		printf("\n rename: '%s' \n \t to: '%s'", fSource.path.c_str(),
+				last_result.backup.c_str());
+	}
+	printf("\n\n\n");
+	echo_values(fAttributes.echoes);
+	fputs(fAttributes.warnings.c_str(), stderr);
+
+	static char html[] = "text/html";
+	if (pop_ind == kPopIndHtml && ostyle == kStyleBe) {
+		std::string node = descriptor_path(fTarget.fd());
+		mim_setA(node.data(), html);
+	}
 }
 
 } // namespace
@@ -323,76 +621,21 @@ place_beside(const source_file& source, new_file& target, const char* suffix,
 void
 toNFile(char* buffer, off_t length, char* path)
 {
+	(void)path; // the file AlyBFile opened and read, whatever its name holds
 	mt map[kMapSize];
 	map[0].Clear();
 	map[0].SetNewline(fstyle);
 	load_table(map, ostyle);
 
-	source_file opened;
-	const source_file* source = current_source;
-	if (source == NULL || source->path != path) {
-		std::string reason = open_source(path, opened);
-		if (!reason.empty()) {
-			result_left_alone(reason);
-			return;
-		}
-		source = &opened;
-	}
-
+	// AlyBFile hands over the file it read.
+	std::unique_ptr<waiting_conversion> text;
+	converted_text* converted = new converted_text(std::move(*current_source));
+	text.reset(converted);
 	step("read");
-	new_file target(source->folder);
-	// Writable by its owner until the attributes are on: the host asks for
-	// that to set them.
-	int error = target.Create((source->status.st_mode & 0777) | S_IWUSR);
-	if (error != 0) {
-		printf("\n No Target access !\n");
-		result_left_alone(folder_reason("the new file cannot be made", error));
-		return;
-	}
-
 	size_t size = length > 0 ? (size_t)length : 0;
-	conversion_stamp stamp;
-	error = write_converted(target.fd(), map, (const uint8_t*)buffer, size,
-			source->mapped, stamp);
-	if (error != 0) {
-		printf("\n\n\n");
-		if (error == kCutShort)
-			result_left_alone(kChangedMeanwhile);
-		else
-			result_left_alone(std::string("the new text cannot be written: ")
-					+ strerror(error));
+	if (!converted->Prepare(map, (const uint8_t*)buffer, size))
 		return;
-	}
-	// What it has to tell is told only for a file that is converted.
-	attribute_copy attributes = carry_over(*source, target);
-	step("written");
-
-	// Only writing beside the source leaves it in place; any other value
-	// sets it aside.
-	bool replace = r_modus != kRModusBeside;
-	std::string placed = source->leaf;
-	bool done = replace ? replace_source(*source, target, stamp)
-						: place_beside(*source, target, map[0].ext, placed);
-	if (!done) {
-		printf("\n\n\n");
-		return;
-	}
-
-	std::string folder(path, strlen(path) - source->leaf.length());
-	last_result.converted = true;
-	last_result.output = folder + placed;
-	if (replace) {
-		last_result.backup = folder + stamp.backup;
-		printf("\n rename: '%s' \n \t to: '%s'", path,
-				last_result.backup.c_str());
-	}
-	printf("\n\n\n");
-	fwrite(attributes.echoes.data(), 1, attributes.echoes.size(), stdout);
-	fputs(attributes.warnings.c_str(), stderr);
-
-	static char html[] = "text/html";
-	if (pop_ind == kPopIndHtml && ostyle == kStyleBe) {
-		std::string node = descriptor_path(target.fd());
-		mim_setA(node.data(), html);
-	}
+	// In a batch, the sync is one for all; alone, the file's own.
+	if (!batch_wait(text))
+		converted->Finish(converted->Sync());
 }

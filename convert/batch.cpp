@@ -1,0 +1,237 @@
+#include "convert/batch.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <map>
+#include <vector>
+
+
+namespace {
+
+// Conversions wait in windows of at most this many: each holds a few
+// descriptors until it finishes.
+const size_t kMaxWaiting = 128;
+
+
+// One of the standard streams, held back in memory while conversions wait.
+struct held_stream {
+	int fd;
+	FILE* file;
+	int saved = -1;  // the stream itself, while held
+	int memory = -1; // what was written meanwhile
+	off_t cut = 0;   // where the last piece handed on ended
+};
+
+held_stream sOut = {STDOUT_FILENO, stdout};
+held_stream sErr = {STDERR_FILENO, stderr};
+
+
+bool
+hold(held_stream& stream)
+{
+	fflush(stream.file);
+	stream.memory = memfd_create("textwend-held", MFD_CLOEXEC);
+	if (stream.memory < 0)
+		return false;
+	stream.saved = dup(stream.fd);
+	if (stream.saved >= 0 && dup2(stream.memory, stream.fd) >= 0) {
+		stream.cut = 0;
+		return true;
+	}
+	if (stream.saved >= 0)
+		close(stream.saved);
+	close(stream.memory);
+	stream.saved = stream.memory = -1;
+	return false;
+}
+
+
+// What the stream received since the last cut: [from, to) of its memory.
+struct piece {
+	off_t from;
+	off_t to;
+};
+
+piece
+cut(held_stream& stream)
+{
+	fflush(stream.file);
+	// The stream and its memory share one offset: the end of what came.
+	off_t end = lseek(stream.memory, 0, SEEK_CUR);
+	piece taken = {stream.cut, end < stream.cut ? stream.cut : end};
+	stream.cut = taken.to;
+	return taken;
+}
+
+
+void
+release(held_stream& stream)
+{
+	fflush(stream.file);
+	dup2(stream.saved, stream.fd);
+	close(stream.saved);
+	stream.saved = -1;
+}
+
+
+// Hands on a piece of what was held back, after what the stream has had.
+void
+hand_on(held_stream& stream, const piece& taken)
+{
+	fflush(stream.file);
+	char buffer[64 * 1024];
+	for (off_t at = taken.from; at < taken.to;) {
+		size_t want = (size_t)(taken.to - at) < sizeof(buffer)
+				? (size_t)(taken.to - at)
+				: sizeof(buffer);
+		ssize_t got = pread(stream.memory, buffer, want, at);
+		if (got < 0 && errno == EINTR)
+			continue;
+		if (got <= 0)
+			return;
+		for (ssize_t done = 0; done < got;) {
+			ssize_t written = write(stream.fd, buffer + done, got - done);
+			if (written < 0 && errno == EINTR)
+				continue;
+			if (written <= 0)
+				return;
+			done += written;
+		}
+		at += got;
+	}
+}
+
+
+// In the order the batch made them: a waiting conversion, what the batch
+// said after it, or what is to run once it has finished.
+struct item {
+	std::unique_ptr<waiting_conversion> conversion;
+	piece out = {0, 0};
+	piece err = {0, 0};
+	std::function<void()> then;
+	bool ownRecord = false; // then follows its conversion's record
+	convert_result record;  // else this one
+};
+
+bool sOpen = false;
+bool sHolding = false;
+bool sJustWaited = false;
+size_t sWaiting = 0;
+std::vector<item> sQueue;
+
+
+void
+cut_pieces()
+{
+	item said;
+	said.out = cut(sOut);
+	said.err = cut(sErr);
+	sQueue.push_back(std::move(said));
+}
+
+
+// One sync of each file system; then every item in turn.
+void
+finish_waiting()
+{
+	if (!sHolding)
+		return;
+	cut_pieces();
+	release(sOut);
+	release(sErr);
+	sHolding = false;
+
+	std::map<dev_t, int> synced;
+	for (const item& next : sQueue) {
+		if (next.conversion != NULL
+				&& synced.count(next.conversion->Device()) == 0) {
+			synced[next.conversion->Device()]
+					= syncfs(next.conversion->Folder()) == 0 ? 0 : errno;
+		}
+	}
+	for (item& next : sQueue) {
+		if (next.conversion != NULL) {
+			next.conversion->Finish(synced[next.conversion->Device()]);
+			next.conversion.reset();
+		} else if (next.then) {
+			if (!next.ownRecord)
+				last_result = next.record;
+			next.then();
+		} else {
+			hand_on(sOut, next.out);
+			hand_on(sErr, next.err);
+		}
+	}
+	sQueue.clear();
+	close(sOut.memory);
+	close(sErr.memory);
+	sOut.memory = sErr.memory = -1;
+	sWaiting = 0;
+}
+
+} // namespace
+
+
+void
+batch_begin()
+{
+	sOpen = true;
+}
+
+
+bool
+batch_wait(std::unique_ptr<waiting_conversion>& conversion)
+{
+	if (!sOpen)
+		return false;
+	if (!sHolding) {
+		if (!hold(sOut))
+			return false;
+		if (!hold(sErr)) {
+			release(sOut);
+			close(sOut.memory);
+			sOut.memory = -1;
+			return false;
+		}
+		sHolding = true;
+	} else {
+		cut_pieces();
+	}
+	item waiting;
+	waiting.conversion = std::move(conversion);
+	sQueue.push_back(std::move(waiting));
+	sJustWaited = true;
+	if (++sWaiting >= kMaxWaiting)
+		finish_waiting();
+	return true;
+}
+
+
+void
+batch_then(const std::function<void()>& then)
+{
+	bool own = sJustWaited;
+	sJustWaited = false;
+	if (!sHolding) {
+		then();
+		return;
+	}
+	cut_pieces();
+	item later;
+	later.then = then;
+	later.ownRecord = own;
+	later.record = last_result;
+	sQueue.push_back(std::move(later));
+}
+
+
+void
+batch_end()
+{
+	finish_waiting();
+	sOpen = false;
+	sJustWaited = false;
+}
