@@ -59,63 +59,100 @@ TEST(Safety, ReadOnlySourceIsConverted)
 	EXPECT_EQ(test::mode_of(path) & 0777, 0444u);
 }
 
-// The host gives no second name to a file of another owner that the user
-// may not write; the original is then moved aside as its backup.
-TEST(Safety, SourceThatMayNotBeLinkedIsMovedAside)
+// The converted file keeps the source's owner, group and access list, or the
+// source is left as it was with the reason: never wider access than the
+// source had.
+TEST(Safety, OwnerGroupAndAccessAreKeptOrTheFileIsLeftAlone)
 {
 	if (getuid() != 0)
-		GTEST_SKIP() << "needs root to give the file another owner";
-	Folder folder;
-	test::give_to_child(folder.path());
-	std::string path = folder / "root.txt";
-	write_file(path, "K\xE4se\n", 0644);
-
-	auto result = convert_in_child(folder, path, as_user());
-	SKIP_IF_CHILD_FAILED(result);
-	EXPECT_EQ(read_file(path), "Käse\n");
-	EXPECT_EQ(read_file(path + "-BAK"), "K\xE4se\n");
-	EXPECT_EQ(result.errors, "");
-}
-
-// Where the file system cannot do all that the host can, the result is the
-// same: the new text under the name, the original under the first free
-// backup name, nothing else.
-TEST(Safety, EveryFileSystemEndsTheSame)
-{
+		GTEST_SKIP() << "needs root to give files to other owners";
+	const gid_t kUsers = 100;
+	const uid_t kRoot = 0;
 	const struct {
 		const char* what;
+		uid_t owner;
+		gid_t group;
+		bool asNobody;
+		gid_t alsoGroup; // of the user who converts
 		unsigned refused;
-	} kinds[] = {
-			{"as it is", 0},
-			{"no swap of names", test::kNoNameSwap},
-			{"no nameless files", test::kNoNamelessFiles},
-			{"network", test::kNoNameSwap | test::kNoNamelessFiles},
-			{"FAT",
-					test::kNoNameSwap | test::kNoNamelessFiles
-							| test::kNoSecondNames},
+		const char* list;   // the source's access list, or the folder's default
+		std::string reason; // empty: converted, owner and group kept
+	} rows[] = {
+			{"root converts another's file", test::kNobody, kUsers, false, 0, 0,
+					NULL, ""},
+			{"the owner, in the file's group", test::kNobody, kUsers, true,
+					kUsers, 0, NULL, ""},
+			{"the owner, not in the file's group", test::kNobody, kUsers, true,
+					0, 0, NULL,
+					"belongs to group users: a converted file could not keep "
+					"its group"},
+			{"another user's file", kRoot, kUsers, true, kUsers, 0, NULL,
+					"belongs to root: a converted file could not keep its "
+					"owner"},
+			{"an access list with no room for it", test::kNobody, kUsers, false,
+					0, test::kNoAttributeRoom, "system.posix_acl_access",
+					"its access list could not be kept: No space left on "
+					"device"},
+			{"the folder's default list, not to be taken off", test::kNobody,
+					kUsers, false, 0, test::kNoAttributeRoom,
+					"system.posix_acl_default",
+					"the folder's access list could not be taken off it: No "
+					"space left on device"},
 	};
-	for (const auto& kind : kinds) {
-		Folder folder;
+	for (const auto& row : rows) {
+		Folder folder(test::Reach::kChild);
+		test::give_to_child(folder.path());
 		std::string path = folder / "a.txt";
-		write_file(path, "K\xE4se\r\n", 0640);
-		write_file(path + "-BAK", "older\n");
-
+		write_file(path, "K\xE4se\n", 0640);
+		ASSERT_EQ(chown(path.c_str(), row.owner, row.group), 0);
+		if (row.list != NULL) {
+			bool onFolder = strstr(row.list, "default") != NULL;
+			ASSERT_EQ(setxattr((onFolder ? folder.path() : path).c_str(),
+							  row.list, test::kAccessList.data(),
+							  test::kAccessList.size(), 0),
+					0)
+					<< strerror(errno);
+		}
+		mode_t mode = test::mode_of(path) & 07777;
 		ChildOptions options;
-		options.refused = kind.refused;
+		options.asNobody = row.asNobody;
+		options.alsoGroup = row.alsoGroup;
+		options.refused = row.refused;
+
 		auto result = convert_in_child(folder, path, options);
 		SKIP_IF_CHILD_FAILED(result);
-		EXPECT_EQ(read_file(path), "Käse\n") << kind.what;
-		EXPECT_EQ(read_file(path + "-BAK2"), "K\xE4se\r\n") << kind.what;
-		EXPECT_EQ(read_file(path + "-BAK"), "older\n") << kind.what;
-		EXPECT_EQ(test::mode_of(path) & 0777, 0640u) << kind.what;
-		EXPECT_EQ(test::folder_entries(folder.path()),
-				(std::vector<std::string> {"a.txt", "a.txt-BAK", "a.txt-BAK2"}))
-				<< kind.what;
-		EXPECT_NE(result.output.find("to: '" + path + "-BAK2'"),
-				std::string::npos)
-				<< kind.what << ": " << result.output;
-		EXPECT_EQ(result.errors, "") << kind.what;
+		struct stat st;
+		ASSERT_EQ(lstat(path.c_str(), &st), 0);
+		EXPECT_EQ(result.errors, row.reason) << row.what;
+		if (row.reason.empty()) {
+			EXPECT_EQ(read_file(path), "Käse\n") << row.what;
+			EXPECT_EQ(st.st_uid, row.owner) << row.what;
+			EXPECT_EQ(st.st_gid, row.group) << row.what;
+		} else {
+			EXPECT_EQ(read_file(path), "K\xE4se\n") << row.what;
+			EXPECT_EQ(test::folder_entries(folder.path()),
+					(std::vector<std::string> {"a.txt"}))
+					<< row.what;
+		}
+		EXPECT_EQ(st.st_mode & 07777, mode) << row.what;
 	}
+}
+
+// A conversion gives the file's name a new file: its other names keep the
+// original, and the person is told.
+TEST(Safety, OtherNamesOfTheFileKeepTheOriginal)
+{
+	Folder folder;
+	std::string path = folder / "a.txt";
+	write_file(path, "K\xE4se\n");
+	ASSERT_EQ(link(path.c_str(), (folder / "b.txt").c_str()), 0);
+
+	auto result = convert_in_child(folder, path, {});
+	EXPECT_EQ(read_file(path), "Käse\n");
+	EXPECT_EQ(read_file(folder / "b.txt"), "K\xE4se\n");
+	EXPECT_EQ(result.errors,
+			"Textwend: '" + path
+					+ "': its other name keeps the original text\n");
 }
 
 TEST(Safety, UnreadableSourceIsLeftAlone)

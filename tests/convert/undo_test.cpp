@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <stdio.h>
 #include <sys/xattr.h>
 
 #include <functional>
@@ -170,6 +172,16 @@ TEST(Undo, ChecksumIsTheSameHoweverTheTextIsCut)
 		EXPECT_NE(checksum(edited, 0, 64), whole) << "byte " << first;
 		EXPECT_NE(checksum(swapped, 0, 64), whole);
 	}
+	// Two opposite edits a multiple of 4096 bytes apart ("morgen" to
+	// "mOrgen" and "Brief" to "brief").
+	const std::string letter(3 * 4096, 'm');
+	for (size_t apart : {4096, 2 * 4096}) {
+		std::string edited = letter;
+		edited[10] -= 0x20;
+		edited[10 + apart] += 0x20;
+		EXPECT_NE(checksum(edited, 0, 4096), checksum(letter, 0, 4096))
+				<< apart;
+	}
 }
 
 TEST(Undo, RefusesWhatCannotBeUndoneAndLeavesEverything)
@@ -205,17 +217,38 @@ TEST(Undo, RefusesWhatCannotBeUndoneAndLeavesEverything)
 					"it carries no stamp of a conversion"},
 			{"damaged stamp",
 					[](const Folder& f) {
-						setxattr((f / "a.txt").c_str(), kStamp, "1 x", 3, 0);
+						setxattr((f / "a.txt").c_str(), kStamp, "2 x", 3, 0);
 					},
 					"its stamp of a conversion is damaged"},
+			{"stamp of the earlier kind",
+					[](const Folder& f) {
+						std::string stamp = "1 6 0000000000000000 a.txt-BAK";
+						setxattr((f / "a.txt").c_str(), kStamp, stamp.data(),
+								stamp.size(), 0);
+					},
+					"its stamp is of an earlier Textwend, which did not "
+					"record the original: it is not trusted"},
 			{"stamp naming another file",
 					[](const Folder& f) {
-						std::string stamp = "1 6 0000000000000000 secret";
+						std::string stamp = "2 6 0000000000000000 5 "
+											"0000000000000000 secret";
 						write_file(f / "secret", "mine\n");
 						setxattr((f / "a.txt").c_str(), kStamp, stamp.data(),
 								stamp.size(), 0);
 					},
 					"its stamp of a conversion is damaged"},
+			{"another file moved to the backup's name",
+					[](const Folder& f) {
+						write_file(f / "other", "unrelated\n");
+						rename((f / "other").c_str(),
+								(f / "a.txt-BAK").c_str());
+					},
+					"its original a.txt-BAK is not its original any more"},
+			{"the backup edited, same size",
+					[](const Folder& f) {
+						write_file(f / "a.txt-BAK", "K\xE4sa\n");
+					},
+					"its original a.txt-BAK is not its original any more"},
 	};
 	for (const auto& c : cases) {
 		Folder folder;
@@ -229,6 +262,71 @@ TEST(Undo, RefusesWhatCannotBeUndoneAndLeavesEverything)
 
 		EXPECT_EQ(folder_state(folder), before) << c.what;
 		EXPECT_EQ(last_result.reason, c.reason) << c.what;
+	}
+}
+
+// Killed between its two steps, a conversion (or an undo) leaves the
+// converted text under the backup's name, its stamp naming that name, and
+// the original under its own. The next run of either recognises it.
+TEST(Undo, WhatAnInterruptedConversionLeftIsRecognised)
+{
+	const struct {
+		const char* what;
+		void (*call)(char*);
+		const char* selected;
+		bool editedSince;
+		std::map<std::string, std::string> after;
+		const char* reason;
+		const char* notice; // on standard error, after the path
+	} cases[] = {
+			{"converted again", AlyBFile, "a.txt", false,
+					{{"a.txt", "Käse\n"}, {"a.txt-BAK", "K\xE4se\n"}}, "",
+					"a.txt-BAK': left by an interrupted conversion; removed, "
+					"as a.txt still holds its original\n"},
+			{"converted again, edited since", AlyBFile, "a.txt", true,
+					{{"a.txt", "Käse!\n"}, {"a.txt-BAK", "Käse\n"},
+							{"a.txt-BAK2", "K\xE4se!\n"}},
+					"",
+					"a.txt-BAK': left by an interrupted conversion of an "
+					"earlier version; kept\n"},
+			{"undone", undo_conversion, "a.txt-BAK", false,
+					{{"a.txt", "K\xE4se\n"}}, "",
+					"a.txt-BAK': left by an interrupted conversion; removed, "
+					"as a.txt still holds its original\n"},
+			{"the original undone", undo_conversion, "a.txt", false,
+					{{"a.txt", "K\xE4se\n"}, {"a.txt-BAK", "Käse\n"}},
+					"it was not converted: a.txt-BAK is what an interrupted "
+					"conversion left; undo that",
+					NULL},
+			{"undone, edited since", undo_conversion, "a.txt-BAK", true,
+					{{"a.txt", "K\xE4se!\n"}, {"a.txt-BAK", "Käse\n"}},
+					"it was left by an interrupted conversion, and a.txt has "
+					"changed since; it is kept",
+					NULL},
+	};
+	for (const auto& c : cases) {
+		Folder folder;
+		std::string path = folder / "a.txt";
+		write_file(path, "K\xE4se\n");
+		run(AlyBFile, path);
+		// The state the kill leaves: the two names not yet traded.
+		ASSERT_EQ(renameat2(AT_FDCWD, path.c_str(), AT_FDCWD,
+						  (path + "-BAK").c_str(), RENAME_EXCHANGE),
+				0);
+		if (c.editedSince)
+			write_file(path, "K\xE4se!\n");
+
+		testing::internal::CaptureStderr();
+		run(c.call, folder / c.selected);
+		std::string notices = testing::internal::GetCapturedStderr();
+
+		EXPECT_EQ(folder_state(folder), c.after) << c.what;
+		EXPECT_EQ(last_result.reason, c.reason) << c.what;
+		EXPECT_EQ(notices,
+				c.notice != NULL
+						? "Textwend: '" + folder.path() + "/" + c.notice
+						: "")
+				<< c.what;
 	}
 }
 

@@ -87,6 +87,17 @@ refuse(unsigned refused)
 			{kNoNamelessFiles, SYS_openat, 2, O_TMPFILE & ~O_DIRECTORY,
 					EOPNOTSUPP},
 			{kNoSecondNames, SYS_linkat, 0, 0, EPERM},
+			{kNoRenameFlags, SYS_renameat2, 4, ~0u, EINVAL},
+			{kNoAttributeRoom, SYS_fsetxattr, 0, 0, ENOSPC},
+			{kNoAttributeRoom, SYS_fremovexattr, 0, 0, ENOSPC},
+			{kNoAttributes, SYS_fsetxattr, 0, 0, ENOTSUP},
+			{kNoAttributes, SYS_fgetxattr, 0, 0, ENOTSUP},
+			{kNoAttributes, SYS_flistxattr, 0, 0, ENOTSUP},
+			{kNoAttributes, SYS_fremovexattr, 0, 0, ENOTSUP},
+			{kNoAttributes, SYS_listxattr, 0, 0, ENOTSUP},
+			{kNoAttributes, SYS_llistxattr, 0, 0, ENOTSUP},
+			{kNoAttributes, SYS_getxattr, 0, 0, ENOTSUP},
+			{kNoAttributes, SYS_lgetxattr, 0, 0, ENOTSUP},
 	};
 	std::vector<sock_filter> program = {
 			BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
@@ -129,7 +140,8 @@ set_up(const ChildOptions& options)
 	if (!options.keepDisplay)
 		unsetenv("DISPLAY");
 	if (options.asNobody && getuid() == 0) {
-		if (setgroups(0, NULL) != 0 || setgid(kNobody) != 0
+		gid_t also = options.alsoGroup;
+		if (setgroups(also != 0 ? 1 : 0, &also) != 0 || setgid(kNobody) != 0
 				|| setuid(kNobody) != 0) {
 			fprintf(stderr, "cannot become user %d: %s\n", (int)kNobody,
 					strerror(errno));

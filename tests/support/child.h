@@ -23,16 +23,23 @@ const uid_t kNobody = 65534;
 const int kChildSetupFailed = 77;
 
 // What some file systems cannot do, for ChildOptions::refused: trade two
-// names in one step, make a file with no name, give a file a second name.
+// names in one step, make a file with no name, give a file a second name,
+// take any flag of renameat2 (NFS, CIFS), keep extended attributes (FAT);
+// and a disk with no room left for attributes (set or removed).
 enum : unsigned {
 	kNoNameSwap = 1,
 	kNoNamelessFiles = 2,
 	kNoSecondNames = 4,
+	kNoRenameFlags = 8,
+	kNoAttributeRoom = 16,
+	kNoAttributes = 32,
 };
 
 struct ChildOptions {
-	// Runs as the unprivileged user kNobody (when the test runs as root).
+	// Runs as the unprivileged user kNobody (when the test runs as root),
+	// member of this group as well when it is not 0.
 	bool asNobody = false;
+	gid_t alsoGroup = 0;
 	rlim_t fileSizeLimit = RLIM_INFINITY;
 	rlim_t addressSpaceLimit = RLIM_INFINITY;
 	bool lastDescriptor = false; // the next open after one more fails
