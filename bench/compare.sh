@@ -3,7 +3,9 @@
 # otherwise) and, in the same run, copies it with cp and cat and converts it
 # with iconv. Prints the median time of each, the ratios to cp and cat and
 # the peak memory. Then a batch of 3000 letters of 1 to 16 KiB (LETTERS says
-# otherwise, 0 for none) against cp -r of their folder.
+# otherwise, 0 for none) against cp -r of their folder. Textwend puts what it
+# writes on the disk before the names point to it; so it is also held
+# against cp and cp -r each followed by sync.
 #
 # Each run writes into memory that the run before it gave back: on a
 # virtual machine, memory that has gone back to the host costs much more to
@@ -76,6 +78,10 @@ for run in $(seq "$runs"); do
 	times[cp]+="$t "; memory[cp]=$m
 	rm -f "$work/copy.txt"
 
+	read -r t m < <(measure sh -c "cp '$work/source.txt' '$work/copy.txt' && sync")
+	times[cpsync]+="$t "; memory[cpsync]=$m
+	rm -f "$work/copy.txt"
+
 	read -r t m < <(measure sh -c "cat '$work/source.txt' > '$work/copy.txt'")
 	times[cat]+="$t "; memory[cat]=$m
 	rm -f "$work/copy.txt"
@@ -101,16 +107,20 @@ base=$(med cp)
 cat_base=$(med cat)
 best=$(echo "${times[cp]}" | tr ' ' '\n' | grep . | fastest)
 printf '%-10s %10s %9s %8s %8s %10s %9s\n' tool "median ms" "MB/s" "x cp" "x cat" "best x cp" "peak MiB"
-for tool in cp cat iconv textwend; do
+for tool in cp cpsync cat iconv textwend; do
 	t=$(med "$tool")
 	f=$(echo "${times[$tool]}" | tr ' ' '\n' | grep . | fastest)
-	awk -v tool="$tool" -v t="$t" -v f="$f" -v b="$base" -v c="$cat_base" -v bb="$best" -v bytes="$bytes" -v m="${memory[$tool]}" \
+	name=$tool
+	[ "$tool" = cpsync ] && name=cp+sync
+	awk -v tool="$name" -v t="$t" -v f="$f" -v b="$base" -v c="$cat_base" -v bb="$best" -v bytes="$bytes" -v m="${memory[$tool]}" \
 		'BEGIN { printf "%-10s %10.1f %9.0f %8.2f %8.2f %10.2f %9.1f\n", tool, t / 1000, bytes / t, t / b, t / c, f / bb, m / 1024 }'
 done
 iconv_t=$(med iconv)
 ours=$(med textwend)
 awk -v i="$iconv_t" -v o="$ours" -v s="$size_mib" -v m="${memory[textwend]}" -v bytes="$bytes" \
 	'BEGIN { printf "textwend is %.1fx faster than iconv; file %d MiB, textwend peak = file + %.1f MiB\n", i / o, s, m / 1024 - bytes / 1048576 }'
+awk -v o="$ours" -v c="$(med cpsync)" \
+	'BEGIN { printf "textwend, on the disk: %.2f x cp + sync\n", o / c }'
 rm -f "$work"/*.txt "$work"/*.txt-BAK
 
 # Many small letters: the same text cut into files of 1 to 16 KiB.
@@ -128,8 +138,10 @@ for run in $(seq "$runs"); do
 	cp -r "$work/letters" "$work/batch-$run"
 	read -r t m < <(measure cp -r "$work/letters" "$work/copy-$run")
 	times[cpr]+="$t "
+	read -r t m < <(measure sh -c "cp -r '$work/letters' '$work/synced-$run' && sync")
+	times[cprsync]+="$t "
 	read -r t m < <(measure sh -c "'$convert' '$work'/batch-$run/*.txt")
 	times[batch]+="$t "; memory[batch]=$m
 done
-awk -v t="$(med batch)" -v c="$(med cpr)" -v n="$letters" -v m="${memory[batch]}" \
-	'BEGIN { printf "%d letters: textwend %.1f ms, cp -r %.1f ms, %.2f x cp -r, peak %.1f MiB\n", n, t / 1000, c / 1000, t / c, m / 1024 }'
+awk -v t="$(med batch)" -v c="$(med cpr)" -v s="$(med cprsync)" -v n="$letters" -v m="${memory[batch]}" \
+	'BEGIN { printf "%d letters: textwend %.1f ms, cp -r %.1f ms, %.2f x cp -r; cp -r + sync %.1f ms, %.2f x cp -r + sync; peak %.1f MiB\n", n, t / 1000, c / 1000, t / c, s / 1000, t / s, m / 1024 }'

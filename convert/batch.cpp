@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <stdio.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <map>
@@ -11,9 +12,25 @@
 
 namespace {
 
-// Conversions wait in windows of at most this many: each holds a few
-// descriptors until it finishes.
-const size_t kMaxWaiting = 128;
+// Conversions wait in windows, each ended by one sync: as many as the
+// descriptors allow, as each holds three until it finishes (its folder, its
+// source, its new text), with room left for the rest of the process.
+const size_t kMaxWaiting = 1024;
+const size_t kMinWaiting = 16;
+const rlim_t kDescriptorsKept = 256;
+const size_t kDescriptorsEach = 3;
+
+
+size_t
+window()
+{
+	struct rlimit limit;
+	if (getrlimit(RLIMIT_NOFILE, &limit) != 0
+			|| limit.rlim_cur < kDescriptorsKept + kMinWaiting * kDescriptorsEach)
+		return kMinWaiting;
+	rlim_t room = (limit.rlim_cur - kDescriptorsKept) / kDescriptorsEach;
+	return room < kMaxWaiting ? (size_t)room : kMaxWaiting;
+}
 
 
 // One of the standard streams, held back in memory while conversions wait.
@@ -117,6 +134,7 @@ struct item {
 };
 
 bool sOpen = false;
+size_t sWindow = kMinWaiting;
 bool sHolding = false;
 bool sJustWaited = false;
 size_t sWaiting = 0;
@@ -179,6 +197,7 @@ void
 batch_begin()
 {
 	sOpen = true;
+	sWindow = window();
 }
 
 
@@ -204,7 +223,7 @@ batch_wait(std::unique_ptr<waiting_conversion>& conversion)
 	waiting.conversion = std::move(conversion);
 	sQueue.push_back(std::move(waiting));
 	sJustWaited = true;
-	if (++sWaiting >= kMaxWaiting)
+	if (++sWaiting >= sWindow)
 		finish_waiting();
 	return true;
 }

@@ -240,6 +240,8 @@ dup_attr(char* source, char* target)
 void
 echo_values(const std::string& echoes)
 {
+	if (echoes.empty())
+		return;
 	if (!isatty(STDOUT_FILENO)) {
 		fwrite(echoes.data(), 1, echoes.size(), stdout);
 		return;

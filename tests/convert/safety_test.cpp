@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
+
 #include <functional>
 
 namespace {
@@ -472,6 +474,49 @@ TEST(Safety, KilledWhileWritingLeavesTheSourceIntact)
 	EXPECT_EQ(intact, pieces);
 	EXPECT_EQ(test::folder_entries(folder.path()),
 			(std::vector<std::string> {"big.txt"}));
+}
+
+// Attribute values are anyone's bytes: on a terminal, escape sequences among
+// them could retitle or clear it.
+TEST(Safety, AttributeValuesReachATerminalEscaped)
+{
+	const std::string value = "title\x1B]0;owned\x07 and \x0C\xC2\x9B";
+	const struct {
+		const char* what;
+		bool terminal;
+		std::string shown;
+	} cases[] = {
+			{"a terminal", true, "title\\e]0;owned\\x07 and \\x0C\\xC2\\x9B"},
+			{"a pipe", false, value},
+	};
+	for (const auto& c : cases) {
+		int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+		ASSERT_TRUE(
+				master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+		std::string terminal = ptsname(master);
+		auto result = test::run_child([&] {
+			int own = open(terminal.c_str(), O_RDWR | O_NOCTTY);
+			if (c.terminal && (own < 0 || dup2(own, STDOUT_FILENO) < 0))
+				return 1;
+			echo_values(value);
+			fflush(stdout);
+			return 0;
+		});
+		EXPECT_EQ(result.result, 0) << c.what;
+		std::string shown = result.output;
+		struct pollfd ready = {master, POLLIN, 0};
+		char buffer[256];
+		while (c.terminal && poll(&ready, 1, 1000) > 0) {
+			ssize_t got = read(master, buffer, sizeof(buffer));
+			if (got <= 0)
+				break;
+			shown.append(buffer, got);
+			if (shown.size() >= c.shown.size())
+				break;
+		}
+		close(master);
+		EXPECT_EQ(shown, c.shown) << c.what;
+	}
 }
 
 TEST(Safety, PathsLongerThanAnyFixedBuffer)
