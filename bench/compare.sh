@@ -22,7 +22,9 @@ fi
 cmake --build "$build" --target convert_files >&2
 convert=$build/bench/convert_files
 
-work=$(mktemp -d "$build/bench-run.XXXXXX")
+# WORK=folder works there instead of the build folder: a file system of its
+# own gives steadier figures than one where others make and remove files.
+work=$(mktemp -d "${WORK:-$build}/bench-run.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 # The text: German letters in the DOS code page, doubled up to the size.

@@ -4,6 +4,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <stdio.h>
 #include <time.h>
 #include <unistd.h>
@@ -64,11 +65,9 @@ can_swap_names(int folder, dev_t device)
 	// A child of the process may run under rules of its own (a filter on
 	// its calls), and asks again.
 	static std::map<dev_t, bool> known;
-	static pid_t asker = 0;
-	if (asker != getpid()) {
-		known.clear();
-		asker = getpid();
-	}
+	static bool forgetting
+			= pthread_atfork(NULL, NULL, [] { known.clear(); }) == 0;
+	(void)forgetting;
 	auto found = known.find(device);
 	if (found != known.end())
 		return found->second;
