@@ -175,10 +175,8 @@ mt::SetLatex()
 
 
 void
-load_table(mt* map, int32_t style)
+load_set(mt* map, int32_t style)
 {
-	if ((uint32_t)pop_ind >= kPopIndNoTable)
-		return;
 	switch (style) {
 	case kStyleTos:
 		map[0].SetTos();
@@ -198,4 +196,12 @@ load_table(mt* map, int32_t style)
 	default:
 		break;
 	}
+}
+
+
+void
+load_table(mt* map, int32_t style)
+{
+	if ((uint32_t)pop_ind < kPopIndNoTable)
+		load_set(map, style);
 }

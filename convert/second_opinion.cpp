@@ -196,20 +196,7 @@ make_classes(int32_t style)
 {
 	mt map[kMapSize];
 	map[0].Clear();
-	switch (style) {
-	case kStyleTos:
-		map[0].SetTos();
-		break;
-	case kStylePc:
-		map[0].SetPc();
-		break;
-	case kStyleMac:
-		map[0].SetMac();
-		break;
-	default:
-		map[0].SetAnsi();
-		break;
-	}
+	load_set(map, style);
 	set_classes classes;
 	for (int c = 0; c < 256; c++) {
 		// Below 0x80 only the bytes themselves tell where a word ends.
