@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <stdio.h>
+#include <string.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -29,6 +30,17 @@ temporary_name()
 	snprintf(name, sizeof(name), ".textwend-%x-%x-%lx", (unsigned)getpid(),
 			counter++, (unsigned long)now.tv_nsec);
 	return name;
+}
+
+
+// Removes a file of our own from folder; says so on standard error when it
+// stays.
+void
+left_behind(int folder, const std::string& name)
+{
+	if (unlinkat(folder, name.c_str(), 0) != 0)
+		fprintf(stderr, "Textwend: '%s' of our own could not be removed: %s\n",
+				name.c_str(), strerror(errno));
 }
 
 
@@ -89,7 +101,7 @@ can_swap_names(int folder, dev_t device)
 					== 0;
 	int error = errno;
 	for (int i = 0; i < made; i++)
-		unlinkat(folder, name[i].c_str(), 0);
+		left_behind(folder, name[i]);
 	// Only a refusal by the file system is its answer; anything else
 	// (a full folder) is asked again with the next file.
 	if (swapped || (made == 2 && cannot_here(error)))
@@ -108,7 +120,7 @@ new_file::~new_file()
 {
 	// A name is only ever taken back from this very file.
 	if (!fName.empty() && Names(fName))
-		unlinkat(fFolder, fName.c_str(), 0);
+		left_behind(fFolder, fName);
 	if (fFd >= 0)
 		close(fFd);
 }

@@ -463,7 +463,13 @@ converted_text::CopyBackup()
 	if (close(fd) != 0 && error == 0)
 		error = errno;
 	if (error != 0 || !refusal.empty()) {
-		unlinkat(fSource.folder, fStamp.backup.c_str(), 0);
+		if (unlinkat(fSource.folder, fStamp.backup.c_str(), 0) != 0)
+			fprintf(stderr, "%s",
+					notice(fSource.path,
+							"the unfinished copy " + fStamp.backup
+									+ " could not be removed: "
+									+ strerror(errno))
+							.c_str());
 		if (!refusal.empty())
 			result_left_alone(refusal);
 		return error != 0 ? error : EPERM;
