@@ -13,25 +13,22 @@
 
 namespace {
 
-// Conversions wait in windows, each ended by one sync: as many as the
-// descriptors allow, as each holds three until it finishes (its folder, its
-// source, its new text), with room left for the rest of the process.
-const size_t kMaxWaiting = 1024;
-const size_t kMinWaiting = 16;
+// Conversions wait in windows, each ended by one sync: as long as the
+// descriptors they hold leave room for the rest of the process.
+const size_t kMaxWaiting = 4096;
 const rlim_t kDescriptorsKept = 256;
-const size_t kDescriptorsEach = 3;
+const size_t kMinDescriptors = 64;
 
 
+// How many descriptors the waiting conversions may hold.
 size_t
-window()
+descriptor_budget()
 {
 	struct rlimit limit;
 	if (getrlimit(RLIMIT_NOFILE, &limit) != 0
-			|| limit.rlim_cur
-					< kDescriptorsKept + kMinWaiting * kDescriptorsEach)
-		return kMinWaiting;
-	rlim_t room = (limit.rlim_cur - kDescriptorsKept) / kDescriptorsEach;
-	return room < kMaxWaiting ? (size_t)room : kMaxWaiting;
+			|| limit.rlim_cur < kDescriptorsKept + kMinDescriptors)
+		return kMinDescriptors;
+	return (size_t)(limit.rlim_cur - kDescriptorsKept);
 }
 
 
@@ -132,7 +129,8 @@ struct item {
 };
 
 bool sOpen = false;
-size_t sWindow = kMinWaiting;
+size_t sBudget = kMinDescriptors;
+size_t sHeld = 0; // descriptors held by the waiting conversions
 bool sHolding = false;
 bool sJustWaited = false;
 size_t sWaiting = 0;
@@ -186,6 +184,7 @@ finish_waiting()
 	close(sErr.memory);
 	sOut.memory = sErr.memory = -1;
 	sWaiting = 0;
+	sHeld = 0;
 }
 
 } // namespace
@@ -195,7 +194,7 @@ void
 batch_begin()
 {
 	sOpen = true;
-	sWindow = window();
+	sBudget = descriptor_budget();
 }
 
 
@@ -219,9 +218,10 @@ batch_wait(std::unique_ptr<waiting_conversion>& conversion)
 	}
 	item waiting;
 	waiting.conversion = std::move(conversion);
+	sHeld += waiting.conversion->Wait();
 	sQueue.push_back(std::move(waiting));
 	sJustWaited = true;
-	if (++sWaiting >= sWindow)
+	if (++sWaiting >= kMaxWaiting || sHeld >= sBudget)
 		finish_waiting();
 	return true;
 }

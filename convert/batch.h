@@ -15,6 +15,7 @@
 
 #include "convert/result.h"
 
+#include <stddef.h>
 #include <sys/types.h>
 
 #include <functional>
@@ -28,6 +29,10 @@ public:
 	// The file system that holds the new text, and a descriptor on it.
 	virtual dev_t Device() const = 0;
 	virtual int Folder() const = 0;
+
+	// Lets go of what it need not hold while it waits; then says how many
+	// descriptors it still holds.
+	virtual size_t Wait() = 0;
 
 	// Puts the new text in place once synced is 0, or leaves the source as
 	// it was when the sync failed with that error; says what became of it

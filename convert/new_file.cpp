@@ -222,6 +222,15 @@ new_file::ReplaceName(const std::string& name)
 }
 
 
+int
+new_file::Close()
+{
+	int fd = fFd;
+	fFd = -1;
+	return close(fd) == 0 ? 0 : errno;
+}
+
+
 bool
 new_file::Names(const std::string& name) const
 {

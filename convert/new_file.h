@@ -66,6 +66,10 @@ public:
 	// file must have a name already.
 	int ReplaceName(const std::string& name);
 
+	// Closes the descriptor; the file stays as it is: 0, or the host's
+	// error, which may be one of writing it.
+	int Close();
+
 	// True when name is this file.
 	bool Names(const std::string& name) const;
 

@@ -182,6 +182,20 @@ public:
 		return fdatasync(fTarget.fd()) == 0 ? 0 : errno;
 	}
 
+	// Waiting to exchange names, it needs only its folder: the new text is
+	// written and named, the source read.
+	size_t
+	Wait() override
+	{
+		if (!fSwap)
+			return 3;
+		fClosed = fTarget.Close();
+		if (close(fSource.fd) != 0 && fClosed == 0)
+			fClosed = errno;
+		fSource.fd = -1;
+		return 1;
+	}
+
 	void Finish(int synced) override;
 
 private:
@@ -205,6 +219,7 @@ private:
 	std::string fPlaced;      // the name the text took
 	convert_result fRecord;   // what detection noted of it
 	struct stat fCopied = {}; // a copy of the source made as its backup
+	int fClosed = 0;          // what closing the new text said
 };
 
 
@@ -586,6 +601,12 @@ void
 converted_text::Finish(int synced)
 {
 	last_result = fRecord;
+	if (fClosed != 0) {
+		printf("\n\n\n");
+		result_left_alone(std::string("the new text cannot be written: ")
+				+ strerror(fClosed));
+		return;
+	}
 	if (synced != 0) {
 		printf("\n\n\n");
 		result_left_alone(std::string("its new text could not be put on the "
@@ -616,7 +637,8 @@ converted_text::Finish(int synced)
 
 	static char html[] = "text/html";
 	if (pop_ind == kPopIndHtml && ostyle == kStyleBe) {
-		std::string node = descriptor_path(fTarget.fd());
+		// The name holds the new text, as was just checked.
+		std::string node = last_result.output;
 		mim_setA(node.data(), html);
 	}
 }
