@@ -17,6 +17,7 @@
 
 #include <dlfcn.h>
 #include <errno.h>
+#include <locale.h>
 #include <pthread.h>
 #include <spawn.h>
 #include <stdio.h>
@@ -238,7 +239,8 @@ is_text(const std::string& path)
 
 // Adds the entry that argument names to the selection; one that cannot be
 // handed over is reported with one line on standard error and passed over,
-// and false returned. With textOnly, one that is no text is passed over.
+// and false returned. With textOnly, one that is no text is passed over,
+// and handed to the add-on apart so that it names it.
 bool
 add_entry(BMessage& refs, const char* argument, bool textOnly)
 {
@@ -257,13 +259,12 @@ add_entry(BMessage& refs, const char* argument, bool textOnly)
 		return false;
 	}
 
-	if (textOnly && !is_text(path))
-		return true;
+	bool text = !textOnly || is_text(path);
 
 	entry_ref ref;
 	status_t status = get_ref_for_path(path.c_str(), &ref);
 	if (status == B_OK)
-		status = refs.AddRef("refs", &ref);
+		status = refs.AddRef(text ? "refs" : B_NOT_TEXT_REFS, &ref);
 	if (status != B_OK) {
 		fprintf(stderr, "%s: %s: %s, passed over\n", kProgramName,
 				shown(path).c_str(), describe_status(status));
@@ -357,6 +358,8 @@ add_on_thread(void* data)
 int
 main(int argc, char** argv)
 {
+	// As a file manager does: the add-on speaks the person's language.
+	setlocale(LC_MESSAGES, "");
 	int first = 1;
 	if (argc > 1
 			&& (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
