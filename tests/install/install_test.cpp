@@ -843,6 +843,31 @@ TEST_F(ThunarActionTest, TheActionIsMergedIntoTheUsersActions)
 }
 
 
+// Thunar gives an action without an id one and writes the whole file anew
+// in the language of the moment, dropping every translated name: the
+// system's default actions have none, so the helper gives them one.
+TEST_F(ThunarActionTest, EveryActionHasAnIdSoThunarKeepsTheTranslations)
+{
+	write_file(fScratch + "/no-config/Thunar/uca.xml",
+			"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n"
+			"<action>\n\t<name>Open Terminal Here</name>\n"
+			"\t<name xml:lang=\"de\">Terminal hier öffnen</name>\n"
+			"\t<command>true %f</command>\n</action>\n</actions>\n");
+	test::ChildResult run = test::run_program({fHelper});
+	ASSERT_EQ(run.status, 0) << run.errors;
+	std::string text = read_file(fHome + "/.config/Thunar/uca.xml");
+	Words ids = action_ids(text);
+	ASSERT_EQ(ids.size(), std::size(kImages) + 1) << text;
+	EXPECT_NE(ids[0], "") << text;
+	EXPECT_EQ(ids[0].rfind("textwend-", 0), std::string::npos) << text;
+	EXPECT_NE(text.find("<name xml:lang=\"de\">Terminal hier öffnen</name>"),
+			std::string::npos);
+	EXPECT_NE(text.find("<name xml:lang=\"de\">Umwandlung rückgängig "
+						"machen</name>"),
+			std::string::npos);
+}
+
+
 TEST_F(ThunarActionTest, TheUsersFileIsNeverLostOrBroken)
 {
 	std::string uca = fScratch + "/config/uca.xml";
