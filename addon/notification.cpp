@@ -75,6 +75,13 @@ notification_text(const batch_counts& counts)
 								  counts.converted),
 						counts.converted);
 	}
+	if (counts.doubtful > 0) {
+		text += "\n";
+		text += counted(
+				P_("%d of them doubtful: check it",
+						"%d of them doubtful: check them", counts.doubtful),
+				counts.doubtful);
+	}
 	if (counts.leftAlone > 0) {
 		text += "\n";
 		text += counted(P_("%d file left as it was",

@@ -14,10 +14,12 @@ struct batch_counts {
 	int converted = 0;  // converted, or their conversion undone
 	int leftAlone = 0;  // meant to be converted, but left as they were
 	int passedOver = 0; // not files that the batch converts
+	int doubtful = 0;   // converted, but in a set that may be wrong
 };
 
 // The notification's text, in the person's language: how many were
-// converted (undone, for the undo image) and how many were not.
+// converted (undone, for the undo image), how many of them with doubt, and
+// how many were not.
 std::string notification_text(const batch_counts& counts);
 
 // Shows the notification when the session has a message bus; without one,

@@ -63,6 +63,7 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 	status.Open();
 
 	std::vector<entry_report> notConverted;
+	std::vector<entry_report> doubtful;
 	batch_counts counts;
 	// The paths that an undo in this batch has dealt with.
 	std::set<std::string> undone;
@@ -123,6 +124,11 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 			AlyBFile(copy.data());
 		report({name, last_result.converted ? kEntryConverted : kEntryLeftAlone,
 				describe_conversion(last_result, path.Path())});
+		if (last_result.converted && last_result.doubtful) {
+			doubtful.push_back(
+					{name, kEntryConverted, describe_doubt(last_result)});
+			counts.doubtful++;
+		}
 		// Both names of an undone conversion are done with: the backup is
 		// gone, and what has the name now is the original.
 		if (undo_mod != 0 && last_result.converted) {
@@ -148,7 +154,7 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 		notify_batch(counts);
 	if (total == 0)
 		AlertInf2("Textwend-AddOn\n\tNo files selected..");
-	else if (!notConverted.empty())
-		show_batch_alert(batch_alert_text(notConverted, total));
+	else if (!notConverted.empty() || !doubtful.empty())
+		show_batch_alert(batch_alert_text(notConverted, doubtful, total));
 	status.Close();
 }
