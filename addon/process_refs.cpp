@@ -99,7 +99,7 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 		if (entry.SetTo(&ref, false) != B_OK || entry.GetPath(&path) != B_OK
 				|| entry.GetName(name) != B_OK || entry.GetStat(&st) != B_OK) {
 			report({ref.name != NULL ? ref.name : "?", kEntryLeftAlone,
-					"left as it was: it cannot be found or looked at"});
+					_("left as it was: it cannot be found or looked at")});
 			continue;
 		}
 		// A conversion may have written an empty text; it is undone all
