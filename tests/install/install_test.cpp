@@ -920,7 +920,11 @@ TEST_F(InstallTest, APackageAfterAUserInstallPutsNothingIntoAHome)
 	configure.push_back("-DTEXTWEND_USER_INSTALL=ON");
 	run = test::run_program(configure);
 	ASSERT_EQ(run.status, 0) << run.output << run.errors;
-	run = test::run_program({TEXTWEND_CMAKE, "--build", build, "-j", "2"});
+	// A whole build: on a busy machine it takes minutes.
+	test::ChildOptions building;
+	building.seconds = 240;
+	run = test::run_program(
+			{TEXTWEND_CMAKE, "--build", build, "-j", "2"}, building);
 	ASSERT_EQ(run.status, 0) << run.output << run.errors;
 	run = test::run_program({TEXTWEND_CMAKE, "--install", build});
 	ASSERT_EQ(run.status, 0) << run.output << run.errors;
