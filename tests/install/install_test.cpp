@@ -1062,7 +1062,7 @@ TEST_F(InstallTest, APackageAfterAUserInstallPutsNothingIntoAHome)
 	configure.push_back("-DTEXTWEND_USER_INSTALL=ON");
 	run = test::run_program(configure);
 	ASSERT_EQ(run.status, 0) << run.output << run.errors;
-	// A whole build, on a machine that may be busy with the other tests.
+	// A whole build: on a busy machine it takes minutes.
 	test::ChildOptions building;
 	building.seconds = 240;
 	run = test::run_program(
