@@ -139,6 +139,12 @@ set_up(const ChildOptions& options)
 {
 	if (!options.keepDisplay)
 		unsetenv("DISPLAY");
+	for (const auto& [name, value] : options.environment) {
+		if (value.empty())
+			unsetenv(name.c_str());
+		else
+			setenv(name.c_str(), value.c_str(), 1);
+	}
 	if (options.asNobody && getuid() == 0) {
 		gid_t also = options.alsoGroup;
 		if (setgroups(also != 0 ? 1 : 0, &also) != 0 || setgid(kNobody) != 0
