@@ -1,6 +1,7 @@
 // The loops that touch every byte: the detection scan, the writer's byte
 // loop and the checksum of the stamp over what it writes, in MB/s, on German
-// text in the DOS code page with CR LF.
+// text in the DOS code page with CR LF; the scan and the writer by each path
+// that the processor has.
 #include "charmap/flat_map.h"
 #include "charmap/options.h"
 #include "convert/detect.h"
@@ -53,18 +54,22 @@ BM_DetectionScan(benchmark::State& state)
 }
 BENCHMARK(BM_DetectionScan);
 
+const char* const kMapPathNames[kMapPaths] = {"bytes", "sse2", "avx2", "vbmi2"};
+
+// The writer's loop on German DOS text or on plain ASCII, its ceiling, by
+// one of its paths.
 void
-BM_WriterByteLoop(benchmark::State& state)
+writer_loop(benchmark::State& state, map_path path, bool ascii)
 {
-	std::string text = state.range(1) != 0 ? std::string(kSize, 'x') + '\0'
-										   : german_dos_text(kSize);
+	std::string text
+			= ascii ? std::string(kSize, 'x') + '\0' : german_dos_text(kSize);
 	mt map[kMapSize];
 	map[0].Clear();
 	map[0].SetNewline(3);
 	map[0].SetPc();
 	flat_map flat;
 	flatten_map(map, nyl_mod, flat);
-	flat.tableBlocks = flat.tableBlocks && state.range(0) != 0;
+	flat.path = path;
 	std::vector<char> output(256 * 1024);
 	for (auto _ : state) {
 		size_t position = 0;
@@ -77,13 +82,6 @@ BM_WriterByteLoop(benchmark::State& state)
 	}
 	state.SetBytesProcessed((int64_t)state.iterations() * kSize);
 }
-// Arguments: the 16-byte loop (0) or blocks through the tables where the
-// processor can (1); German DOS text (0) or plain ASCII, the ceiling (1).
-BENCHMARK(BM_WriterByteLoop)
-		->Args({0, 0})
-		->Args({1, 0})
-		->Args({0, 1})
-		->Args({1, 1});
 
 // Fed as the writer feeds it, one output piece at a time.
 void
@@ -103,4 +101,28 @@ BENCHMARK(BM_StampChecksum);
 
 } // namespace
 
-BENCHMARK_MAIN();
+// The writer once for each path this processor has: Writer/<path>/german
+// and Writer/<path>/ascii.
+int
+main(int argc, char** argv)
+{
+	std::string paths;
+	for (int path = kMapByBytes; path < kMapPaths; path++) {
+		if (!processor_has((map_path)path))
+			continue;
+		paths += std::string(paths.empty() ? "" : " ") + kMapPathNames[path];
+		for (bool ascii : {false, true}) {
+			std::string name = std::string("Writer/") + kMapPathNames[path]
+					+ (ascii ? "/ascii" : "/german");
+			benchmark::RegisterBenchmark(
+					name.c_str(), writer_loop, (map_path)path, ascii);
+		}
+	}
+	benchmark::AddCustomContext("writer paths", paths);
+	benchmark::Initialize(&argc, argv);
+	if (benchmark::ReportUnrecognizedArguments(argc, argv))
+		return 1;
+	benchmark::RunSpecifiedBenchmarks();
+	benchmark::Shutdown();
+	return 0;
+}

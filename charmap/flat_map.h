@@ -13,6 +13,21 @@
 
 const size_t kFlatTextSize = 16;
 
+// The loops that map_bytes can take, from the byte loop that every
+// processor has to the widest. All give the same output; a wider one only
+// takes fewer steps.
+enum map_path {
+	kMapByBytes,  // one byte at a time
+	kMapBy16,     // runs of plain bytes 16 at a time (SSE2)
+	kMapBy32,     // runs of plain bytes 32 at a time (AVX2)
+	kMapByTables, // 64 bytes at a time through the tables (AVX-512 VBMI2)
+};
+
+const int kMapPaths = kMapByTables + 1;
+
+// Whether this processor can take the path.
+bool processor_has(map_path path);
+
 struct flat_map {
 	// Output of each source byte: for NUL with nyl_mod 2 a zero byte, then
 	// the entry's text.
@@ -37,8 +52,10 @@ struct flat_map {
 	// up at once: kept when every text fits three bytes and nothing skips.
 	uint8_t column[3][256];
 	bool tablesFit;
-	// Use that loop; set when the tables fit and the processor can.
-	bool tableBlocks;
+
+	// The widest loop to take: the widest this processor has. Where the map
+	// does not allow it, the next narrower one that the map allows is taken.
+	map_path path;
 };
 
 void flatten_map(mt* map, int32_t nylMod, flat_map& flat);

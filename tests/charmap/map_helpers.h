@@ -67,16 +67,29 @@ reference_output(mt* map, const std::string& source)
 	return out;
 }
 
+// The loops of the flat form that this processor has, the byte loop first.
+inline std::vector<map_path>
+map_paths()
+{
+	std::vector<map_path> paths;
+	for (int path = kMapByBytes; path < kMapPaths; path++) {
+		if (processor_has((map_path)path))
+			paths.push_back((map_path)path);
+	}
+	return paths;
+}
+
 // The same through the flat form, with an output buffer of the given size so
-// that chunk boundaries are crossed; wide false keeps to the 16-byte loop
-// even where the processor can look up whole blocks.
+// that chunk boundaries are crossed, by the given loop (the widest this
+// processor has unless told).
 inline std::string
 flat_output(mt* map, const std::string& source, size_t capacity = 1 << 16,
-		bool wide = true)
+		map_path path = kMapByTables)
 {
 	flat_map flat;
 	flatten_map(map, nyl_mod, flat);
-	flat.tableBlocks = flat.tableBlocks && wide;
+	if (path < flat.path)
+		flat.path = path;
 	std::vector<char> buffer(capacity);
 	std::string out;
 	size_t position = 0;
@@ -88,7 +101,6 @@ flat_output(mt* map, const std::string& source, size_t capacity = 1 << 16,
 	}
 	return out;
 }
-
 
 // Whether glibc's decoder takes text as UTF-8 whole: no stray, overlong or
 // cut-off sequence, no surrogate, nothing beyond U+10FFFF.
