@@ -41,18 +41,45 @@ german_dos_text(size_t size)
 
 const size_t kSize = 16 * 1024 * 1024;
 
-void
-BM_DetectionScan(benchmark::State& state)
+// The same text in UTF-8, as the writer makes it.
+std::string
+german_utf8_text(size_t size)
 {
-	std::string text = german_dos_text(kSize);
+	std::string dos = german_dos_text(size);
+	mt map[kMapSize];
+	map[0].Clear();
+	map[0].SetNewline(3);
+	map[0].SetPc();
+	flat_map flat;
+	flatten_map(map, nyl_mod, flat);
+	std::vector<char> output(256 * 1024);
+	std::string text;
+	size_t position = 0;
+	while (text.size() < size) {
+		text.append(output.data(),
+				map_bytes(flat, (const uint8_t*)dos.data(), size, position,
+						output.data(), output.size()));
+	}
+	text.resize(size);
+	text.push_back('\0');
+	return text;
+}
+
+const char* const kScanPathNames[kScanPaths] = {"bytes", "sse2", "avx2"};
+
+// The detection scan on German DOS text, or on the same in UTF-8, which it
+// has to check throughout.
+void
+scan_loop(benchmark::State& state, scan_path path, bool utf8)
+{
+	std::string text = utf8 ? german_utf8_text(kSize) : german_dos_text(kSize);
 	for (auto _ : state) {
 		text_findings found
-				= scan_text((const uint8_t*)text.data(), kSize, false);
+				= scan_text((const uint8_t*)text.data(), kSize, false, path);
 		benchmark::DoNotOptimize(found);
 	}
 	state.SetBytesProcessed((int64_t)state.iterations() * kSize);
 }
-BENCHMARK(BM_DetectionScan);
 
 const char* const kMapPathNames[kMapPaths] = {"bytes", "sse2", "avx2", "vbmi2"};
 
@@ -101,11 +128,25 @@ BENCHMARK(BM_StampChecksum);
 
 } // namespace
 
-// The writer once for each path this processor has: Writer/<path>/german
-// and Writer/<path>/ascii.
+// The scan and the writer once for each path this processor has:
+// Scan/<path>/german and /german-utf8, Writer/<path>/german and /ascii.
 int
 main(int argc, char** argv)
 {
+	std::string scanPaths;
+	for (int path = kScanByBytes; path < kScanPaths; path++) {
+		if (!processor_has((scan_path)path))
+			continue;
+		scanPaths += std::string(scanPaths.empty() ? "" : " ")
+				+ kScanPathNames[path];
+		for (bool utf8 : {false, true}) {
+			std::string name = std::string("Scan/") + kScanPathNames[path]
+					+ (utf8 ? "/german-utf8" : "/german");
+			benchmark::RegisterBenchmark(
+					name.c_str(), scan_loop, (scan_path)path, utf8);
+		}
+	}
+	benchmark::AddCustomContext("scan paths", scanPaths);
 	std::string paths;
 	for (int path = kMapByBytes; path < kMapPaths; path++) {
 		if (!processor_has((map_path)path))

@@ -3,16 +3,24 @@
  * a table that holds, packed into one word, the flags it sets for every
  * candidate; a quote or a C3 also looks at the byte after it. The same bytes
  * tell whether the text is valid UTF-8. Plain ASCII means nothing here, so
- * blocks of it are passed over sixteen at a time.
+ * blocks of it are passed over sixteen at a time (SSE2). With AVX2, blocks of
+ * 32 are checked against the set of bytes that can still tell something new,
+ * a set that shrinks as the flags fill: in most text, after the first lines,
+ * no byte is looked at again.
  */
 #include "convert/detect.h"
 
+#include "charmap/processor.h"
 #include "charmap/styles.h"
 
 #include <string.h>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define TEXTWEND_X86 1
 #endif
 
 
@@ -152,6 +160,30 @@ make_openers(bool latex)
 
 constexpr Openers kOpeners[2] = {make_openers(false), make_openers(true)};
 
+// Every flag that a byte can ever set, on its own or as the opener of a
+// pair, with the LaTeX pairs (1) or without (0).
+constexpr uint64_t
+all_bits(const Table& table)
+{
+	uint64_t bits = 0;
+	for (uint64_t word : table.bits)
+		bits |= word;
+	return bits;
+}
+
+constexpr Table
+make_could(bool latex)
+{
+	Table could {};
+	for (int c = 0; c < 256; c++) {
+		could.bits[c] = kSingle.bits[c]
+				| all_bits(kPairs[kOpeners[latex ? 1 : 0].kind[c]]);
+	}
+	return could;
+}
+
+constexpr Table kCould[2] = {make_could(false), make_could(true)};
+
 
 // A quote right after a backslash is TeX's accent command, not the
 // shorthand.
@@ -248,16 +280,123 @@ check_utf8(text_scanner::utf8_state& state, uint8_t c, size_t p)
 }
 
 
-// Positions from up to to, as text_scanner::scan says.
+#ifdef TEXTWEND_X86
+
+#define TEXTWEND_AVX2 __attribute__((target("avx2,bmi,bmi2,popcnt")))
+
+// The bytes that can still tell something: every byte from 0x80 up while
+// the UTF-8 check runs, and each byte that can set a flag not yet found. As
+// the tables of a byte shuffle: by the low four bits, the high ones, a bit
+// each, of the bytes below 0x80 (low) and from 0x80 up (high).
+struct wanted_bytes {
+	__m256i low;
+	__m256i high;
+};
+
+TEXTWEND_AVX2 wanted_bytes
+make_wanted(uint64_t found, bool latex, bool checkUtf8)
+{
+	alignas(32) uint8_t rows[2][32] = {};
+	for (int c = 0; c < 256; c++) {
+		bool wanted = (checkUtf8 && c >= 0x80)
+				|| (kCould[latex ? 1 : 0].bits[c] & ~found) != 0;
+		if (wanted)
+			rows[c >> 7][c & 15] |= (uint8_t)(1 << ((c >> 4) & 7));
+	}
+	for (int half = 0; half < 2; half++)
+		memcpy(rows[half] + 16, rows[half], 16);
+	return {_mm256_load_si256((const __m256i*)rows[0]),
+			_mm256_load_si256((const __m256i*)rows[1])};
+}
+
+
+// One bit for each wanted byte of the 32 from block on.
+TEXTWEND_AVX2 inline uint32_t
+wanted_in(const wanted_bytes& wanted, const uint8_t* block)
+{
+	// The bit of each high four-bit value in its row.
+	const __m256i bitOf = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, (char)128, 1,
+			2, 4, 8, 16, 32, 64, (char)128, 1, 2, 4, 8, 16, 32, 64, (char)128,
+			1, 2, 4, 8, 16, 32, 64, (char)128);
+	__m256i bytes = _mm256_loadu_si256((const __m256i*)block);
+	// A shuffle gives 0 where the index has its top bit set: the low table
+	// answers only for bytes below 0x80, the high one only from 0x80 up.
+	__m256i row = _mm256_or_si256(_mm256_shuffle_epi8(wanted.low, bytes),
+			_mm256_shuffle_epi8(wanted.high,
+					_mm256_xor_si256(bytes, _mm256_set1_epi8((char)0x80))));
+	__m256i high = _mm256_and_si256(
+			_mm256_srli_epi16(bytes, 4), _mm256_set1_epi8(0x0F));
+	__m256i bit = _mm256_shuffle_epi8(bitOf, high);
+	return (uint32_t)_mm256_movemask_epi8(
+			_mm256_cmpeq_epi8(_mm256_and_si256(row, bit), bit));
+}
+
+#endif
+
+
+#ifdef TEXTWEND_X86
+
+// Blocks of 32 bytes as long as whole ones are left, from i on; only the
+// wanted bytes are looked at. Stops early where the text turns out to be no
+// UTF-8, so that the rest goes without the check.
 template<bool kLatex, bool kCheckUtf8>
-void
-scan_piece(const uint8_t* data, size_t from, size_t to, uint64_t& foundSoFar,
+TEXTWEND_AVX2 size_t
+scan_blocks_32(const uint8_t* data, size_t i, size_t to, uint64_t& foundSoFar,
 		text_scanner::utf8_state& utf8SoFar)
 {
 	const Openers& openers = kOpeners[kLatex ? 1 : 0];
 	uint64_t found = foundSoFar;
 	text_scanner::utf8_state utf8 = utf8SoFar;
+	wanted_bytes wanted = make_wanted(found, kLatex, kCheckUtf8);
+	for (; i + 32 <= to; i += 32) {
+		uint32_t mask = wanted_in(wanted, data + i);
+		if (mask == 0)
+			continue;
+		uint64_t before = found;
+		while (mask != 0) {
+			size_t p = i + (size_t)__builtin_ctz(mask);
+			mask &= mask - 1;
+			found |= look_at<kLatex>(data, p, openers);
+			if (kCheckUtf8 && data[p] >= 0x80)
+				check_utf8(utf8, data[p], p);
+		}
+		if (kCheckUtf8 && utf8.invalid) {
+			i += 32;
+			break;
+		}
+		if (found != before)
+			wanted = make_wanted(found, kLatex, kCheckUtf8);
+	}
+	foundSoFar = found;
+	utf8SoFar = utf8;
+	return i;
+}
+
+#endif
+
+
+// Positions from up to to, as text_scanner::scan says, by the path given or
+// the widest one below it that this build has.
+template<bool kLatex, bool kCheckUtf8>
+void
+scan_piece(const uint8_t* data, size_t from, size_t to, uint64_t& foundSoFar,
+		text_scanner::utf8_state& utf8SoFar, [[maybe_unused]] scan_path path)
+{
+	const Openers& openers = kOpeners[kLatex ? 1 : 0];
 	size_t i = from;
+
+#ifdef TEXTWEND_X86
+	if (path >= kScanBy32) {
+		i = scan_blocks_32<kLatex, kCheckUtf8>(
+				data, i, to, foundSoFar, utf8SoFar);
+		if (kCheckUtf8 && utf8SoFar.invalid) {
+			scan_piece<kLatex, false>(data, i, to, foundSoFar, utf8SoFar, path);
+			return;
+		}
+	}
+#endif
+	uint64_t found = foundSoFar;
+	text_scanner::utf8_state utf8 = utf8SoFar;
 
 #ifdef __SSE2__
 	// Only bytes from 0x80 up, and the line ends and quotes while they can
@@ -265,7 +404,7 @@ scan_piece(const uint8_t* data, size_t from, size_t to, uint64_t& foundSoFar,
 	const __m128i lf = _mm_set1_epi8(0x0A);
 	const __m128i cr = _mm_set1_epi8(0x0D);
 	const __m128i quote = _mm_set1_epi8('"');
-	for (; i + 16 <= to; i += 16) {
+	for (; path >= kScanBy16 && i + 16 <= to; i += 16) {
 		__m128i block = _mm_loadu_si128((const __m128i*)(data + i));
 		unsigned mask = (unsigned)_mm_movemask_epi8(block);
 		if ((found & kLfSeen) == 0)
@@ -284,7 +423,8 @@ scan_piece(const uint8_t* data, size_t from, size_t to, uint64_t& foundSoFar,
 		if (kCheckUtf8 && utf8.invalid) {
 			foundSoFar = found;
 			utf8SoFar = utf8;
-			scan_piece<kLatex, false>(data, i + 16, to, foundSoFar, utf8SoFar);
+			scan_piece<kLatex, false>(
+					data, i + 16, to, foundSoFar, utf8SoFar, path);
 			return;
 		}
 	}
@@ -301,8 +441,40 @@ scan_piece(const uint8_t* data, size_t from, size_t to, uint64_t& foundSoFar,
 } // namespace
 
 
-text_scanner::text_scanner(bool latex)
+bool
+processor_has(scan_path path)
+{
+	switch (path) {
+	case kScanByBytes:
+		return true;
+	case kScanBy16:
+#ifdef __SSE2__
+		return true;
+#else
+		return false;
+#endif
+	case kScanBy32:
+		return processor_has_avx2();
+	}
+	return false;
+}
+
+
+scan_path
+widest_scan_path()
+{
+	int widest = kScanByBytes;
+	for (int path = kScanByBytes; path < kScanPaths; path++) {
+		if (processor_has((scan_path)path))
+			widest = path;
+	}
+	return (scan_path)widest;
+}
+
+
+text_scanner::text_scanner(bool latex, scan_path path)
 	: fLatex(latex)
+	, fPath(path)
 	, fFound(0)
 	, fUtf8 {}
 {
@@ -316,14 +488,14 @@ text_scanner::scan(const uint8_t* data, size_t from, size_t to)
 	bool check = !fUtf8.invalid;
 	if (fLatex) {
 		if (check)
-			scan_piece<true, true>(data, from, to, fFound, fUtf8);
+			scan_piece<true, true>(data, from, to, fFound, fUtf8, fPath);
 		else
-			scan_piece<true, false>(data, from, to, fFound, fUtf8);
+			scan_piece<true, false>(data, from, to, fFound, fUtf8, fPath);
 	} else {
 		if (check)
-			scan_piece<false, true>(data, from, to, fFound, fUtf8);
+			scan_piece<false, true>(data, from, to, fFound, fUtf8, fPath);
 		else
-			scan_piece<false, false>(data, from, to, fFound, fUtf8);
+			scan_piece<false, false>(data, from, to, fFound, fUtf8, fPath);
 	}
 }
 
@@ -342,9 +514,9 @@ text_scanner::findings() const
 
 
 text_findings
-scan_text(const uint8_t* data, size_t length, bool latex)
+scan_text(const uint8_t* data, size_t length, bool latex, scan_path path)
 {
-	text_scanner scanner(latex);
+	text_scanner scanner(latex, path);
 	scanner.scan(data, 0, length);
 	return scanner.findings();
 }
