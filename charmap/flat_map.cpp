@@ -183,8 +183,6 @@ map_blocks_16(const flat_map& flat, const uint8_t* source, size_t length,
 	}
 }
 
-#define TEXTWEND_AVX2 __attribute__((target("avx2,bmi,bmi2,popcnt")))
-
 // special_bytes for 32 bytes. Plain bytes run from 0x20 to 0x7E; one added,
 // they run from 0x21 to 0x7F, the only bytes above 0x20 taken as signed.
 TEXTWEND_AVX2 inline uint32_t

@@ -282,8 +282,6 @@ check_utf8(text_scanner::utf8_state& state, uint8_t c, size_t p)
 
 #ifdef TEXTWEND_X86
 
-#define TEXTWEND_AVX2 __attribute__((target("avx2,bmi,bmi2,popcnt")))
-
 // The bytes that can still tell something: every byte from 0x80 up while
 // the UTF-8 check runs, and each byte that can set a flag not yet found. As
 // the tables of a byte shuffle: by the low four bits, the high ones, a bit
@@ -331,10 +329,6 @@ wanted_in(const wanted_bytes& wanted, const uint8_t* block)
 			_mm256_cmpeq_epi8(_mm256_and_si256(row, bit), bit));
 }
 
-#endif
-
-
-#ifdef TEXTWEND_X86
 
 // Blocks of 32 bytes as long as whole ones are left, from i on; only the
 // wanted bytes are looked at. Stops early where the text turns out to be no
