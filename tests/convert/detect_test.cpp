@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <map>
 #include <random>
 #include <string>
@@ -266,6 +267,20 @@ TEST(Detect, PiecesGiveWhatTheWholeGives)
 	}
 }
 
+// Almost UTF-8: each a fault of its own.
+const std::string kFaults[] = {
+		"\xED\xA0\x80",         // a surrogate
+		"\xE0\x9F\xBF",         // overlong, three bytes
+		"\xF0\x8F\xBF\xBF",     // overlong, four bytes
+		"\xC1\xBF",             // overlong, two bytes
+		"\xF4\x90\x80\x80",     // beyond U+10FFFF
+		"\xF5\x80\x80\x80",     // no lead at all
+		"\xF8\x88\x80\x80\x80", // five bytes
+		"\xC3\xA4\xA4",         // one continuation too many
+		"\xE2\x82",             // one too few
+		"\xF0\x9F\x98",         // one too few of four
+};
+
 // Texts that put every kind of byte at every offset of a block, by every
 // path.
 TEST(Detect, BlockwiseScanMissesNothing)
@@ -284,11 +299,17 @@ TEST(Detect, BlockwiseScanMissesNothing)
 					? (char)(random() % 256)
 					: interesting[random() % interesting.size()];
 		}
-		// Whole sequences, so that valid UTF-8 comes up as well.
+		// Whole sequences, so that valid UTF-8 comes up as well, and in
+		// every other such text one that is not.
 		if (round % 2 == 0) {
+			if (round % 4 == 0)
+				text.assign(length, 'x');
 			for (int k = 0; k < specials; k++)
 				text.insert(
 						random() % (text.size() + 1), sequences[random() % 5]);
+			if (round % 8 == 0)
+				text.insert(random() % (text.size() + 1),
+						kFaults[random() % std::size(kFaults)]);
 		}
 		for (bool latex : {false, true}) {
 			text_findings want = reference_scan(text, latex);
@@ -317,6 +338,18 @@ TEST(Detect, PairsStraddleEveryBlockEdge)
 			{"\\\"o", true},
 	};
 	const size_t length = 100;
+	for (const std::string& fault : kFaults) {
+		for (size_t at = 0; at < length; at++) {
+			std::string text(length, 'x');
+			text.replace(at, fault.size(), fault);
+			text.resize(length);
+			text += "\xC3\xBC" + std::string(40, 'w');
+			text_findings want = reference_scan(text, false);
+			for (scan_path path : scan_paths())
+				expect_same(scan(text, false, path), want,
+						("fault at " + std::to_string(at)).c_str());
+		}
+	}
 	for (const auto& c : cases) {
 		for (size_t at = 0; at < length; at++) {
 			std::string text(length, 'x');
