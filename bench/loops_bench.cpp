@@ -134,7 +134,7 @@ int
 main(int argc, char** argv)
 {
 	std::string scanPaths;
-	for (int path = kScanByBytes; path < kScanPaths; path++) {
+	for (int path = kScanBytes; path < kScanPaths; path++) {
 		if (!processor_has((scan_path)path))
 			continue;
 		scanPaths += std::string(scanPaths.empty() ? "" : " ")
@@ -148,7 +148,7 @@ main(int argc, char** argv)
 	}
 	benchmark::AddCustomContext("scan paths", scanPaths);
 	std::string paths;
-	for (int path = kMapByBytes; path < kMapPaths; path++) {
+	for (int path = kMapBytes; path < kMapPaths; path++) {
 		if (!processor_has((map_path)path))
 			continue;
 		paths += std::string(paths.empty() ? "" : " ") + kMapPathNames[path];

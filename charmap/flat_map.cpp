@@ -38,13 +38,13 @@ bool
 processor_has(map_path path)
 {
 	switch (path) {
-	case kMapByBytes:
+	case kMapBytes:
 		return true;
-	case kMapBy16:
+	case kMapSse2:
 		return true;
-	case kMapBy32:
+	case kMapAvx2:
 		return processor_has_avx2();
-	case kMapByTables:
+	case kMapVbmi2:
 		return processor_has_vbmi2();
 	}
 	return false;
@@ -91,8 +91,8 @@ flatten_map(mt* map, int32_t nylMod, flat_map& flat)
 	}
 	flat.tablesFit = fit;
 
-	flat.path = kMapByBytes;
-	for (int path = kMapByBytes; path < kMapPaths; path++) {
+	flat.path = kMapBytes;
+	for (int path = kMapBytes; path < kMapPaths; path++) {
 		if (processor_has((map_path)path))
 			flat.path = (map_path)path;
 	}
@@ -169,7 +169,7 @@ const char kPlainByte = 0x20;
 
 
 void
-map_blocks_16(const flat_map& flat, const uint8_t* source, size_t length,
+map_blocks_sse2(const flat_map& flat, const uint8_t* source, size_t length,
 		size_t& i, char*& out, const char* limit)
 {
 	const __m128i lf = _mm_set1_epi8(flat.lfPlain ? '\n' : kPlainByte);
@@ -222,7 +222,7 @@ copy_32(char* to, const uint8_t* from)
 // 16-byte loop, so a quarter of the walks whose end the processor cannot
 // foresee. Runs are copied 16 bytes a store, as most runs in text are short.
 TEXTWEND_AVX2 void
-map_blocks_32(const flat_map& flat, const uint8_t* source, size_t length,
+map_blocks_avx2(const flat_map& flat, const uint8_t* source, size_t length,
 		size_t& position, char*& output, const char* limit)
 {
 	const __m256i lf = _mm256_set1_epi8(flat.lfPlain ? '\n' : kPlainByte);
@@ -448,7 +448,7 @@ map_table_blocks(const flat_map& flat, const uint8_t* source, size_t length,
 #else
 
 void
-map_blocks_16(const flat_map& flat, const uint8_t* source, size_t length,
+map_blocks_sse2(const flat_map& flat, const uint8_t* source, size_t length,
 		size_t& i, char*& out, const char* limit)
 {
 	const size_t room = 16 * kFlatTextSize + 16;
@@ -484,13 +484,13 @@ map_bytes(const flat_map& flat, const uint8_t* source, size_t length,
 	size_t i = position;
 
 #ifdef TEXTWEND_X86
-	if (flat.path >= kMapByTables && flat.tablesFit)
+	if (flat.path >= kMapVbmi2 && flat.tablesFit)
 		map_table_blocks(flat, source, length, i, out, limit);
-	if (flat.path >= kMapBy32 && flat.printablePlain)
-		map_blocks_32(flat, source, length, i, out, limit);
+	if (flat.path >= kMapAvx2 && flat.printablePlain)
+		map_blocks_avx2(flat, source, length, i, out, limit);
 #endif
-	if (flat.path >= kMapBy16 && flat.printablePlain)
-		map_blocks_16(flat, source, length, i, out, limit);
+	if (flat.path >= kMapSse2 && flat.printablePlain)
+		map_blocks_sse2(flat, source, length, i, out, limit);
 	while (i < length && out <= end)
 		map_one(flat, source, length, i, out);
 

@@ -17,13 +17,13 @@ const size_t kFlatTextSize = 16;
 // processor has to the widest. All give the same output; a wider one only
 // takes fewer steps.
 enum map_path {
-	kMapByBytes,  // one byte at a time
-	kMapBy16,     // runs of plain bytes 16 at a time (SSE2)
-	kMapBy32,     // runs of plain bytes 32 at a time (AVX2)
-	kMapByTables, // 64 bytes at a time through the tables (AVX-512 VBMI2)
+	kMapBytes, // one byte at a time
+	kMapSse2,  // runs of plain bytes in blocks of 16
+	kMapAvx2,  // runs of plain bytes in blocks of 64
+	kMapVbmi2, // blocks of 64 through the tables (AVX-512 VBMI2)
 };
 
-const int kMapPaths = kMapByTables + 1;
+const int kMapPaths = kMapVbmi2 + 1;
 
 // Whether this processor can take the path.
 bool processor_has(map_path path);

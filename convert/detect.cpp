@@ -522,7 +522,7 @@ open_sequence(text_scanner::utf8_state& state, const uint8_t* data,
 // UTF-8, so that the rest goes without the check.
 template<bool kLatex, bool kCheckUtf8>
 TEXTWEND_AVX2 size_t
-scan_blocks_32(const uint8_t* data, size_t i, size_t to, uint64_t& foundSoFar,
+scan_blocks_avx2(const uint8_t* data, size_t i, size_t to, uint64_t& foundSoFar,
 		text_scanner::utf8_state& utf8SoFar)
 {
 	const Openers& openers = kOpeners[kLatex ? 1 : 0];
@@ -588,8 +588,8 @@ scan_piece(const uint8_t* data, size_t from, size_t to, uint64_t& foundSoFar,
 	size_t i = from;
 
 #ifdef TEXTWEND_X86
-	if (path >= kScanBy32) {
-		i = scan_blocks_32<kLatex, kCheckUtf8>(
+	if (path >= kScanAvx2) {
+		i = scan_blocks_avx2<kLatex, kCheckUtf8>(
 				data, i, to, foundSoFar, utf8SoFar);
 		if (kCheckUtf8 && utf8SoFar.invalid) {
 			scan_piece<kLatex, false>(data, i, to, foundSoFar, utf8SoFar, path);
@@ -606,7 +606,7 @@ scan_piece(const uint8_t* data, size_t from, size_t to, uint64_t& foundSoFar,
 	const __m128i lf = _mm_set1_epi8(0x0A);
 	const __m128i cr = _mm_set1_epi8(0x0D);
 	const __m128i quote = _mm_set1_epi8('"');
-	for (; path >= kScanBy16 && i + 16 <= to; i += 16) {
+	for (; path >= kScanSse2 && i + 16 <= to; i += 16) {
 		__m128i block = _mm_loadu_si128((const __m128i*)(data + i));
 		unsigned mask = (unsigned)_mm_movemask_epi8(block);
 		if ((found & kLfSeen) == 0)
@@ -647,15 +647,15 @@ bool
 processor_has(scan_path path)
 {
 	switch (path) {
-	case kScanByBytes:
+	case kScanBytes:
 		return true;
-	case kScanBy16:
+	case kScanSse2:
 #ifdef __SSE2__
 		return true;
 #else
 		return false;
 #endif
-	case kScanBy32:
+	case kScanAvx2:
 		return processor_has_avx2();
 	}
 	return false;
@@ -665,8 +665,8 @@ processor_has(scan_path path)
 scan_path
 widest_scan_path()
 {
-	int widest = kScanByBytes;
-	for (int path = kScanByBytes; path < kScanPaths; path++) {
+	int widest = kScanBytes;
+	for (int path = kScanBytes; path < kScanPaths; path++) {
 		if (processor_has((scan_path)path))
 			widest = path;
 	}

@@ -21,12 +21,12 @@ struct text_findings {
 // The loops that the scan can take, from the byte loop that every processor
 // has to the widest. All find the same; a wider one only takes fewer steps.
 enum scan_path {
-	kScanByBytes, // every position on its own
-	kScanBy16,    // blocks of 16 bytes (SSE2)
-	kScanBy32,    // blocks of 32 bytes (AVX2)
+	kScanBytes, // every position on its own
+	kScanSse2,  // blocks of 16 bytes
+	kScanAvx2,  // blocks of 32 bytes, the UTF-8 check on whole blocks
 };
 
-const int kScanPaths = kScanBy32 + 1;
+const int kScanPaths = kScanAvx2 + 1;
 
 // Whether this processor can take the path, and the widest one it can.
 bool processor_has(scan_path path);

@@ -72,7 +72,7 @@ inline std::vector<map_path>
 map_paths()
 {
 	std::vector<map_path> paths;
-	for (int path = kMapByBytes; path < kMapPaths; path++) {
+	for (int path = kMapBytes; path < kMapPaths; path++) {
 		if (processor_has((map_path)path))
 			paths.push_back((map_path)path);
 	}
@@ -84,7 +84,7 @@ map_paths()
 // processor has unless told).
 inline std::string
 flat_output(mt* map, const std::string& source, size_t capacity = 1 << 16,
-		map_path path = kMapByTables)
+		map_path path = kMapVbmi2)
 {
 	flat_map flat;
 	flatten_map(map, nyl_mod, flat);

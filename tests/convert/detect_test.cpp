@@ -26,7 +26,7 @@ std::vector<scan_path>
 scan_paths()
 {
 	std::vector<scan_path> paths;
-	for (int path = kScanByBytes; path < kScanPaths; path++) {
+	for (int path = kScanBytes; path < kScanPaths; path++) {
 		if (processor_has((scan_path)path))
 			paths.push_back((scan_path)path);
 	}
@@ -252,7 +252,7 @@ TEST(Detect, PiecesGiveWhatTheWholeGives)
 	for (const std::string& text : texts) {
 		std::string padded = text + '\0';
 		const uint8_t* data = (const uint8_t*)padded.data();
-		text_findings whole = scan(text, false, kScanByBytes);
+		text_findings whole = scan(text, false, kScanBytes);
 		for (scan_path path : scan_paths()) {
 			for (size_t a = 0; a <= text.size(); a++) {
 				for (size_t b = a; b <= text.size(); b++) {
