@@ -41,17 +41,24 @@ german_dos_text(size_t size)
 
 const size_t kSize = 16 * 1024 * 1024;
 
+// The writer's map for that text: the DOS code page, CR LF as one line end.
+void
+flatten_dos_map(flat_map& flat)
+{
+	mt map[kMapSize];
+	map[0].Clear();
+	map[0].SetNewline(3);
+	map[0].SetPc();
+	flatten_map(map, nyl_mod, flat);
+}
+
 // The same text in UTF-8, as the writer makes it.
 std::string
 german_utf8_text(size_t size)
 {
 	std::string dos = german_dos_text(size);
-	mt map[kMapSize];
-	map[0].Clear();
-	map[0].SetNewline(3);
-	map[0].SetPc();
 	flat_map flat;
-	flatten_map(map, nyl_mod, flat);
+	flatten_dos_map(flat);
 	std::vector<char> output(256 * 1024);
 	std::string text;
 	size_t position = 0;
@@ -90,12 +97,8 @@ writer_loop(benchmark::State& state, map_path path, bool ascii)
 {
 	std::string text
 			= ascii ? std::string(kSize, 'x') + '\0' : german_dos_text(kSize);
-	mt map[kMapSize];
-	map[0].Clear();
-	map[0].SetNewline(3);
-	map[0].SetPc();
 	flat_map flat;
-	flatten_map(map, nyl_mod, flat);
+	flatten_dos_map(flat);
 	flat.path = path;
 	std::vector<char> output(256 * 1024);
 	for (auto _ : state) {
@@ -126,40 +129,41 @@ BM_StampChecksum(benchmark::State& state)
 }
 BENCHMARK(BM_StampChecksum);
 
+// One benchmark for each path this processor has and each of two texts,
+// named group/path/text; the names of the paths, for the report's head.
+template<typename Path, typename Run>
+std::string
+register_paths(const char* group, const char* const* pathNames, int paths,
+		const char* const (&texts)[2], Run run)
+{
+	std::string names;
+	for (int path = 0; path < paths; path++) {
+		if (!processor_has((Path)path))
+			continue;
+		names += std::string(names.empty() ? "" : " ") + pathNames[path];
+		for (int text = 0; text < 2; text++) {
+			std::string name = std::string(group) + "/" + pathNames[path] + "/"
+					+ texts[text];
+			benchmark::RegisterBenchmark(
+					name.c_str(), run, (Path)path, text != 0);
+		}
+	}
+	return names;
+}
+
 } // namespace
 
-// The scan and the writer once for each path this processor has:
-// Scan/<path>/german and /german-utf8, Writer/<path>/german and /ascii.
 int
 main(int argc, char** argv)
 {
-	std::string scanPaths;
-	for (int path = kScanBytes; path < kScanPaths; path++) {
-		if (!processor_has((scan_path)path))
-			continue;
-		scanPaths += std::string(scanPaths.empty() ? "" : " ")
-				+ kScanPathNames[path];
-		for (bool utf8 : {false, true}) {
-			std::string name = std::string("Scan/") + kScanPathNames[path]
-					+ (utf8 ? "/german-utf8" : "/german");
-			benchmark::RegisterBenchmark(
-					name.c_str(), scan_loop, (scan_path)path, utf8);
-		}
-	}
-	benchmark::AddCustomContext("scan paths", scanPaths);
-	std::string paths;
-	for (int path = kMapBytes; path < kMapPaths; path++) {
-		if (!processor_has((map_path)path))
-			continue;
-		paths += std::string(paths.empty() ? "" : " ") + kMapPathNames[path];
-		for (bool ascii : {false, true}) {
-			std::string name = std::string("Writer/") + kMapPathNames[path]
-					+ (ascii ? "/ascii" : "/german");
-			benchmark::RegisterBenchmark(
-					name.c_str(), writer_loop, (map_path)path, ascii);
-		}
-	}
-	benchmark::AddCustomContext("writer paths", paths);
+	const char* const scanTexts[] = {"german", "german-utf8"};
+	benchmark::AddCustomContext("scan paths",
+			register_paths<scan_path>(
+					"Scan", kScanPathNames, kScanPaths, scanTexts, scan_loop));
+	const char* const writerTexts[] = {"german", "ascii"};
+	benchmark::AddCustomContext("writer paths",
+			register_paths<map_path>("Writer", kMapPathNames, kMapPaths,
+					writerTexts, writer_loop));
 	benchmark::Initialize(&argc, argv);
 	if (benchmark::ReportUnrecognizedArguments(argc, argv))
 		return 1;

@@ -8,6 +8,7 @@
 #include "charmap/options.h"
 #include "charmap/styles.h"
 #include "support/options.h"
+#include "support/paths.h"
 
 #include <iconv.h>
 #include <string.h>
@@ -71,12 +72,7 @@ reference_output(mt* map, const std::string& source)
 inline std::vector<map_path>
 map_paths()
 {
-	std::vector<map_path> paths;
-	for (int path = kMapBytes; path < kMapPaths; path++) {
-		if (processor_has((map_path)path))
-			paths.push_back((map_path)path);
-	}
-	return paths;
+	return test::processor_paths<map_path>(kMapPaths);
 }
 
 // The same through the flat form, with an output buffer of the given size so

@@ -25,12 +25,7 @@ scan(const std::string& text, bool latex = false,
 std::vector<scan_path>
 scan_paths()
 {
-	std::vector<scan_path> paths;
-	for (int path = kScanBytes; path < kScanPaths; path++) {
-		if (processor_has((scan_path)path))
-			paths.push_back((scan_path)path);
-	}
-	return paths;
+	return test::processor_paths<scan_path>(kScanPaths);
 }
 
 // Every position on its own, by the rules written out as byte lists: what
