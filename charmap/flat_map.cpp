@@ -82,6 +82,10 @@ flatten_map(mt* map, int32_t nylMod, flat_map& flat)
 	flat.printablePlain = printablePlain;
 	flat.lfPlain = gives_itself(flat, '\n');
 	flat.tabPlain = gives_itself(flat, '\t');
+	bool highPlain = printablePlain;
+	for (int c = 0x80; c < 0x100; c++)
+		highPlain = highPlain && gives_itself(flat, c);
+	flat.highPlain = highPlain;
 
 	bool fit = !anySkip;
 	for (int c = 0; c < 256; c++) {
@@ -183,17 +187,20 @@ map_blocks_sse2(const flat_map& flat, const uint8_t* source, size_t length,
 	}
 }
 
-// special_bytes for 32 bytes. Plain bytes run from 0x20 to 0x7E; one added,
-// they run from 0x21 to 0x7F, the only bytes above 0x20 taken as signed.
+// special_bytes for 32 bytes, and the bytes from 0x80 up plain where high
+// is all ones. Plain bytes run from 0x20 to 0x7E; one added, they run from
+// 0x21 to 0x7F, the only bytes above 0x20 taken as signed.
 TEXTWEND_AVX2 inline uint32_t
-special_bytes_32(const uint8_t* block, __m256i lf, __m256i tab)
+special_bytes_32(const uint8_t* block, __m256i lf, __m256i tab, uint32_t high)
 {
 	__m256i bytes = _mm256_loadu_si256((const __m256i*)block);
 	__m256i shifted = _mm256_add_epi8(bytes, _mm256_set1_epi8(1));
 	__m256i outside = _mm256_cmpgt_epi8(_mm256_set1_epi8(0x21), shifted);
 	__m256i plain = _mm256_or_si256(
 			_mm256_cmpeq_epi8(bytes, lf), _mm256_cmpeq_epi8(bytes, tab));
-	return (uint32_t)_mm256_movemask_epi8(_mm256_andnot_si256(plain, outside));
+	uint32_t special = (uint32_t)_mm256_movemask_epi8(
+			_mm256_andnot_si256(plain, outside));
+	return special & ~((uint32_t)_mm256_movemask_epi8(bytes) & high);
 }
 
 
@@ -227,6 +234,7 @@ map_blocks_avx2(const flat_map& flat, const uint8_t* source, size_t length,
 {
 	const __m256i lf = _mm256_set1_epi8(flat.lfPlain ? '\n' : kPlainByte);
 	const __m256i tab = _mm256_set1_epi8(flat.tabPlain ? '\t' : kPlainByte);
+	const uint32_t high = flat.highPlain ? ~0u : 0u;
 	// A block turns into one text per byte at the most, and stores 32 bytes
 	// more.
 	const size_t room = 64 * kFlatTextSize + 32;
@@ -235,8 +243,8 @@ map_blocks_avx2(const flat_map& flat, const uint8_t* source, size_t length,
 	// The last copy of a block reads 32 bytes from as far as its end.
 	while (i + 96 <= length && out + room <= limit) {
 		const uint8_t* block = source + i;
-		uint64_t special = special_bytes_32(block, lf, tab)
-				| (uint64_t)special_bytes_32(block + 32, lf, tab) << 32;
+		uint64_t special = special_bytes_32(block, lf, tab, high)
+				| (uint64_t)special_bytes_32(block + 32, lf, tab, high) << 32;
 		if (special == 0) {
 			copy_32(out, block);
 			copy_32(out + 32, block + 32);

@@ -43,6 +43,9 @@ struct flat_map {
 	// LF and TAB give themselves, so runs may hold them as well.
 	bool lfPlain;
 	bool tabPlain;
+	// So do all bytes from 0x80 up, where no table is loaded: text that is
+	// UTF-8 already goes through in runs.
+	bool highPlain;
 
 	// CR and LF give the same text, so a CR right before an LF gives
 	// nothing: the pair is one line end.

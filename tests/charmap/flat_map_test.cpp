@@ -94,11 +94,14 @@ TEST(FlatMap, PairsAndLongTextsStraddleEveryBlockEdge)
 		Table table;
 		std::string piece;
 	} cases[] = {
-			{3, Table::pc, "\r\n"}, {3, Table::pc, "\r\r\n\n"},
+			{3, Table::pc, "\r\n"},
+			{3, Table::pc, "\r\r\n\n"},
 			{2, Table::mac, "\r\n"},
-			{3, Table::pc, "\x84\x94"},   // two bytes each
-			{3, Table::pc, "\xC4\xDB"},   // three bytes each
-			{1, Table::ansi, "\x01\xE4"}, // nothing, then two bytes
+			{3, Table::pc, "\x84\x94"},           // two bytes each
+			{3, Table::pc, "\xC4\xDB"},           // three bytes each
+			{1, Table::ansi, "\x01\xE4"},         // nothing, then two bytes
+			{3, Table::none, "\r\n\xE2\x82\xAC"}, // UTF-8 passes in runs
+			{0, Table::none, "\x7F\x80\x1B"},
 	};
 	const size_t length = 260;
 	for (const auto& c : cases) {
