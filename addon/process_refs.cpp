@@ -57,6 +57,7 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 	status.Open();
 
 	std::vector<entry_report> notConverted;
+	std::vector<entry_report> doubtful;
 	bool leftAlone = false;
 	// The paths that an undo in this batch has dealt with.
 	std::set<std::string> undone;
@@ -113,6 +114,9 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 			AlyBFile(copy.data());
 		report({name, last_result.converted ? kEntryConverted : kEntryLeftAlone,
 				describe_conversion(last_result, path.Path())});
+		if (last_result.converted && last_result.doubtful)
+			doubtful.push_back(
+					{name, kEntryConverted, describe_doubt(last_result)});
 		// Both names of an undone conversion are done with: the backup is
 		// gone, and what has the name now is the original.
 		if (undo_mod != 0 && last_result.converted) {
@@ -125,7 +129,7 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 		BPrivate::set_add_on_status(B_ERROR);
 	if (index == 0)
 		AlertInf2("Textwend-AddOn\n\tNo files selected..");
-	else if (!notConverted.empty())
-		show_batch_alert(batch_alert_text(notConverted, index));
+	else if (!notConverted.empty() || !doubtful.empty())
+		show_batch_alert(batch_alert_text(notConverted, doubtful, index));
 	status.Close();
 }

@@ -73,6 +73,31 @@ set_name(int32_t style)
 	}
 }
 
+
+// The name of an 8-bit set inside a sentence or parentheses.
+std::string
+short_set_name(int32_t style)
+{
+	if (style == kStyleTos)
+		return "Atari ST";
+	const char* name = set_name(style);
+	return name != NULL ? name : "no set";
+}
+
+
+void
+append_names(std::string& text, const std::vector<entry_report>& entries,
+		size_t& shown)
+{
+	for (size_t i = 0; i < entries.size() && shown < kAlertNames;
+			i++, shown++) {
+		text += '\n';
+		text += shown_name(entries[i].name);
+		text += ": ";
+		text += entries[i].what;
+	}
+}
+
 } // namespace
 
 
@@ -121,6 +146,8 @@ describe_conversion(const convert_result& result, const std::string& path)
 	if (!result.converted) {
 		if (result.reason.empty())
 			return "left as it was";
+		if (result.reason == kNoKnownSet)
+			return result.reason + "; left as it was";
 		return "left as it was: " + shown_name(result.reason);
 	}
 
@@ -141,6 +168,11 @@ describe_conversion(const convert_result& result, const std::string& path)
 		what += set_name(fix_set);
 	} else {
 		what = set;
+		if (set_name(result.umlautStyle) != NULL
+				&& result.umlautStyle != result.style) {
+			what += " (its umlaut codes also fit "
+					+ short_set_name(result.umlautStyle) + ")";
+		}
 		if (result.lineEnds == (kLineEndCr | kLineEndLf))
 			what += ", CR LF → LF";
 		else if (result.lineEnds == kLineEndCr)
@@ -150,7 +182,17 @@ describe_conversion(const convert_result& result, const std::string& path)
 		what += "; written as " + shown_name(leaf_of(result.output));
 	if (!result.backup.empty())
 		what += "; original kept as " + shown_name(leaf_of(result.backup));
+	if (result.doubtful)
+		what += "; doubtful: check it, and undo if it reads wrong";
 	return what;
+}
+
+
+std::string
+describe_doubt(const convert_result& result)
+{
+	return "taken for " + short_set_name(result.style) + ", next best "
+			+ short_set_name(result.nextBest);
 }
 
 
@@ -162,24 +204,37 @@ report_line(const entry_report& report)
 
 
 std::string
-batch_alert_text(const std::vector<entry_report>& notConverted, int total)
+batch_alert_text(const std::vector<entry_report>& notConverted,
+		const std::vector<entry_report>& doubtful, int total)
 {
-	if (notConverted.empty())
+	if (notConverted.empty() && doubtful.empty())
 		return std::string();
-	std::string text = "Textwend-AddOn\n\t"
-			+ std::to_string(notConverted.size()) + " of "
-			+ std::to_string(total)
-			+ (total == 1 ? " entry was" : " entries were")
-			+ (undo_mod != 0 ? " not undone:\n" : " not converted:\n");
-	for (size_t i = 0; i < notConverted.size() && i < kAlertNames; i++) {
-		text += '\n';
-		text += shown_name(notConverted[i].name);
-		text += ": ";
-		text += notConverted[i].what;
+	auto count = [total](size_t entries) {
+		return std::to_string(entries) + " of " + std::to_string(total)
+				+ (total == 1 ? " entry " : " entries ")
+				+ (entries == 1 ? "was" : "were");
+	};
+	std::string text = "Textwend-AddOn";
+	size_t shown = 0;
+	if (!notConverted.empty()) {
+		text += "\n\t" + count(notConverted.size())
+				+ (undo_mod != 0 ? " not undone:\n" : " not converted:\n");
+		append_names(text, notConverted, shown);
 	}
-	if (notConverted.size() > kAlertNames) {
+	if (!doubtful.empty()) {
+		text += notConverted.empty() ? "\n\t" : "\n\n\t";
+		text += count(doubtful.size())
+				+ (doubtful.size() == 1
+								? " converted with doubt; check it, and "
+								  "undo it if it reads wrong:\n"
+								: " converted with doubt; check them, "
+								  "and undo what reads wrong:\n");
+		append_names(text, doubtful, shown);
+	}
+	size_t all = notConverted.size() + doubtful.size();
+	if (all > kAlertNames) {
 		text += "\nand ";
-		text += std::to_string(notConverted.size() - kAlertNames);
+		text += std::to_string(all - kAlertNames);
 		text += " more";
 	}
 	return text;

@@ -38,12 +38,16 @@ std::string passed_over_reason(const struct stat& st);
 std::string describe_conversion(
 		const convert_result& result, const std::string& path);
 
+// For the alert: the set a doubtful conversion took, and the next best.
+std::string describe_doubt(const convert_result& result);
+
 // "Textwend: NAME: WHAT".
 std::string report_line(const entry_report& report);
 
-// The end-of-batch alert's text for the entries that were not converted,
-// out of total; empty when every entry was converted.
-std::string batch_alert_text(
-		const std::vector<entry_report>& notConverted, int total);
+// The end-of-batch alert's text for the entries that were not converted and
+// those converted with doubt, out of total; empty when every entry was
+// converted without doubt.
+std::string batch_alert_text(const std::vector<entry_report>& notConverted,
+		const std::vector<entry_report>& doubtful, int total);
 
 #endif // ADDON_REPORT_H

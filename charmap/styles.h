@@ -28,4 +28,7 @@ enum { kLineEndLf = 0x01, kLineEndCr = 0x02 };
 // while pop_ind says no table.
 void load_table(mt* map, int32_t style);
 
+// The table of style, whatever pop_ind says.
+void load_set(mt* map, int32_t style);
+
 #endif // CHARMAP_STYLES_H

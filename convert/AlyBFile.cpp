@@ -9,6 +9,7 @@
 #include "convert/chosen_set.h"
 #include "convert/detect.h"
 #include "convert/result.h"
+#include "convert/second_opinion.h"
 #include "convert/source_file.h"
 
 #include <errno.h>
@@ -157,6 +158,7 @@ scan_rest(void* cookie)
 struct latex_job {
 	uint8_t* data;
 	size_t length;
+	bool utf8; // what the LaTeX table makes of it is UTF-8
 };
 
 void
@@ -164,6 +166,48 @@ rewrite_all(void* cookie)
 {
 	latex_job* job = (latex_job*)cookie;
 	rewrite_latex(job->data, job->length);
+	job->utf8 = latex_output_is_utf8(job->data, job->length);
+}
+
+
+// Where the umlaut codes chose an 8-bit set, or none in a text that is no
+// UTF-8, the text itself is read as well. A set the person chose, and a
+// build that converts line ends only, read no set.
+bool
+asks_second_opinion(int32_t umlaut, const text_findings& findings)
+{
+	if (set_is_chosen() || (uint32_t)pop_ind >= kPopIndNoTable)
+		return false;
+	return (umlaut >= kStyleTos && umlaut <= kStyleAnsi)
+			|| (umlaut == kStyleNone && !findings.validUtf8);
+}
+
+struct opinion_job {
+	const uint8_t* data;
+	size_t length;
+	int32_t umlaut;
+	set_opinion result;
+};
+
+void
+give_opinion(void* cookie)
+{
+	opinion_job* job = (opinion_job*)cookie;
+	job->result = second_opinion(job->data, job->length, job->umlaut);
+}
+
+
+// Runs work over the file's bytes: false when another program cut a mapped
+// file short meanwhile.
+bool
+run_on(const file_buffer& data, char* buffer, off_t size, void (*work)(void*),
+		void* cookie)
+{
+	if (data.mapped == NULL) {
+		work(cookie);
+		return true;
+	}
+	return run_guarded(buffer, (size_t)size, work, cookie);
 }
 
 } // namespace
@@ -226,17 +270,33 @@ AlyBFile(char* path)
 	// The rest, with the 0 after the data as the last byte's look-ahead. Only
 	// a mapping can fault when another program cuts the file short.
 	scan_job scan = {&scanner, (const uint8_t*)buffer, scanned, (size_t)size};
-	if (data.mapped == NULL)
-		scan_rest(&scan);
-	else if (!run_guarded(buffer, (size_t)size, scan_rest, &scan)) {
+	if (!run_on(data, buffer, size, scan_rest, &scan)) {
 		printf("\n\tBFile error");
 		result_left_alone(kCutShort);
 		return;
 	}
 	printf("\t");
 	text_findings findings = scanner.findings();
-	ostyle = chosen_style(decide_style(findings, latex));
+	int32_t umlaut = decide_style(findings, latex);
+	ostyle = chosen_style(umlaut);
 	fstyle = findings.lineEnds;
+	if (asks_second_opinion(umlaut, findings)) {
+		opinion_job opinion
+				= {(const uint8_t*)buffer, (size_t)size, umlaut, {}};
+		if (!run_on(data, buffer, size, give_opinion, &opinion)) {
+			result_left_alone(kCutShort);
+			return;
+		}
+		ostyle = opinion.result.style;
+		last_result.umlautStyle = umlaut;
+		last_result.doubtful = opinion.result.doubtful;
+		last_result.nextBest = opinion.result.nextBest;
+		if (ostyle == kStyleNone) {
+			// Written as it is, it would be no UTF-8.
+			result_left_alone(kNoKnownSet);
+			return;
+		}
+	}
 	last_result.style = ostyle;
 	last_result.lineEnds = fstyle;
 
@@ -244,14 +304,18 @@ AlyBFile(char* path)
 		// Only the pages the rewrite changes become copies of their own.
 		if (data.mapped != NULL)
 			mprotect(data.mapped, data.mappedSize, PROT_READ | PROT_WRITE);
-		latex_job rewrite = {(uint8_t*)buffer, (size_t)size};
-		if (data.mapped == NULL)
-			rewrite_all(&rewrite);
-		else if (!run_guarded(buffer, (size_t)size, rewrite_all, &rewrite)) {
+		latex_job rewrite = {(uint8_t*)buffer, (size_t)size, false};
+		if (!run_on(data, buffer, size, rewrite_all, &rewrite)) {
 			result_left_alone(kCutShort);
 			return;
 		}
 		printf("\n RAM wegen Latex gemapt..");
+		// The LaTeX table leaves other 8-bit characters as they are.
+		if (!rewrite.utf8) {
+			result_left_alone(
+					"it holds 8-bit characters beside its LaTeX umlauts");
+			return;
+		}
 	}
 
 	source.mapped = data.mapped != NULL;

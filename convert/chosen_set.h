@@ -10,11 +10,18 @@
 
 #include <stdint.h>
 
+// True in the images that convert from a set the person chose.
+inline bool
+set_is_chosen()
+{
+	return fix_set >= kStyleTos && fix_set <= kStyleAnsi;
+}
+
 // The source set to convert from, given the one detected.
 inline int32_t
 chosen_style(int32_t detected)
 {
-	if (fix_set < kStyleTos || fix_set > kStyleAnsi || detected == kStyleBe)
+	if (!set_is_chosen() || detected == kStyleBe)
 		return detected;
 	return fix_set;
 }

@@ -746,6 +746,36 @@ decide_style(const text_findings& findings, bool latex)
 }
 
 
+bool
+latex_output_is_utf8(const uint8_t* data, size_t length)
+{
+	uint8_t need = 0;
+	uint8_t low = 0;
+	uint8_t high = 0;
+	for (size_t i = 0; i < length; i++) {
+		uint8_t c = data[i];
+		if (need > 0) {
+			// The table would take a 0xB7 out of the sequence it ends.
+			if (c < low || c > high || c == 0xB7)
+				return false;
+			need--;
+			low = 0x80;
+			high = 0xBF;
+			continue;
+		}
+		if (c < 0x80 || c == 0xB7 || c == 0xFF)
+			continue;
+		const Lead& lead = kLeads.lead[c - 0x80];
+		if (lead.need == 0)
+			return false;
+		need = lead.need;
+		low = lead.low;
+		high = lead.high;
+	}
+	return need == 0;
+}
+
+
 void
 rewrite_latex(uint8_t* data, size_t length)
 {

@@ -76,6 +76,11 @@ text_findings scan_text(const uint8_t* data, size_t length, bool latex,
 // true.
 int32_t decide_style(const text_findings& findings, bool latex);
 
+// True when a LaTeX text, rewritten, converts to UTF-8: its bytes from 0x80
+// up are UTF-8, apart from each 0xB7 and 0xFF on its own, which the LaTeX
+// table gives a degree sign and drops.
+bool latex_output_is_utf8(const uint8_t* data, size_t length);
+
 // Rewrites each LaTeX umlaut pair (a quote and a letter) into its two-byte
 // UTF-8 form, in place. A quote right after a backslash opens no pair.
 void rewrite_latex(uint8_t* data, size_t length);

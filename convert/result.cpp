@@ -2,6 +2,8 @@
 
 convert_result last_result;
 
+const char kNoKnownSet[] = "no known character set found";
+
 
 void
 result_start()

@@ -16,6 +16,12 @@ struct convert_result {
 	// The source set and line ends taken (ostyle, fstyle of that file).
 	int32_t style = 0;
 	int32_t lineEnds = 0;
+	// The set of the umlaut codes, where the text read as another one.
+	int32_t umlautStyle = 0;
+	// No set read as German text: the set taken is the umlaut codes'
+	// choice, and nextBest the one that read best beside it.
+	bool doubtful = false;
+	int32_t nextBest = 0;
 	// Where the converted text is, and where the original was kept (empty
 	// when it stayed under its own name).
 	std::string output;
@@ -23,6 +29,9 @@ struct convert_result {
 	// Why the file was left as it was, in a person's words; empty on success.
 	std::string reason;
 };
+
+// Why a file with 8-bit characters that read as no set was left as it was.
+extern const char kNoKnownSet[];
 
 // Conversions never overlap, so one record serves the process.
 extern convert_result last_result;

@@ -231,6 +231,81 @@ TEST(Batch, EachEntryIsReportedInAPersonsWords)
 			<< run.errors;
 }
 
+// The set that the letter reads in, whatever its umlaut codes say; a text
+// that reads in no set is never written as no UTF-8.
+TEST(Batch, TheSetIsTheOneTheLetterReadsIn)
+{
+	std::string noise;
+	for (unsigned i = 0, x = 1; i < 3000; i++, x = x * 1103515245 + 12345)
+		noise += (char)(x >> 16);
+	const struct {
+		const char* name;
+		std::string image;
+		std::string before;
+		std::string after; // empty: left as it was
+		std::string line;
+	} cases[] = {
+			{"Preis.txt", kImage, "Preis: 5 \x80 (\xA7 3)\r\n",
+					"Preis: 5 \xC2\x80 (§ 3)\n",
+					"Windows ANSI (its umlaut codes also fit Macintosh), CR LF "
+					"→ LF; original kept as Preis.txt-BAK\n"},
+			{"Cafe.txt", kImage, "Caf\xE9 au lait\r\n", "Café au lait\n",
+					"Windows ANSI, CR LF → LF; original kept as "
+					"Cafe.txt-BAK\n"},
+			{"z.txt", kImage,
+					"z.\xFF"
+					"B. sch\x94n\r\n",
+					"z.\u00A0B. schön\n",
+					"DOS code page 437 (its umlaut codes also fit Atari ST), "
+					"CR "
+					"LF → LF; original kept as z.txt-BAK\n"},
+			{"noise", kImage, noise, "-",
+					"; original kept as noise-BAK; doubtful: check it, and "
+					"undo if it reads wrong\n"},
+			{"Wert.txt", kImage, "Wert \x8F\xE0 gesetzt\r\n", "",
+					"Wert.txt: no known character set found; left as it "
+					"was\n"},
+			{"mixed.tex", kLatexImage, "Gr\"u\"se aus dem Caf\xE9\n", "",
+					"mixed.tex: left as it was: it holds 8-bit characters "
+					"beside its LaTeX umlauts\n"},
+	};
+	for (const auto& c : cases) {
+		SCOPED_TRACE(c.name);
+		Folder folder;
+		write_file(folder / c.name, c.before);
+		test::ChildResult run = run_host(folder, {folder / c.name}, c.image);
+		EXPECT_NE(run.errors.find(c.line), std::string::npos) << run.errors;
+		if (c.after.empty()) {
+			EXPECT_EQ(run.status, 1);
+			EXPECT_EQ(read_file(folder / c.name), c.before);
+			EXPECT_EQ(test::folder_entries(folder.path()),
+					std::vector<std::string> {c.name});
+		} else if (c.after != "-") {
+			EXPECT_EQ(run.status, 0);
+			EXPECT_EQ(read_file(folder / c.name), c.after);
+		}
+	}
+}
+
+// Converted with doubt, a file is still converted, but the alert at the
+// end names it with the set taken and the next best.
+TEST(Batch, TheAlertNamesWhatWasConvertedWithDoubt)
+{
+	Folder folder;
+	write_file(folder / "a.txt", "K\xE4se\n");
+	write_file(folder / "b.txt", "\xC4\n");
+
+	test::ChildResult run
+			= run_host(folder, {folder / "a.txt", folder / "b.txt"});
+
+	EXPECT_EQ(run.status, 0) << run.errors;
+	EXPECT_NE(run.errors.find("1 of 2 entries was converted with doubt; check "
+							  "it, and undo it if it reads wrong:\n\nb.txt: "
+							  "taken for Windows ANSI, next best"),
+			std::string::npos)
+			<< run.errors;
+}
+
 TEST(Batch, AMissingPathIsPassedOverAndTheRestConverted)
 {
 	Folder folder;

@@ -55,9 +55,26 @@ TEST(Report, TheAlertNamesAtMostTenEntries)
 							+ tenLines + "\nand 2 more"},
 	};
 	for (const auto& c : cases) {
-		EXPECT_EQ(batch_alert_text(failures(c.failures), c.total), c.text)
+		EXPECT_EQ(batch_alert_text(failures(c.failures), {}, c.total), c.text)
 				<< c.failures;
 	}
+}
+
+TEST(Report, TheAlertListsDoubtAfterWhatWasNotConverted)
+{
+	std::vector<entry_report> notConverted
+			= {{"a.txt", kEntryLeftAlone, "left as it was: it cannot be read"}};
+	std::vector<entry_report> doubtful;
+	for (const char* name : {"b.txt", "c.txt"})
+		doubtful.push_back({name, kEntryConverted,
+				"taken for Macintosh, next best Windows ANSI"});
+	EXPECT_EQ(batch_alert_text(notConverted, doubtful, 3),
+			"Textwend-AddOn\n\t1 of 3 entries was not converted:\n\n"
+			"a.txt: left as it was: it cannot be read\n\n"
+			"\t2 of 3 entries were converted with doubt; check them, and undo "
+			"what reads wrong:\n\n"
+			"b.txt: taken for Macintosh, next best Windows ANSI\n"
+			"c.txt: taken for Macintosh, next best Windows ANSI");
 }
 
 } // namespace

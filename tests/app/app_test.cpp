@@ -266,6 +266,27 @@ TEST_F(XvfbTest, TheBatchAlertListsWhatWasNotConverted)
 }
 
 
+// A conversion with doubt also ends on an alert, which names the set taken
+// and the next best.
+TEST_F(XvfbTest, TheBatchAlertNamesAConversionWithDoubt)
+{
+	test::Folder scratch("app");
+	std::string letter = scratch / "Notiz.txt";
+	std::ofstream(letter, std::ios::binary) << "Note: \xC4\r\n";
+
+	test::ChildResult run
+			= batch_alert(fDisplay, TEXTWEND_IMAGE, letter, "doubt-alert.png");
+	EXPECT_FALSE(run.timedOut);
+	EXPECT_EQ(run.status, 0) << run.errors;
+	EXPECT_NE(run.errors.find("; doubtful: check it, and undo if it reads "
+							  "wrong\n"),
+			std::string::npos)
+			<< run.errors;
+	unlink(letter.c_str());
+	unlink((letter + "-BAK").c_str());
+}
+
+
 // Undo leaves a file that was never converted as it is, and its alert says
 // why.
 TEST_F(XvfbTest, TheUndoAlertSaysWhyAFileWasLeftAsItWas)

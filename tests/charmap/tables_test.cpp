@@ -105,7 +105,6 @@ TEST(Tables, PcIsCodePage437WithItsOwnChoices)
 			{0xE9, utf8(0x03B8)},
 			{0xED, utf8(0x00D8)},
 			{0xF9, utf8(0x02D9)},
-			{0xFF, utf8(0x02C9)},
 	};
 	expect_table(Table::pc, "PC", iconv_with("CP437", ownChoices));
 }
