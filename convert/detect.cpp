@@ -16,6 +16,8 @@
 
 #include <string.h>
 
+#include <iterator>
+
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -175,10 +177,13 @@ all_bits(const Table& table)
 constexpr Table
 make_could(bool latex)
 {
+	uint64_t pairBits[std::size(kPairs)] = {};
+	for (size_t kind = 0; kind < std::size(kPairs); kind++)
+		pairBits[kind] = all_bits(kPairs[kind]);
 	Table could {};
 	for (int c = 0; c < 256; c++) {
-		could.bits[c] = kSingle.bits[c]
-				| all_bits(kPairs[kOpeners[latex ? 1 : 0].kind[c]]);
+		could.bits[c]
+				= kSingle.bits[c] | pairBits[kOpeners[latex ? 1 : 0].kind[c]];
 	}
 	return could;
 }
