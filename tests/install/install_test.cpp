@@ -920,7 +920,12 @@ TEST_F(InstallTest, APackageAfterAUserInstallPutsNothingIntoAHome)
 	configure.push_back("-DTEXTWEND_USER_INSTALL=ON");
 	run = test::run_program(configure);
 	ASSERT_EQ(run.status, 0) << run.output << run.errors;
-	run = test::run_program({TEXTWEND_CMAKE, "--build", build, "-j", "2"});
+	// A whole build: on two cores shared with other work it takes more
+	// than a minute; the test as a whole has five.
+	test::ChildOptions slow;
+	slow.seconds = 240;
+	run = test::run_program(
+			{TEXTWEND_CMAKE, "--build", build, "-j", "2"}, slow);
 	ASSERT_EQ(run.status, 0) << run.output << run.errors;
 	run = test::run_program({TEXTWEND_CMAKE, "--install", build});
 	ASSERT_EQ(run.status, 0) << run.output << run.errors;
