@@ -3,12 +3,15 @@
  * every file in it with data is converted in turn while the status window
  * shows its name. Each entry gets a line on standard error that says what
  * became of it; entries that were not converted are listed in an alert at
- * the end, and the file manager is told when one was left as it was.
+ * the end, and the file manager is told when one was left as it was. A
+ * notification says how the batch went.
  */
 #include "addon/acceptance.h"
+#include "addon/notification.h"
 #include "addon/report.h"
 #include "addon/statWindow.h"
 #include "app/alerts.h"
+#include "app/text_domain.h"
 #include "charmap/options.h"
 #include "convert/convert.h"
 #include "convert/result.h"
@@ -32,7 +35,9 @@
 namespace {
 
 // An entry whose conversion was undone with an earlier one of the batch.
-const char kUndoneAbove[] = "undone with the entry above";
+const char kUndoneAbove[] = N_("undone with the entry above");
+// An entry that the file manager passed over for us as no text.
+const char kNotText[] = N_("not a text file, passed over");
 
 void
 show_batch_alert(const std::string& text)
@@ -53,20 +58,25 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 	(void)dir_ref;
 	(void)reserved;
 
+	bind_text_domain();
 	statWindow status;
 	status.Open();
 
 	std::vector<entry_report> notConverted;
 	std::vector<entry_report> doubtful;
-	bool leftAlone = false;
+	batch_counts counts;
 	// The paths that an undo in this batch has dealt with.
 	std::set<std::string> undone;
 	auto report = [&](const entry_report& entry) {
 		fprintf(stderr, "%s\n", report_line(entry).c_str());
 		if (entry.outcome != kEntryConverted)
 			notConverted.push_back(entry);
-		if (entry.outcome == kEntryLeftAlone)
-			leftAlone = true;
+		if (entry.outcome == kEntryConverted)
+			counts.converted++;
+		else if (entry.outcome == kEntryLeftAlone)
+			counts.leftAlone++;
+		else
+			counts.passedOver++;
 	};
 
 	entry_ref ref;
@@ -83,13 +93,13 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 		BPath named(&ref);
 		if (named.InitCheck() == B_OK && undone.count(named.Path()) != 0) {
 			report({ref.name != NULL ? ref.name : "?", kEntryConverted,
-					kUndoneAbove});
+					_(kUndoneAbove)});
 			continue;
 		}
 		if (entry.SetTo(&ref, false) != B_OK || entry.GetPath(&path) != B_OK
 				|| entry.GetName(name) != B_OK || entry.GetStat(&st) != B_OK) {
 			report({ref.name != NULL ? ref.name : "?", kEntryLeftAlone,
-					"left as it was: it cannot be found or looked at"});
+					_("left as it was: it cannot be found or looked at")});
 			continue;
 		}
 		// A conversion may have written an empty text; it is undone all
@@ -102,7 +112,7 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 			continue;
 		}
 		if (undone.count(path.Path()) != 0) {
-			report({name, kEntryConverted, kUndoneAbove});
+			report({name, kEntryConverted, _(kUndoneAbove)});
 			continue;
 		}
 
@@ -114,9 +124,11 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 			AlyBFile(copy.data());
 		report({name, last_result.converted ? kEntryConverted : kEntryLeftAlone,
 				describe_conversion(last_result, path.Path())});
-		if (last_result.converted && last_result.doubtful)
+		if (last_result.converted && last_result.doubtful) {
 			doubtful.push_back(
 					{name, kEntryConverted, describe_doubt(last_result)});
+			counts.doubtful++;
+		}
 		// Both names of an undone conversion are done with: the backup is
 		// gone, and what has the name now is the original.
 		if (undo_mod != 0 && last_result.converted) {
@@ -125,11 +137,24 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 		}
 	}
 
-	if (leftAlone)
+	// Selected, but passed over by the file manager as no text: named, so
+	// that a selection of such files is not taken for none.
+	int total = index;
+	for (int32 i = 0;
+			msg != NULL && msg->FindRef(B_NOT_TEXT_REFS, i, &ref) == B_OK;
+			i++) {
+		report({ref.name != NULL ? ref.name : "?", kEntryPassedOver,
+				_(kNotText)});
+		total++;
+	}
+
+	if (counts.leftAlone > 0)
 		BPrivate::set_add_on_status(B_ERROR);
-	if (index == 0)
+	if (total > 0)
+		notify_batch(counts);
+	if (total == 0)
 		AlertInf2("Textwend-AddOn\n\tNo files selected..");
 	else if (!notConverted.empty() || !doubtful.empty())
-		show_batch_alert(batch_alert_text(notConverted, doubtful, index));
+		show_batch_alert(batch_alert_text(notConverted, doubtful, total));
 	status.Close();
 }

@@ -3,11 +3,14 @@
  */
 #include "addon/report.h"
 
+#include "app/text_domain.h"
 #include "charmap/options.h"
 #include "convert/convert.h"
 
 #include <stdint.h>
 #include <stdio.h>
+
+#include <initializer_list>
 
 
 namespace {
@@ -44,6 +47,55 @@ character_length(const std::string& text, size_t i)
 }
 
 
+// text with each %s or %d replaced by the next of values, in order: the
+// words around a name or a number come translated whole, and the name is
+// put in as it is, whatever it holds.
+std::string
+filled(const char* text, std::initializer_list<std::string> values)
+{
+	std::string result;
+	auto value = values.begin();
+	for (const char* c = text; *c != '\0'; c++) {
+		if (c[0] == '%' && (c[1] == 's' || c[1] == 'd')
+				&& value != values.end()) {
+			result += *value++;
+			c++;
+		} else
+			result += *c;
+	}
+	return result;
+}
+
+
+// A reason that the conversion gave, in the person's language where the
+// catalogue has it: whole, or part by part ("; " between parts), each part
+// whole or its words before ": " with the system's own after them (the
+// system's error texts come in the person's language already).
+std::string
+translated_reason(const std::string& reason)
+{
+	std::string result;
+	size_t start = 0;
+	while (start <= reason.size()) {
+		size_t end = reason.find("; ", start);
+		std::string part = reason.substr(start,
+				end == std::string::npos ? std::string::npos : end - start);
+		std::string local = _(part.c_str());
+		size_t colon = part.find(": ");
+		if (local == part && colon != std::string::npos) {
+			std::string head = part.substr(0, colon);
+			local = _(head.c_str()) + part.substr(colon);
+		}
+		result += local;
+		if (end == std::string::npos)
+			break;
+		result += "; ";
+		start = end + 2;
+	}
+	return result;
+}
+
+
 std::string
 leaf_of(const std::string& path)
 {
@@ -57,17 +109,17 @@ set_name(int32_t style)
 {
 	switch (style) {
 	case kStyleBe:
-		return "already UTF-8";
+		return _("already UTF-8");
 	case kStyleTos:
 		return "Atari ST (TOS)";
 	case kStylePc:
-		return "DOS code page 437";
+		return _("DOS code page 437");
 	case kStyleMac:
 		return "Macintosh";
 	case kStyleAnsi:
 		return "Windows ANSI";
 	case kStyleLatex:
-		return "LaTeX umlaut notation";
+		return _("LaTeX umlaut notation");
 	default:
 		return NULL;
 	}
@@ -81,7 +133,7 @@ short_set_name(int32_t style)
 	if (style == kStyleTos)
 		return "Atari ST";
 	const char* name = set_name(style);
-	return name != NULL ? name : "no set";
+	return name != NULL ? name : _("no set");
 }
 
 
@@ -129,14 +181,14 @@ std::string
 passed_over_reason(const struct stat& st)
 {
 	if (S_ISDIR(st.st_mode))
-		return "a folder, passed over";
+		return _("a folder, passed over");
 	if (S_ISLNK(st.st_mode))
-		return "a link, passed over";
+		return _("a link, passed over");
 	if (!S_ISREG(st.st_mode))
-		return "not a regular file, passed over";
+		return _("not a regular file, passed over");
 	if (st.st_size == 0)
-		return "an empty file, passed over";
-	return "a set-user-ID or set-group-ID file, passed over";
+		return _("an empty file, passed over");
+	return _("a set-user-ID or set-group-ID file, passed over");
 }
 
 
@@ -145,15 +197,17 @@ describe_conversion(const convert_result& result, const std::string& path)
 {
 	if (!result.converted) {
 		if (result.reason.empty())
-			return "left as it was";
+			return _("left as it was");
 		if (result.reason == kNoKnownSet)
-			return result.reason + "; left as it was";
-		return "left as it was: " + shown_name(result.reason);
+			return filled(_("%s; left as it was"),
+					{translated_reason(result.reason)});
+		return filled(_("left as it was: %s"),
+				{shown_name(translated_reason(result.reason))});
 	}
 
 	if (undo_mod != 0) {
-		return "conversion undone; the original is back from "
-				+ shown_name(leaf_of(result.backup));
+		return filled(_("conversion undone; the original is back from %s"),
+				{shown_name(leaf_of(result.backup))});
 	}
 
 	std::string what;
@@ -161,29 +215,31 @@ describe_conversion(const convert_result& result, const std::string& path)
 	// A build that loads no table converts the line ends alone, whatever
 	// set was found.
 	if (set == NULL || static_cast<uint32_t>(pop_ind) >= 50)
-		what = "no known character set found, line ends only";
-	else if (result.style == kStyleBe && set_name(fix_set) != NULL) {
-		what = set;
-		what += ", not read as ";
-		what += set_name(fix_set);
-	} else {
+		what = _("no known character set found, line ends only");
+	else if (result.style == kStyleBe && set_name(fix_set) != NULL)
+		what = filled(_("%s, not read as %s"), {set, set_name(fix_set)});
+	else {
 		what = set;
 		if (set_name(result.umlautStyle) != NULL
 				&& result.umlautStyle != result.style) {
-			what += " (its umlaut codes also fit "
-					+ short_set_name(result.umlautStyle) + ")";
+			what += filled(_(" (its umlaut codes also fit %s)"),
+					{short_set_name(result.umlautStyle)});
 		}
 		if (result.lineEnds == (kLineEndCr | kLineEndLf))
 			what += ", CR LF → LF";
 		else if (result.lineEnds == kLineEndCr)
 			what += ", CR → LF";
 	}
-	if (!result.output.empty() && result.output != path)
-		what += "; written as " + shown_name(leaf_of(result.output));
-	if (!result.backup.empty())
-		what += "; original kept as " + shown_name(leaf_of(result.backup));
+	if (!result.output.empty() && result.output != path) {
+		what += filled(
+				_("; written as %s"), {shown_name(leaf_of(result.output))});
+	}
+	if (!result.backup.empty()) {
+		what += filled(_("; original kept as %s"),
+				{shown_name(leaf_of(result.backup))});
+	}
 	if (result.doubtful)
-		what += "; doubtful: check it, and undo if it reads wrong";
+		what += _("; doubtful: check it, and undo if it reads wrong");
 	return what;
 }
 
@@ -191,8 +247,8 @@ describe_conversion(const convert_result& result, const std::string& path)
 std::string
 describe_doubt(const convert_result& result)
 {
-	return "taken for " + short_set_name(result.style) + ", next best "
-			+ short_set_name(result.nextBest);
+	return filled(_("taken for %s, next best %s"),
+			{short_set_name(result.style), short_set_name(result.nextBest)});
 }
 
 
@@ -209,33 +265,42 @@ batch_alert_text(const std::vector<entry_report>& notConverted,
 {
 	if (notConverted.empty() && doubtful.empty())
 		return std::string();
+	// "N of TOTAL entries", then what became of them: the noun agrees with
+	// TOTAL, the verb with N.
 	auto count = [total](size_t entries) {
-		return std::to_string(entries) + " of " + std::to_string(total)
-				+ (total == 1 ? " entry " : " entries ")
-				+ (entries == 1 ? "was" : "were");
+		return filled(P_("%d of %d entry", "%d of %d entries", total),
+				{std::to_string(entries), std::to_string(total)});
 	};
 	std::string text = "Textwend-AddOn";
 	size_t shown = 0;
 	if (!notConverted.empty()) {
-		text += "\n\t" + count(notConverted.size())
-				+ (undo_mod != 0 ? " not undone:\n" : " not converted:\n");
+		size_t n = notConverted.size();
+		text += "\n\t" + count(n)
+				+ (undo_mod != 0
+								? P_(" was not undone:", " were not undone:", n)
+								: P_(" was not converted:",
+										" were not converted:", n))
+				+ "\n";
 		append_names(text, notConverted, shown);
 	}
 	if (!doubtful.empty()) {
+		size_t n = doubtful.size();
 		text += notConverted.empty() ? "\n\t" : "\n\n\t";
-		text += count(doubtful.size())
-				+ (doubtful.size() == 1
-								? " converted with doubt; check it, and "
-								  "undo it if it reads wrong:\n"
-								: " converted with doubt; check them, "
-								  "and undo what reads wrong:\n");
+		text += count(n)
+				+ P_(" was converted with doubt; check it, and undo it if it "
+					 "reads wrong:",
+						" were converted with doubt; check them, and undo "
+						"what reads wrong:",
+						n)
+				+ "\n";
 		append_names(text, doubtful, shown);
 	}
 	size_t all = notConverted.size() + doubtful.size();
 	if (all > kAlertNames) {
-		text += "\nand ";
-		text += std::to_string(all - kAlertNames);
-		text += " more";
+		size_t more = all - kAlertNames;
+		text += "\n";
+		text += filled(
+				P_("and %d more", "and %d more", more), {std::to_string(more)});
 	}
 	return text;
 }

@@ -5,22 +5,25 @@
  * files are converted, and fails, so that a script notices.
  */
 #include "app/sysApplication.h"
+#include "app/text_domain.h"
 #include "charmap/options.h"
 
+#include <locale.h>
 #include <stdio.h>
 
 
 namespace {
 
-// The image's name and the label of its file-manager action; each image
+// The image's name and its entry in the file managers' menu; each image
 // is built with its own.
 const char kImageName[] = TEXTWEND_IMAGE_NAME;
 const char kActionLabel[] = TEXTWEND_ACTION_LABEL;
 
-const char kConverts[] = "Each FILE is moved aside as FILE-BAK and its text "
-						 "written as UTF-8\nunder its own name. ";
-const char kUndoes[] = "Each FILE converted before gets its original back "
-					   "from its backup,\nas long as it is unchanged since.\n";
+const char kConverts[] = N_("Each FILE is moved aside as FILE-BAK and its "
+							"text written as UTF-8\nunder its own name. ");
+const char kUndoes[] = N_("Each FILE converted before gets its original back "
+						  "from its backup,\nas long as it is unchanged "
+						  "since.\n");
 
 enum { kExitUsage = 2 };
 
@@ -32,21 +35,22 @@ main(int argc, char** argv)
 {
 	(void)argv;
 	if (argc > 1) {
+		setlocale(LC_MESSAGES, "");
+		bind_text_domain();
 		fprintf(stderr,
-				"%s converts files as an add-on of the file manager; started "
-				"as a\n"
-				"program it converts nothing. To convert files, select them "
-				"in the\n"
-				"file manager and choose \"%s\",\n"
-				"or run from a shell:\n"
-				"\ttracker-run %s FILE...\n"
-				"%s"
-				"Textwend-LaTeX also reads LaTeX umlaut "
-				"notation\n"
-				"(\"a for \xC3\xA4); Textwend leaves it as it is. See "
-				"Textwend(1).\n",
-				kImageName, kActionLabel, kImageName,
-				undo_mod != 0 ? kUndoes : kConverts);
+				_("%s converts files as an add-on of the file manager; "
+				  "started as a\n"
+				  "program it converts nothing. To convert files, select "
+				  "them in the\n"
+				  "file manager and choose \"Textwend\" > \"%s\",\n"
+				  "or run from a shell:\n"
+				  "\ttracker-run %s FILE...\n"
+				  "%s"
+				  "Textwend-LaTeX also reads LaTeX umlaut notation\n"
+				  "(\"a for ä); Textwend leaves it as it is. See "
+				  "Textwend(1).\n"),
+				kImageName, _(kActionLabel), kImageName,
+				undo_mod != 0 ? _(kUndoes) : _(kConverts));
 		return kExitUsage;
 	}
 

@@ -48,13 +48,58 @@ set(program_permissions OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
 	GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(file_permissions OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 
-# GNOME Files runs only the scripts in the user's own folder: for a
-# system-wide install each user links the script there.
-if(TEXTWEND_USER_INSTALL)
-	set(nautilus_scripts "${share}/nautilus/scripts")
-else()
-	set(nautilus_scripts "${share}/textwend/nautilus")
-endif()
+# The translations of the entries, in each file manager's own way: read
+# from the catalogues' sources, po/LANGUAGE.po.
+include("${TEXTWEND_PO_DIR}/read_po.cmake")
+foreach(language IN LISTS TEXTWEND_LANGUAGES)
+	textwend_read_po("${TEXTWEND_PO_DIR}/${language}.po" po_${language})
+endforeach()
+
+# text translated into language, or empty when the catalogue has it not.
+function(translated out language text)
+	string(MD5 key "${text}")
+	set(${out} "${po_${language}_${key}}" PARENT_SCOPE)
+endfunction()
+
+# Key file lines "Key[LANGUAGE]=translation" for text, one per language
+# that has it.
+function(key_translations out key text)
+	set(lines "")
+	foreach(language IN LISTS TEXTWEND_LANGUAGES)
+		translated(local ${language} "${text}")
+		if(NOT local STREQUAL "")
+			string(APPEND lines "${key}[${language}]=${local}\n")
+		endif()
+	endforeach()
+	set(${out} "${lines}" PARENT_SCOPE)
+endfunction()
+
+# Thunar's XML elements <TAG>text</TAG>, then one per language that has a
+# translation; XML text, in a shell script's quoted here-document.
+function(xml_escape out text)
+	string(REPLACE "&" "&amp;" text "${text}")
+	string(REPLACE "<" "&lt;" text "${text}")
+	string(REPLACE ">" "&gt;" text "${text}")
+	set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+function(xml_translations out tag text)
+	xml_escape(escaped "${text}")
+	set(lines "\t<${tag}>${escaped}</${tag}>\n")
+	foreach(language IN LISTS TEXTWEND_LANGUAGES)
+		translated(local ${language} "${text}")
+		if(NOT local STREQUAL "")
+			xml_escape(escaped "${local}")
+			string(APPEND lines
+				"\t<${tag} xml:lang=\"${language}\">${escaped}</${tag}>\n")
+		endif()
+	endforeach()
+	set(${out} "${lines}" PARENT_SCOPE)
+endfunction()
+
+# GNOME Files offers scripts for every file and only from the user's own
+# folder: where its extension for Python is missing, a user links this
+# folder there.
+set(nautilus_scripts "${share}/textwend/nautilus")
 
 # Dolphin trusts a service menu outside the system's folders only when it
 # is executable.
@@ -64,107 +109,148 @@ else()
 	set(menu_permissions ${file_permissions})
 endif()
 
-# Each image has its actions, offered for text files only, in the order of
-# the menus: the detected set, the four chosen sets, LaTeX, undo. Dolphin
-# shows them in one submenu and GNOME Files in one folder of scripts, both
-# named Textwend, with the entry's own words; Nemo and Thunar have no
-# submenus of their own, so each entry there carries the name in front.
+# Each image has its entry, offered for text files only, in the order of
+# the menus: the detected set, the four chosen sets, LaTeX, undo. Dolphin,
+# Thunar and GNOME Files show them in a submenu "Textwend" with the same
+# words; Nemo has no submenus, so there each entry carries the name in
+# front, and the files' names keep them together and in order. Dolphin
+# orders the actions of a submenu by their ids, so the ids are numbered.
 set(images Textwend Textwend-Atari Textwend-DOS Textwend-Mac Textwend-Windows
 	Textwend-LaTeX Textwend-Undo)
 set(dolphin_actions "")
 set(dolphin_groups "")
 set(thunar_actions "")
+set(nautilus_entries "")
+set(number 0)
 foreach(image IN LISTS images)
+	math(EXPR number "${number} + 1")
 	set(TEXTWEND_IMAGE ${image})
 	string(TOLOWER ${image} base)
 	set(TEXTWEND_MIME_TYPES "text/plain;")
 	set(TEXTWEND_NEMO_MIME_TYPES "text/*;")
 	set(thunar_id "${base}-convert-to-utf-8")
-	set(keep_comment "and keeps each original as a -BAK file")
 	if(image STREQUAL "Textwend")
 		set(action convert)
 		set(entry "convert (find the set)")
-		set(TEXTWEND_LABEL "Textwend: convert to UTF-8")
-		set(TEXTWEND_COMMENT "Converts the selected 8-bit text files into UTF-8 ${keep_comment}")
+		set(comment "Converts the selected 8-bit text files into UTF-8 and keeps each original as a -BAK file")
 	elseif(image STREQUAL "Textwend-LaTeX")
 		set(action convert-latex)
 		set(entry "convert LaTeX umlauts")
-		set(TEXTWEND_LABEL "Textwend: convert LaTeX umlauts to UTF-8")
-		set(TEXTWEND_COMMENT "Converts LaTeX umlaut notation and 8-bit text in the selected files into UTF-8 ${keep_comment}")
+		set(comment "Converts LaTeX umlaut notation and 8-bit text in the selected files into UTF-8 and keeps each original as a -BAK file")
 		set(TEXTWEND_MIME_TYPES "text/x-tex;text/plain;")
 		set(TEXTWEND_NEMO_MIME_TYPES "text/x-tex;text/plain;")
 	elseif(image STREQUAL "Textwend-Undo")
 		set(action undo)
 		set(entry "undo the conversion")
-		set(TEXTWEND_LABEL "Textwend: undo the conversion")
-		set(TEXTWEND_COMMENT "Puts back the original of each selected file converted by Textwend, if the file is unchanged since")
+		set(comment "Puts back the original of each selected file converted by Textwend, if the file is unchanged since")
 		set(thunar_id "textwend-undo-the-conversion")
 	else()
 		string(REPLACE "Textwend-" "" set ${image})
 		string(TOLOWER "convert-${set}" action)
 		if(set STREQUAL "Atari")
-			set(set_name "Atari ST")
+			set(entry "convert from Atari ST")
+			set(comment "Converts the selected text files from Atari ST into UTF-8 and keeps each original as a -BAK file")
 		elseif(set STREQUAL "DOS")
-			set(set_name "DOS code page 437")
+			set(entry "convert from DOS code page 437")
+			set(comment "Converts the selected text files from DOS code page 437 into UTF-8 and keeps each original as a -BAK file")
 		elseif(set STREQUAL "Mac")
-			set(set_name "Macintosh")
+			set(entry "convert from Macintosh")
+			set(comment "Converts the selected text files from Macintosh into UTF-8 and keeps each original as a -BAK file")
 		else()
-			set(set_name "Windows ANSI")
+			set(entry "convert from Windows ANSI")
+			set(comment "Converts the selected text files from Windows ANSI into UTF-8 and keeps each original as a -BAK file")
 		endif()
-		set(entry "convert from ${set_name}")
-		set(TEXTWEND_LABEL "Textwend: convert from ${set}")
-		set(TEXTWEND_COMMENT "Converts the selected text files from ${set_name} into UTF-8 ${keep_comment}")
 	endif()
+	set(action "${number}-${action}")
 	set(out "${written}/${image}")
-	foreach(name Textwend textwend.nemo_action textwend-sendto.desktop)
-		configure_file("${TEXTWEND_ACTIONS_SOURCE_DIR}/${name}.in"
-			"${out}/${name}" @ONLY)
-	endforeach()
 
+	# Nemo: the name in front of the entry.
+	set(TEXTWEND_LABEL "Textwend: ${entry}")
+	set(TEXTWEND_COMMENT "${comment}")
+	set(TEXTWEND_LABEL_TRANSLATIONS "")
+	foreach(language IN LISTS TEXTWEND_LANGUAGES)
+		translated(local ${language} "${entry}")
+		if(NOT local STREQUAL "")
+			string(APPEND TEXTWEND_LABEL_TRANSLATIONS
+				"Name[${language}]=Textwend: ${local}\n")
+		endif()
+	endforeach()
+	key_translations(TEXTWEND_COMMENT_TRANSLATIONS Comment "${comment}")
+	configure_file("${TEXTWEND_ACTIONS_SOURCE_DIR}/textwend.nemo_action.in"
+		"${out}/textwend.nemo_action" @ONLY)
+	file(INSTALL "${out}/textwend.nemo_action"
+		DESTINATION "${share}/nemo/actions"
+		RENAME "textwend-${action}.nemo_action"
+		PERMISSIONS ${file_permissions})
+
+	configure_file("${TEXTWEND_ACTIONS_SOURCE_DIR}/Textwend.in"
+		"${out}/Textwend" @ONLY)
 	file(INSTALL "${out}/Textwend" DESTINATION "${nautilus_scripts}/Textwend"
 		RENAME "${entry}" PERMISSIONS ${program_permissions})
-	file(INSTALL "${out}/textwend.nemo_action"
-		DESTINATION "${share}/nemo/actions" RENAME ${base}.nemo_action
-		PERMISSIONS ${file_permissions})
+
 	# Thunar: the "Send To" menu takes desktop entries from a folder; it
-	# offers the two that convert what they find.
-	if(image STREQUAL "Textwend" OR image STREQUAL "Textwend-LaTeX")
+	# offers the one that converts what it finds.
+	if(image STREQUAL "Textwend")
+		set(TEXTWEND_LABEL "Textwend: convert to UTF-8")
+		key_translations(TEXTWEND_LABEL_TRANSLATIONS Name "${TEXTWEND_LABEL}")
+		configure_file(
+			"${TEXTWEND_ACTIONS_SOURCE_DIR}/textwend-sendto.desktop.in"
+			"${out}/textwend-sendto.desktop" @ONLY)
 		file(INSTALL "${out}/textwend-sendto.desktop"
 			DESTINATION "${share}/Thunar/sendto" RENAME ${base}.desktop
 			PERMISSIONS ${file_permissions})
 	endif()
 
+	key_translations(names Name "${entry}")
 	string(APPEND dolphin_actions "${action};")
 	string(APPEND dolphin_groups "
 [Desktop Action ${action}]
 Name=${entry}
-Icon=accessories-text-editor
+${names}Icon=accessories-text-editor
 Exec=${TEXTWEND_HOST_DESKTOP} ${image} %F
 ")
-	# XML text, in a shell script's quoted here-document.
-	string(REPLACE "&" "&amp;" thunar_label "${TEXTWEND_LABEL}")
+	xml_translations(names name "${entry}")
+	xml_translations(descriptions description "${comment}")
 	string(APPEND thunar_actions "<action>
 	<icon>accessories-text-editor</icon>
-	<name>${thunar_label}</name>
-	<submenu></submenu>
+${names}	<submenu>Textwend</submenu>
 	<unique-id>${thunar_id}</unique-id>
 	<command>${TEXTWEND_HOST_THUNAR} ${image} %F</command>
-	<description>${TEXTWEND_COMMENT}</description>
-	<range></range>
+${descriptions}	<range></range>
 	<patterns>*</patterns>
 	<text-files/>
 </action>
 ")
+	string(REPLACE "\\" "\\\\" quoted "${entry}")
+	string(REPLACE "\"" "\\\"" quoted "${quoted}")
+	string(APPEND nautilus_entries "    (\"${image}\", N_(\"${quoted}\")),\n")
 endforeach()
 
 # Dolphin: one service menu, all entries in its submenu.
 set(TEXTWEND_DOLPHIN_ACTIONS "${dolphin_actions}")
 set(TEXTWEND_DOLPHIN_GROUPS "${dolphin_groups}")
+key_translations(TEXTWEND_COMMENT_TRANSLATIONS Comment
+	"Converts the selected 8-bit text files into UTF-8, or puts back their originals")
 configure_file("${TEXTWEND_ACTIONS_SOURCE_DIR}/textwend.desktop.in"
 	"${written}/textwend.desktop" @ONLY)
 file(INSTALL "${written}/textwend.desktop"
 	DESTINATION "${share}/kio/servicemenus"
 	PERMISSIONS ${menu_permissions})
+
+# GNOME Files: an extension for its Python, found by every user in the
+# data folders, that asks gettext for the entries' words.
+string(REPLACE "\\" "\\\\" quoted "${host}")
+string(REPLACE "\"" "\\\"" quoted "${quoted}")
+set(TEXTWEND_HOST_PYTHON "\"${quoted}\"")
+string(REPLACE "\\" "\\\\" quoted "${share}/locale")
+string(REPLACE "\"" "\\\"" quoted "${quoted}")
+set(TEXTWEND_LOCALE_PYTHON "\"${quoted}\"")
+string(STRIP "${nautilus_entries}" TEXTWEND_NAUTILUS_ENTRIES)
+configure_file("${TEXTWEND_ACTIONS_SOURCE_DIR}/textwend-nautilus.py.in"
+	"${written}/textwend.py" @ONLY)
+file(INSTALL "${written}/textwend.py"
+	DESTINATION "${share}/nautilus-python/extensions"
+	PERMISSIONS ${file_permissions})
 
 # Thunar's custom actions live in one file per user, which the helper
 # edits.

@@ -7,6 +7,8 @@
  * Standard output belongs to the add-on; the host's own words go to
  * standard error.
  */
+#include "app/text_domain.h"
+
 #include <add_on_status.h>
 #include <Application.h>
 #include <Entry.h>
@@ -17,6 +19,7 @@
 
 #include <dlfcn.h>
 #include <errno.h>
+#include <locale.h>
 #include <pthread.h>
 #include <spawn.h>
 #include <stdio.h>
@@ -52,20 +55,20 @@ struct AddOnCall {
 };
 
 
-const char kUsage[]
-		= "usage: tracker-run [--text-only] IMAGE [PATH...]\n"
-		  "Loads the add-on IMAGE and calls its process_refs with the PATHs\n"
-		  "as the selection, as the file manager does. Relative PATHs are\n"
-		  "taken from the current folder; a link is passed as the link; a\n"
-		  "file:/// URI is taken as the path it names. A PATH that cannot\n"
-		  "be handed over is reported and passed over.\n"
-		  "An IMAGE without a slash is an add-on name, looked up in\n"
-		  "~/config/add-ons/Tracker, then in the system's add-on folder.\n"
-		  "Exits 0 when the add-on converted or passed over every entry, 1\n"
-		  "when a PATH or an entry was left as it was, 2 when the arguments\n"
-		  "or IMAGE cannot be used; the add-on is then not called.\n"
-		  "--text-only passes over every PATH that file(1) does not take\n"
-		  "for text, as file managers that cannot filter want it.\n";
+const char kUsage[] = N_(
+		"usage: tracker-run [--text-only] IMAGE [PATH...]\n"
+		"Loads the add-on IMAGE and calls its process_refs with the PATHs\n"
+		"as the selection, as the file manager does. Relative PATHs are\n"
+		"taken from the current folder; a link is passed as the link; a\n"
+		"file:/// URI is taken as the path it names. A PATH that cannot\n"
+		"be handed over is reported and passed over.\n"
+		"An IMAGE without a slash is an add-on name, looked up in\n"
+		"~/config/add-ons/Tracker, then in the system's add-on folder.\n"
+		"Exits 0 when the add-on converted or passed over every entry, 1\n"
+		"when a PATH or an entry was left as it was, 2 when the arguments\n"
+		"or IMAGE cannot be used; the add-on is then not called.\n"
+		"--text-only passes over every PATH that file(1) does not take\n"
+		"for text, as file managers that cannot filter want it.\n");
 
 
 const char*
@@ -73,19 +76,19 @@ describe_status(status_t status)
 {
 	switch (status) {
 	case B_NO_MEMORY:
-		return "out of memory";
+		return _("out of memory");
 	case B_PERMISSION_DENIED:
-		return "permission denied";
+		return _("permission denied");
 	case B_ENTRY_NOT_FOUND:
-		return "no such file or directory";
+		return _("no such file or directory");
 	case B_NOT_A_DIRECTORY:
-		return "a part of the path is not a folder";
+		return _("a part of the path is not a folder");
 	case B_NAME_TOO_LONG:
-		return "name too long";
+		return _("name too long");
 	case B_LINK_LIMIT:
-		return "too many levels of symbolic links";
+		return _("too many levels of symbolic links");
 	default:
-		return "cannot be turned into an entry reference";
+		return _("cannot be turned into an entry reference");
 	}
 }
 
@@ -230,42 +233,42 @@ is_text(const std::string& path)
 	if (type.empty() || type.rfind("text/", 0) == 0
 			|| type.rfind("inode/", 0) == 0)
 		return true;
-	fprintf(stderr, "%s: %s: not a text file (%s), passed over\n", kProgramName,
-			shown(path).c_str(), shown(type).c_str());
+	fprintf(stderr, _("%s: %s: not a text file (%s), passed over\n"),
+			kProgramName, shown(path).c_str(), shown(type).c_str());
 	return false;
 }
 
 
 // Adds the entry that argument names to the selection; one that cannot be
 // handed over is reported with one line on standard error and passed over,
-// and false returned. With textOnly, one that is no text is passed over.
+// and false returned. With textOnly, one that is no text is passed over,
+// and handed to the add-on apart so that it names it.
 bool
 add_entry(BMessage& refs, const char* argument, bool textOnly)
 {
 	std::string path;
 	if (!path_of(argument, &path)) {
-		fprintf(stderr, "%s: %s: not a local file, passed over\n", kProgramName,
-				shown(argument).c_str());
+		fprintf(stderr, _("%s: %s: not a local file, passed over\n"),
+				kProgramName, shown(argument).c_str());
 		return false;
 	}
 
 	// The entry itself, not what a link points to.
 	struct stat entryStat;
 	if (lstat(path.c_str(), &entryStat) != 0) {
-		fprintf(stderr, "%s: %s: %s, passed over\n", kProgramName,
+		fprintf(stderr, _("%s: %s: %s, passed over\n"), kProgramName,
 				shown(path).c_str(), strerror(errno));
 		return false;
 	}
 
-	if (textOnly && !is_text(path))
-		return true;
+	bool text = !textOnly || is_text(path);
 
 	entry_ref ref;
 	status_t status = get_ref_for_path(path.c_str(), &ref);
 	if (status == B_OK)
-		status = refs.AddRef("refs", &ref);
+		status = refs.AddRef(text ? "refs" : B_NOT_TEXT_REFS, &ref);
 	if (status != B_OK) {
-		fprintf(stderr, "%s: %s: %s, passed over\n", kProgramName,
+		fprintf(stderr, _("%s: %s: %s, passed over\n"), kProgramName,
 				shown(path).c_str(), describe_status(status));
 		return false;
 	}
@@ -308,9 +311,10 @@ find_image(const char* argument, std::string* image)
 
 	std::string searched;
 	for (const std::string& folder : folders)
-		searched += (searched.empty() ? "" : " or ") + folder;
-	fprintf(stderr, "%s: no add-on named '%s' in %s\n", kProgramName, argument,
-			searched.empty() ? "any add-on folder" : searched.c_str());
+		searched += (searched.empty() ? "" : _(" or ")) + folder;
+	fprintf(stderr, _("%s: no add-on named '%s' in %s\n"), kProgramName,
+			argument,
+			searched.empty() ? _("any add-on folder") : searched.c_str());
 	return false;
 }
 
@@ -324,14 +328,14 @@ load_add_on(const char* image, process_refs_hook* hook)
 	// search the library path.
 	void* handle = dlopen(image, RTLD_NOW | RTLD_LOCAL);
 	if (handle == NULL) {
-		fprintf(stderr, "%s: cannot load the add-on image: %s\n", kProgramName,
-				dlerror());
+		fprintf(stderr, _("%s: cannot load the add-on image: %s\n"),
+				kProgramName, dlerror());
 		return NULL;
 	}
 
 	*hook = reinterpret_cast<process_refs_hook>(dlsym(handle, "process_refs"));
 	if (*hook == NULL) {
-		fprintf(stderr, "%s: %s: not an add-on: no process_refs in it\n",
+		fprintf(stderr, _("%s: %s: not an add-on: no process_refs in it\n"),
 				kProgramName, shown(image).c_str());
 		dlclose(handle);
 		return NULL;
@@ -357,10 +361,14 @@ add_on_thread(void* data)
 int
 main(int argc, char** argv)
 {
+	// As a file manager does: the host and the add-on speak the person's
+	// language.
+	setlocale(LC_MESSAGES, "");
+	bind_text_domain();
 	int first = 1;
 	if (argc > 1
 			&& (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
-		fputs(kUsage, stderr);
+		fputs(_(kUsage), stderr);
 		return kExitDone;
 	}
 	bool textOnly = false;
@@ -372,18 +380,18 @@ main(int argc, char** argv)
 	if (endOfOptions)
 		first++;
 	if (first >= argc) {
-		fputs(kUsage, stderr);
+		fputs(_(kUsage), stderr);
 		return kExitFailure;
 	}
 	if (!endOfOptions && argv[first][0] == '-') {
-		fprintf(stderr, "%s: unknown option %s (try --help)\n", kProgramName,
+		fprintf(stderr, _("%s: unknown option %s (try --help)\n"), kProgramName,
 				shown(argv[first]).c_str());
 		return kExitFailure;
 	}
 
 	BApplication application(kSignature);
 	if (application.InitCheck() != B_OK) {
-		fprintf(stderr, "%s: cannot create the application object\n",
+		fprintf(stderr, _("%s: cannot create the application object\n"),
 				kProgramName);
 		return kExitFailure;
 	}
@@ -414,7 +422,7 @@ main(int argc, char** argv)
 	AddOnCall call;
 	status_t status = get_ref_for_path(".", &call.directory);
 	if (status != B_OK) {
-		fprintf(stderr, "%s: the current folder: %s\n", kProgramName,
+		fprintf(stderr, _("%s: the current folder: %s\n"), kProgramName,
 				describe_status(status));
 	}
 	if (!usable)
@@ -429,7 +437,7 @@ main(int argc, char** argv)
 	pthread_t thread;
 	int error = pthread_create(&thread, NULL, &add_on_thread, &call);
 	if (error != 0) {
-		fprintf(stderr, "%s: cannot start the add-on's thread: %s\n",
+		fprintf(stderr, _("%s: cannot start the add-on's thread: %s\n"),
 				kProgramName, strerror(error));
 		dlclose(handle);
 		return kExitFailure;

@@ -407,3 +407,51 @@ TEST(Batch, UndoImagePutsOriginalsBackAndTellsWhyNot)
 }
 
 } // namespace
+
+namespace {
+
+// In German where the person's language is German: the report lines and
+// the alert; standard output and the status window keep their words.
+TEST(Batch, SpeaksThePersonsLanguage)
+{
+	auto batch = [](const Folder& folder, const std::string& language) {
+		write_file(folder / "Brief.txt",
+				"Gr\x81\xE1"
+				"e\r\n");
+		mkdir((folder / "Bilder").c_str(), 0755);
+		write_file(folder / "big.txt",
+				"Gr\x81\xE1"
+				"e\r\n" + std::string(8192, 'x'));
+		test::ChildOptions options;
+		options.folder = folder.path();
+		options.fileSizeLimit = 4096;
+		options.environment
+				= {{"LANG", "C.UTF-8"}, {"LC_ALL", ""}, {"LANGUAGE", language}};
+		test::ChildResult run = test::run_program(
+				{kHost, kImage, "Brief.txt", "Bilder", "big.txt"}, options);
+		// The record names the folder; the same in both.
+		for (size_t at;
+				(at = run.output.find(folder.path())) != std::string::npos;)
+			run.output.replace(at, folder.path().size(), "FOLDER");
+		return run;
+	};
+	Folder english;
+	Folder german;
+	test::ChildResult run = batch(german, "de");
+
+	EXPECT_EQ(run.status, 1);
+	EXPECT_EQ(run.output, batch(english, "").output);
+	EXPECT_EQ(read_file(german / "Brief.txt"), "Grüße\n");
+	for (const char* line :
+			{"window \"TXW-Addon\": Textwend-Addon | TXW-Addon\n",
+					"\nTextwend: Brief.txt: DOS-Codepage 437, CR LF → LF; "
+					"Original behalten als Brief.txt-BAK\n",
+					"\nTextwend: Bilder: ein Ordner, übergangen\n",
+					"\nTextwend: big.txt: blieb, wie sie war: der neue Text "
+					"lässt sich nicht schreiben: ",
+					"\n\t2 von 3 Einträgen wurden nicht umgewandelt:\n"})
+		EXPECT_NE(run.errors.find(line), std::string::npos)
+				<< line << run.errors;
+}
+
+} // namespace

@@ -128,6 +128,12 @@ set_up(const ChildOptions& options)
 {
 	if (!options.keepDisplay)
 		unsetenv("DISPLAY");
+	for (const auto& [name, value] : options.environment) {
+		if (value.empty())
+			unsetenv(name.c_str());
+		else
+			setenv(name.c_str(), value.c_str(), 1);
+	}
 	if (options.asNobody && getuid() == 0) {
 		if (setgroups(0, NULL) != 0 || setgid(kNobody) != 0
 				|| setuid(kNobody) != 0) {

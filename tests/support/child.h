@@ -12,6 +12,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace test {
@@ -41,6 +42,8 @@ struct ChildOptions {
 	std::string folder;
 	int seconds = 60;
 	bool keepDisplay = false;
+	// Variables set in the child's environment; an empty value unsets one.
+	std::vector<std::pair<std::string, std::string>> environment;
 	// When set, the child gets a terminal as its controlling one, and this
 	// is typed on it.
 	const char* typed = NULL;

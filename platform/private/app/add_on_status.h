@@ -12,6 +12,11 @@
 
 namespace BPrivate {
 
+// The field of the selection message in which a host that hands over text
+// files only puts the entries it passed over as no text, so that the
+// add-on can name them; "refs" holds the rest.
+#define B_NOT_TEXT_REFS "be:not_text_refs"
+
 // Called by the add-on, from any thread, before its process_refs returns.
 void set_add_on_status(status_t status);
 

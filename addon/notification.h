@@ -1,0 +1,30 @@
+/*
+ * A word when a batch is done: a notification through the desktop's
+ * notification service, where the session has a message bus. A batch of
+ * small files is over before its status window can be seen, and the lines
+ * of the report go where nobody looks.
+ */
+#ifndef ADDON_NOTIFICATION_H
+#define ADDON_NOTIFICATION_H
+
+#include <string>
+
+// What became of a batch's entries.
+struct batch_counts {
+	int converted = 0;  // converted, or their conversion undone
+	int leftAlone = 0;  // meant to be converted, but left as they were
+	int passedOver = 0; // not files that the batch converts
+	int doubtful = 0;   // converted, but in a set that may be wrong
+};
+
+// The notification's text, in the person's language: how many were
+// converted (undone, for the undo image), how many of them with doubt, and
+// how many were not.
+std::string notification_text(const batch_counts& counts);
+
+// Shows the notification when the session has a message bus; without one,
+// or without a notification service on it, nothing happens and nothing is
+// said.
+void notify_batch(const batch_counts& counts);
+
+#endif // ADDON_NOTIFICATION_H
