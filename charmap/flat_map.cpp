@@ -130,13 +130,14 @@ map_one(const flat_map& flat, const uint8_t* source, size_t length, size_t& i,
 // bytes. The run before each, and then its text, go out; what follows the
 // last one goes out whole. Reads kBlock + 1 bytes and writes up to kBlock
 // beyond what it produces.
-template<size_t kBlock, typename Mask>
+template<size_t kBlock>
 inline char*
-put_runs(const flat_map& flat, const uint8_t* block, Mask special, char* out)
+put_runs(
+		const flat_map& flat, const uint8_t* block, uint32_t special, char* out)
 {
 	unsigned done = 0;
 	while (special != 0) {
-		unsigned at = (unsigned)__builtin_ctzll(special);
+		unsigned at = (unsigned)__builtin_ctz(special);
 		special &= special - 1;
 		memcpy(out, block + done, kBlock);
 		out += at - done;
@@ -182,7 +183,7 @@ map_blocks_sse2(const flat_map& flat, const uint8_t* source, size_t length,
 	const size_t room = 16 * kFlatTextSize + 16;
 	while (i + 32 <= length && out + room <= limit) {
 		uint32_t special = special_bytes(source + i, lf, tab);
-		out = put_runs<16, uint32_t>(flat, source + i, special, out);
+		out = put_runs<16>(flat, source + i, special, out);
 		i += 16;
 	}
 }
@@ -469,7 +470,7 @@ map_blocks_sse2(const flat_map& flat, const uint8_t* source, size_t length,
 			if (!plain)
 				special |= 1u << n;
 		}
-		out = put_runs<16, uint32_t>(flat, source + i, special, out);
+		out = put_runs<16>(flat, source + i, special, out);
 		i += 16;
 	}
 }
