@@ -104,6 +104,14 @@ if ! sed 's/\r$//' "$work/iconv.txt" | tr '\r' '\n' | cmp -s - "$work/letter.txt
 	exit 1
 fi
 
+# The processor, and the extensions of it that the loops choose from.
+flags=" $(grep -m1 '^flags' /proc/cpuinfo 2>/dev/null | cut -d: -f2-) "
+extensions=""
+for flag in sse2 avx2 bmi2 avx512bw avx512vbmi2; do
+	if [[ $flags == *" $flag "* ]]; then extensions+=" $flag"; fi
+done
+echo "processor:$(grep -m1 '^model name' /proc/cpuinfo 2>/dev/null | cut -d: -f2-);${extensions:- none of sse2 avx2 bmi2 avx512bw avx512vbmi2}"
+
 med() { echo "${times[$1]}" | tr ' ' '\n' | grep . | median; }
 base=$(med cp)
 cat_base=$(med cat)

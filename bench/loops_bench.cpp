@@ -1,6 +1,7 @@
 // The loops that touch every byte: the detection scan, the writer's byte
 // loop and the checksum of the stamp over what it writes, in MB/s, on German
-// text in the DOS code page with CR LF.
+// text in the DOS code page with CR LF; the scan and the writer by each path
+// that the processor has.
 #include "charmap/flat_map.h"
 #include "charmap/options.h"
 #include "convert/detect.h"
@@ -40,31 +41,65 @@ german_dos_text(size_t size)
 
 const size_t kSize = 16 * 1024 * 1024;
 
+// The writer's map for that text: the DOS code page, CR LF as one line end.
 void
-BM_DetectionScan(benchmark::State& state)
+flatten_dos_map(flat_map& flat)
 {
-	std::string text = german_dos_text(kSize);
-	for (auto _ : state) {
-		text_findings found
-				= scan_text((const uint8_t*)text.data(), kSize, false);
-		benchmark::DoNotOptimize(found);
-	}
-	state.SetBytesProcessed((int64_t)state.iterations() * kSize);
-}
-BENCHMARK(BM_DetectionScan);
-
-void
-BM_WriterByteLoop(benchmark::State& state)
-{
-	std::string text = state.range(1) != 0 ? std::string(kSize, 'x') + '\0'
-										   : german_dos_text(kSize);
 	mt map[kMapSize];
 	map[0].Clear();
 	map[0].SetNewline(3);
 	map[0].SetPc();
-	flat_map flat;
 	flatten_map(map, nyl_mod, flat);
-	flat.tableBlocks = flat.tableBlocks && state.range(0) != 0;
+}
+
+// The same text in UTF-8, as the writer makes it.
+std::string
+german_utf8_text(size_t size)
+{
+	std::string dos = german_dos_text(size);
+	flat_map flat;
+	flatten_dos_map(flat);
+	std::vector<char> output(256 * 1024);
+	std::string text;
+	size_t position = 0;
+	while (text.size() < size) {
+		text.append(output.data(),
+				map_bytes(flat, (const uint8_t*)dos.data(), size, position,
+						output.data(), output.size()));
+	}
+	text.resize(size);
+	text.push_back('\0');
+	return text;
+}
+
+const char* const kScanPathNames[kScanPaths] = {"bytes", "sse2", "avx2"};
+
+// The detection scan on German DOS text, or on the same in UTF-8, which it
+// has to check throughout.
+void
+scan_loop(benchmark::State& state, scan_path path, bool utf8)
+{
+	std::string text = utf8 ? german_utf8_text(kSize) : german_dos_text(kSize);
+	for (auto _ : state) {
+		text_findings found
+				= scan_text((const uint8_t*)text.data(), kSize, false, path);
+		benchmark::DoNotOptimize(found);
+	}
+	state.SetBytesProcessed((int64_t)state.iterations() * kSize);
+}
+
+const char* const kMapPathNames[kMapPaths] = {"bytes", "sse2", "avx2", "vbmi2"};
+
+// The writer's loop on German DOS text or on plain ASCII, its ceiling, by
+// one of its paths.
+void
+writer_loop(benchmark::State& state, map_path path, bool ascii)
+{
+	std::string text
+			= ascii ? std::string(kSize, 'x') + '\0' : german_dos_text(kSize);
+	flat_map flat;
+	flatten_dos_map(flat);
+	flat.path = path;
 	std::vector<char> output(256 * 1024);
 	for (auto _ : state) {
 		size_t position = 0;
@@ -77,13 +112,6 @@ BM_WriterByteLoop(benchmark::State& state)
 	}
 	state.SetBytesProcessed((int64_t)state.iterations() * kSize);
 }
-// Arguments: the 16-byte loop (0) or blocks through the tables where the
-// processor can (1); German DOS text (0) or plain ASCII, the ceiling (1).
-BENCHMARK(BM_WriterByteLoop)
-		->Args({0, 0})
-		->Args({1, 0})
-		->Args({0, 1})
-		->Args({1, 1});
 
 // Fed as the writer feeds it, one output piece at a time.
 void
@@ -101,6 +129,45 @@ BM_StampChecksum(benchmark::State& state)
 }
 BENCHMARK(BM_StampChecksum);
 
+// One benchmark for each path this processor has and each of two texts,
+// named group/path/text; the names of the paths, for the report's head.
+template<typename Path, typename Run>
+std::string
+register_paths(const char* group, const char* const* pathNames, int paths,
+		const char* const (&texts)[2], Run run)
+{
+	std::string names;
+	for (int path = 0; path < paths; path++) {
+		if (!processor_has((Path)path))
+			continue;
+		names += std::string(names.empty() ? "" : " ") + pathNames[path];
+		for (int text = 0; text < 2; text++) {
+			std::string name = std::string(group) + "/" + pathNames[path] + "/"
+					+ texts[text];
+			benchmark::RegisterBenchmark(
+					name.c_str(), run, (Path)path, text != 0);
+		}
+	}
+	return names;
+}
+
 } // namespace
 
-BENCHMARK_MAIN();
+int
+main(int argc, char** argv)
+{
+	const char* const scanTexts[] = {"german", "german-utf8"};
+	benchmark::AddCustomContext("scan paths",
+			register_paths<scan_path>(
+					"Scan", kScanPathNames, kScanPaths, scanTexts, scan_loop));
+	const char* const writerTexts[] = {"german", "ascii"};
+	benchmark::AddCustomContext("writer paths",
+			register_paths<map_path>("Writer", kMapPathNames, kMapPaths,
+					writerTexts, writer_loop));
+	benchmark::Initialize(&argc, argv);
+	if (benchmark::ReportUnrecognizedArguments(argc, argv))
+		return 1;
+	benchmark::RunSpecifiedBenchmarks();
+	benchmark::Shutdown();
+	return 0;
+}

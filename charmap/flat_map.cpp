@@ -1,14 +1,18 @@
 /*
  * The writer's byte loop over a flat map. Most German text is plain ASCII
  * with a few letters from 0x80 up and a line end per line, so runs of bytes
- * that map to themselves are moved sixteen at a time, and every other byte
- * costs one lookup and one fixed-size copy. Where the processor can look up
- * 64 bytes in a table at once and pack the texts together (AVX-512 VBMI2), a
- * block of 64 bytes goes through the tables without a branch per byte.
+ * that map to themselves are moved whole, and every other byte costs one
+ * lookup and one fixed-size copy: blocks of 16 bytes with SSE2, which every
+ * x86-64 has, and of 64 bytes where the processor has AVX2. Where it can look
+ * up 64 bytes in a table at once and pack the texts together (AVX-512
+ * VBMI2), a block of 64 bytes goes through the tables without a branch per
+ * byte. The processor is asked once; the byte loop is what all of them must
+ * give.
  */
 #include "charmap/flat_map.h"
 
 #include "charmap/options.h"
+#include "charmap/processor.h"
 
 #include <string.h>
 
@@ -27,23 +31,24 @@ gives_itself(const flat_map& flat, int c)
 			&& flat.skip[c] == 0;
 }
 
+} // namespace
+
 
 bool
-processor_packs_bytes()
+processor_has(map_path path)
 {
-#ifdef TEXTWEND_X86
-	static const bool has = __builtin_cpu_supports("avx512f")
-			&& __builtin_cpu_supports("avx512bw")
-			&& __builtin_cpu_supports("avx512vl")
-			&& __builtin_cpu_supports("avx512vbmi")
-			&& __builtin_cpu_supports("avx512vbmi2");
-	return has;
-#else
+	switch (path) {
+	case kMapBytes:
+		return true;
+	case kMapSse2:
+		return true;
+	case kMapAvx2:
+		return processor_has_avx2();
+	case kMapVbmi2:
+		return processor_has_vbmi2();
+	}
 	return false;
-#endif
 }
-
-} // namespace
 
 
 void
@@ -77,6 +82,10 @@ flatten_map(mt* map, int32_t nylMod, flat_map& flat)
 	flat.printablePlain = printablePlain;
 	flat.lfPlain = gives_itself(flat, '\n');
 	flat.tabPlain = gives_itself(flat, '\t');
+	bool highPlain = printablePlain;
+	for (int c = 0x80; c < 0x100; c++)
+		highPlain = highPlain && gives_itself(flat, c);
+	flat.highPlain = highPlain;
 
 	bool fit = !anySkip;
 	for (int c = 0; c < 256; c++) {
@@ -85,7 +94,12 @@ flatten_map(mt* map, int32_t nylMod, flat_map& flat)
 			flat.column[t][c] = (uint8_t)flat.text[c][t];
 	}
 	flat.tablesFit = fit;
-	flat.tableBlocks = fit && processor_packs_bytes();
+
+	flat.path = kMapBytes;
+	for (int path = kMapBytes; path < kMapPaths; path++) {
+		if (processor_has((map_path)path))
+			flat.path = (map_path)path;
+	}
 }
 
 
@@ -160,7 +174,7 @@ const char kPlainByte = 0x20;
 
 
 void
-map_blocks(const flat_map& flat, const uint8_t* source, size_t length,
+map_blocks_sse2(const flat_map& flat, const uint8_t* source, size_t length,
 		size_t& i, char*& out, const char* limit)
 {
 	const __m128i lf = _mm_set1_epi8(flat.lfPlain ? '\n' : kPlainByte);
@@ -172,6 +186,98 @@ map_blocks(const flat_map& flat, const uint8_t* source, size_t length,
 		out = put_runs<16>(flat, source + i, special, out);
 		i += 16;
 	}
+}
+
+// special_bytes for 32 bytes, and the bytes from 0x80 up plain where high
+// is all ones. Plain bytes run from 0x20 to 0x7E; one added, they run from
+// 0x21 to 0x7F, the only bytes above 0x20 taken as signed.
+TEXTWEND_AVX2 inline uint32_t
+special_bytes_32(const uint8_t* block, __m256i lf, __m256i tab, uint32_t high)
+{
+	__m256i bytes = _mm256_loadu_si256((const __m256i*)block);
+	__m256i shifted = _mm256_add_epi8(bytes, _mm256_set1_epi8(1));
+	__m256i outside = _mm256_cmpgt_epi8(_mm256_set1_epi8(0x21), shifted);
+	__m256i plain = _mm256_or_si256(
+			_mm256_cmpeq_epi8(bytes, lf), _mm256_cmpeq_epi8(bytes, tab));
+	uint32_t special = (uint32_t)_mm256_movemask_epi8(
+			_mm256_andnot_si256(plain, outside));
+	return special & ~((uint32_t)_mm256_movemask_epi8(bytes) & high);
+}
+
+
+// The CRs that an LF follows.
+TEXTWEND_AVX2 inline uint32_t
+cr_lf_pairs_32(const uint8_t* block)
+{
+	__m256i bytes = _mm256_loadu_si256((const __m256i*)block);
+	__m256i next = _mm256_loadu_si256((const __m256i*)(block + 1));
+	return (uint32_t)_mm256_movemask_epi8(
+			_mm256_and_si256(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('\r')),
+					_mm256_cmpeq_epi8(next, _mm256_set1_epi8('\n'))));
+}
+
+
+// 32 bytes in one load and one store, where the compiler would split them.
+TEXTWEND_AVX2 inline void
+copy_32(char* to, const uint8_t* from)
+{
+	_mm256_storeu_si256((__m256i*)to, _mm256_loadu_si256((const __m256i*)from));
+}
+
+
+// Runs of plain bytes copied whole and the text of each special byte
+// between them, 64 source bytes a block: a quarter of the blocks of the
+// 16-byte loop, so a quarter of the walks whose end the processor cannot
+// foresee. Runs are copied 16 bytes a store, as most runs in text are short.
+TEXTWEND_AVX2 void
+map_blocks_avx2(const flat_map& flat, const uint8_t* source, size_t length,
+		size_t& position, char*& output, const char* limit)
+{
+	const __m256i lf = _mm256_set1_epi8(flat.lfPlain ? '\n' : kPlainByte);
+	const __m256i tab = _mm256_set1_epi8(flat.tabPlain ? '\t' : kPlainByte);
+	const uint32_t high = flat.highPlain ? ~0u : 0u;
+	// A block turns into one text per byte at the most, and stores 32 bytes
+	// more.
+	const size_t room = 64 * kFlatTextSize + 32;
+	size_t i = position;
+	char* out = output;
+	// The last copy of a block reads 32 bytes from as far as its end.
+	while (i + 96 <= length && out + room <= limit) {
+		const uint8_t* block = source + i;
+		uint64_t special = special_bytes_32(block, lf, tab, high)
+				| (uint64_t)special_bytes_32(block + 32, lf, tab, high) << 32;
+		if (special == 0) {
+			copy_32(out, block);
+			copy_32(out + 32, block + 32);
+			out += 64;
+			i += 64;
+			continue;
+		}
+		// Each special byte's row of lengths: 1 for a CR that an LF follows.
+		uint64_t pairs = cr_lf_pairs_32(block)
+				| (uint64_t)cr_lf_pairs_32(block + 32) << 32;
+		unsigned done = 0;
+		while (special != 0) {
+			unsigned at = (unsigned)__builtin_ctzll(special);
+			special &= special - 1;
+			memcpy(out, block + done, 16);
+			if (at - done > 16) {
+				for (unsigned more = 16; done + more < at; more += 16)
+					memcpy(out + more, block + done + more, 16);
+			}
+			out += at - done;
+			unsigned c = block[at];
+			memcpy(out, flat.text[c], kFlatTextSize);
+			out += flat.length[(pairs >> at) & 1][c];
+			done = at + 1;
+		}
+		for (unsigned more = 0; done + more < 64; more += 32)
+			copy_32(out + more, block + done + more);
+		out += 64 - done;
+		i += 64;
+	}
+	position = i;
+	output = out;
 }
 
 
@@ -351,7 +457,7 @@ map_table_blocks(const flat_map& flat, const uint8_t* source, size_t length,
 #else
 
 void
-map_blocks(const flat_map& flat, const uint8_t* source, size_t length,
+map_blocks_sse2(const flat_map& flat, const uint8_t* source, size_t length,
 		size_t& i, char*& out, const char* limit)
 {
 	const size_t room = 16 * kFlatTextSize + 16;
@@ -387,11 +493,13 @@ map_bytes(const flat_map& flat, const uint8_t* source, size_t length,
 	size_t i = position;
 
 #ifdef TEXTWEND_X86
-	if (flat.tableBlocks)
+	if (flat.path >= kMapVbmi2 && flat.tablesFit)
 		map_table_blocks(flat, source, length, i, out, limit);
+	if (flat.path >= kMapAvx2 && flat.printablePlain)
+		map_blocks_avx2(flat, source, length, i, out, limit);
 #endif
-	if (flat.printablePlain)
-		map_blocks(flat, source, length, i, out, limit);
+	if (flat.path >= kMapSse2 && flat.printablePlain)
+		map_blocks_sse2(flat, source, length, i, out, limit);
 	while (i < length && out <= end)
 		map_one(flat, source, length, i, out);
 

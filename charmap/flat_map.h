@@ -13,6 +13,21 @@
 
 const size_t kFlatTextSize = 16;
 
+// The loops that map_bytes can take, from the byte loop that every
+// processor has to the widest. All give the same output; a wider one only
+// takes fewer steps.
+enum map_path {
+	kMapBytes, // one byte at a time
+	kMapSse2,  // runs of plain bytes in blocks of 16
+	kMapAvx2,  // runs of plain bytes in blocks of 64
+	kMapVbmi2, // blocks of 64 through the tables (AVX-512 VBMI2)
+};
+
+const int kMapPaths = kMapVbmi2 + 1;
+
+// Whether this processor can take the path.
+bool processor_has(map_path path);
+
 struct flat_map {
 	// Output of each source byte: for NUL with nyl_mod 2 a zero byte, then
 	// the entry's text.
@@ -28,6 +43,9 @@ struct flat_map {
 	// LF and TAB give themselves, so runs may hold them as well.
 	bool lfPlain;
 	bool tabPlain;
+	// So do all bytes from 0x80 up, where no table is loaded: text that is
+	// UTF-8 already goes through in runs.
+	bool highPlain;
 
 	// CR and LF give the same text, so a CR right before an LF gives
 	// nothing: the pair is one line end.
@@ -37,8 +55,10 @@ struct flat_map {
 	// up at once: kept when every text fits three bytes and nothing skips.
 	uint8_t column[3][256];
 	bool tablesFit;
-	// Use that loop; set when the tables fit and the processor can.
-	bool tableBlocks;
+
+	// The widest loop to take: the widest this processor has. Where the map
+	// does not allow it, the next narrower one that the map allows is taken.
+	map_path path;
 };
 
 void flatten_map(mt* map, int32_t nylMod, flat_map& flat);

@@ -3,16 +3,27 @@
  * a table that holds, packed into one word, the flags it sets for every
  * candidate; a quote or a C3 also looks at the byte after it. The same bytes
  * tell whether the text is valid UTF-8. Plain ASCII means nothing here, so
- * blocks of it are passed over sixteen at a time.
+ * blocks of it are passed over sixteen at a time (SSE2). With AVX2, blocks of
+ * 32 are checked against the set of bytes that can still tell something new,
+ * a set that shrinks as the flags fill: in most text, after the first lines,
+ * no byte is looked at again. The UTF-8 check then runs on whole blocks as
+ * well, and its state is handed on byte by byte where a piece ends.
  */
 #include "convert/detect.h"
 
+#include "charmap/processor.h"
 #include "charmap/styles.h"
 
 #include <string.h>
 
+#include <iterator>
+
 #ifdef __SSE2__
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define TEXTWEND_X86 1
 #endif
 
 
@@ -152,6 +163,33 @@ make_openers(bool latex)
 
 constexpr Openers kOpeners[2] = {make_openers(false), make_openers(true)};
 
+// Every flag that a byte can ever set, on its own or as the opener of a
+// pair, with the LaTeX pairs (1) or without (0).
+constexpr uint64_t
+all_bits(const Table& table)
+{
+	uint64_t bits = 0;
+	for (uint64_t word : table.bits)
+		bits |= word;
+	return bits;
+}
+
+constexpr Table
+make_could(bool latex)
+{
+	uint64_t pairBits[std::size(kPairs)] = {};
+	for (size_t kind = 0; kind < std::size(kPairs); kind++)
+		pairBits[kind] = all_bits(kPairs[kind]);
+	Table could {};
+	for (int c = 0; c < 256; c++) {
+		could.bits[c]
+				= kSingle.bits[c] | pairBits[kOpeners[latex ? 1 : 0].kind[c]];
+	}
+	return could;
+}
+
+constexpr Table kCould[2] = {make_could(false), make_could(true)};
+
 
 // A quote right after a backslash is TeX's accent command, not the
 // shorthand.
@@ -248,16 +286,324 @@ check_utf8(text_scanner::utf8_state& state, uint8_t c, size_t p)
 }
 
 
-// Positions from up to to, as text_scanner::scan says.
+#ifdef TEXTWEND_X86
+
+// The bytes that can still tell something: each byte that can set a flag
+// not yet found. As the tables of a byte shuffle: by the low four bits, the
+// high ones, a bit each, of the bytes below 0x80 (low) and from 0x80 up
+// (high).
+struct wanted_bytes {
+	__m256i low;
+	__m256i high;
+};
+
+TEXTWEND_AVX2 wanted_bytes
+make_wanted(uint64_t found, bool latex)
+{
+	alignas(32) uint8_t rows[2][32] = {};
+	for (int c = 0; c < 256; c++) {
+		if ((kCould[latex ? 1 : 0].bits[c] & ~found) != 0)
+			rows[c >> 7][c & 15] |= (uint8_t)(1 << ((c >> 4) & 7));
+	}
+	for (int half = 0; half < 2; half++)
+		memcpy(rows[half] + 16, rows[half], 16);
+	return {_mm256_load_si256((const __m256i*)rows[0]),
+			_mm256_load_si256((const __m256i*)rows[1])};
+}
+
+
+// One bit for each wanted byte of a block of 32.
+TEXTWEND_AVX2 inline uint32_t
+wanted_in(const wanted_bytes& wanted, __m256i bytes)
+{
+	// The bit of each high four-bit value in its row.
+	const __m256i bitOf = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, (char)128, 1,
+			2, 4, 8, 16, 32, 64, (char)128, 1, 2, 4, 8, 16, 32, 64, (char)128,
+			1, 2, 4, 8, 16, 32, 64, (char)128);
+	// A shuffle gives 0 where the index has its top bit set: the low table
+	// answers only for bytes below 0x80, the high one only from 0x80 up.
+	__m256i row = _mm256_or_si256(_mm256_shuffle_epi8(wanted.low, bytes),
+			_mm256_shuffle_epi8(wanted.high,
+					_mm256_xor_si256(bytes, _mm256_set1_epi8((char)0x80))));
+	__m256i high = _mm256_and_si256(
+			_mm256_srli_epi16(bytes, 4), _mm256_set1_epi8(0x0F));
+	__m256i bit = _mm256_shuffle_epi8(bitOf, high);
+	return (uint32_t)_mm256_movemask_epi8(
+			_mm256_cmpeq_epi8(_mm256_and_si256(row, bit), bit));
+}
+
+
+// The UTF-8 check of 32 bytes at once. Each fault of a byte and the byte
+// before it shows in three of its parts alone: the high four bits of the
+// first, its low four bits and the high four bits of the second. A table
+// for each part gives the faults that part allows, one bit each, and a fault
+// is there where all three tables have its bit. What takes three or four
+// bytes, a continuation that a lead two or three bytes back asks for, is
+// checked beside it.
+struct Utf8Fault {
+	uint8_t bit;
+	uint16_t firstHigh; // one bit per value of the part
+	uint16_t firstLow;
+	uint16_t secondHigh;
+};
+
+const uint16_t kAnyPart = 0xFFFF;
+const uint16_t kAscii = 0x00FF;        // 0 to 7: below 0x80
+const uint16_t kContinuation = 0x0F00; // 8 to B: 0x80 to 0xBF
+const uint16_t kLead = 0xF000;         // C to F: 0xC0 and up
+
+constexpr uint16_t
+parts(int from, int to)
+{
+	uint16_t set = 0;
+	for (int part = from; part <= to; part++)
+		set |= (uint16_t)(1 << part);
+	return set;
+}
+
+// A continuation right after a continuation is a fault only where no lead
+// asks for it; that check flips this bit, so it must be the top one.
+const uint8_t kTwoContinuations = 0x80;
+
+constexpr Utf8Fault kUtf8Faults[] = {
+		// A lead without its continuation.
+		{0x01, kLead, kAnyPart, kAscii | kLead},
+		// A continuation after ASCII.
+		{0x02, kAscii, kAnyPart, kContinuation},
+		{kTwoContinuations, kContinuation, kAnyPart, kContinuation},
+		// Overlong: C0 and C1, E0 80 to E0 9F, F0 80 to F0 8F.
+		{0x04, parts(0xC, 0xC), parts(0, 1), kContinuation},
+		{0x08, parts(0xE, 0xE), parts(0, 0), parts(8, 9)},
+		// F0 80 to F0 8F as above; F5 and up are no lead at all.
+		{0x10, parts(0xF, 0xF), parts(0, 0) | parts(5, 15), parts(8, 8)},
+		// Surrogates: ED A0 to ED BF.
+		{0x20, parts(0xE, 0xE), parts(0xD, 0xD), parts(0xA, 0xB)},
+		// Beyond U+10FFFF: F4 90 and up, and again F5 and up.
+		{0x40, parts(0xF, 0xF), parts(4, 15), parts(9, 0xB)},
+};
+
+struct Utf8Tables {
+	uint8_t firstHigh[16];
+	uint8_t firstLow[16];
+	uint8_t secondHigh[16];
+};
+
+constexpr Utf8Tables
+make_utf8_tables()
+{
+	Utf8Tables tables {};
+	for (const Utf8Fault& fault : kUtf8Faults) {
+		for (int part = 0; part < 16; part++) {
+			if (fault.firstHigh & (1 << part))
+				tables.firstHigh[part] |= fault.bit;
+			if (fault.firstLow & (1 << part))
+				tables.firstLow[part] |= fault.bit;
+			if (fault.secondHigh & (1 << part))
+				tables.secondHigh[part] |= fault.bit;
+		}
+	}
+	return tables;
+}
+
+constexpr Utf8Tables kUtf8Tables = make_utf8_tables();
+
+
+TEXTWEND_AVX2 inline __m256i
+both_lanes(const uint8_t (&table)[16])
+{
+	return _mm256_broadcastsi128_si256(_mm_loadu_si128((const __m128i*)table));
+}
+
+
+// The bytes of a block moved on by n: each position holds the byte n before
+// it, from the block before where it reaches back.
+template<int kBack>
+TEXTWEND_AVX2 inline __m256i
+earlier(__m256i bytes, __m256i before)
+{
+	return _mm256_alignr_epi8(
+			bytes, _mm256_permute2x128_si256(before, bytes, 0x21), 16 - kBack);
+}
+
+
+TEXTWEND_AVX2 inline __m256i
+high_part(__m256i bytes)
+{
+	return _mm256_and_si256(
+			_mm256_srli_epi16(bytes, 4), _mm256_set1_epi8(0x0F));
+}
+
+
+struct utf8_blocks {
+	__m256i firstHigh, firstLow, secondHigh;
+	__m256i before;    // the block before, 0 at the start
+	__m256i open;      // where the block before leaves a sequence open
+	__m256i faults;    // any bit set: no UTF-8
+	__m256i openLimit; // the last three bytes: above these, a lead is open
+
+	TEXTWEND_AVX2
+	utf8_blocks()
+		: firstHigh(both_lanes(kUtf8Tables.firstHigh))
+		, firstLow(both_lanes(kUtf8Tables.firstLow))
+		, secondHigh(both_lanes(kUtf8Tables.secondHigh))
+		, before(_mm256_setzero_si256())
+		, open(_mm256_setzero_si256())
+		, faults(_mm256_setzero_si256())
+		, openLimit(_mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+				  -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+				  -1, -1, -1, (char)(0xF0 - 1), (char)(0xE0 - 1),
+				  (char)(0xC0 - 1)))
+	{
+	}
+
+	TEXTWEND_AVX2 void
+	Check(__m256i bytes, bool ascii)
+	{
+		if (ascii) {
+			// Nothing can finish what the block before left open.
+			faults = _mm256_or_si256(faults, open);
+			before = bytes;
+			open = _mm256_setzero_si256();
+			return;
+		}
+		__m256i previous = earlier<1>(bytes, before);
+		__m256i found = _mm256_and_si256(
+				_mm256_and_si256(
+						_mm256_shuffle_epi8(firstHigh, high_part(previous)),
+						_mm256_shuffle_epi8(firstLow,
+								_mm256_and_si256(
+										previous, _mm256_set1_epi8(0x0F)))),
+				_mm256_shuffle_epi8(secondHigh, high_part(bytes)));
+		// A lead two bytes back from E0 up, or three back from F0 up, asks
+		// for a continuation here: the top bit after these subtractions.
+		__m256i asked = _mm256_and_si256(
+				_mm256_or_si256(_mm256_subs_epu8(earlier<2>(bytes, before),
+										_mm256_set1_epi8((char)(0xE0 - 0x80))),
+						_mm256_subs_epu8(earlier<3>(bytes, before),
+								_mm256_set1_epi8((char)(0xF0 - 0x80)))),
+				_mm256_set1_epi8((char)kTwoContinuations));
+		faults = _mm256_or_si256(faults, _mm256_xor_si256(found, asked));
+		before = bytes;
+		open = _mm256_subs_epu8(bytes, openLimit);
+	}
+
+	TEXTWEND_AVX2 bool
+	Invalid() const
+	{
+		return !_mm256_testz_si256(faults, faults);
+	}
+};
+
+
+// After blocks found valid so far, what the last bytes before end leave
+// open, as the byte by byte check would hold it. Looks back no further than
+// start.
+inline void
+open_sequence(text_scanner::utf8_state& state, const uint8_t* data,
+		size_t start, size_t end)
+{
+	for (size_t back = 1; back <= 3 && back <= end - start; back++) {
+		uint8_t c = data[end - back];
+		if (c < 0x80)
+			return;
+		if (c < 0xC0)
+			continue;
+		const Lead& lead = kLeads.lead[c - 0x80];
+		if (lead.need == 0)
+			state.invalid = true; // C0, C1 or F5 and up, cut off by end
+		else if ((size_t)lead.need + 1 > back) {
+			state.need = (uint8_t)(lead.need + 1 - back);
+			state.next = end;
+			state.low = back == 1 ? lead.low : 0x80;
+			state.high = back == 1 ? lead.high : 0xBF;
+		}
+		return;
+	}
+}
+
+
+// Blocks of 32 bytes as long as whole ones are left, from i on; only the
+// wanted bytes are looked at. Stops early where the text turns out to be no
+// UTF-8, so that the rest goes without the check.
 template<bool kLatex, bool kCheckUtf8>
-void
-scan_piece(const uint8_t* data, size_t from, size_t to, uint64_t& foundSoFar,
+TEXTWEND_AVX2 size_t
+scan_blocks_avx2(const uint8_t* data, size_t i, size_t to, uint64_t& foundSoFar,
 		text_scanner::utf8_state& utf8SoFar)
 {
 	const Openers& openers = kOpeners[kLatex ? 1 : 0];
 	uint64_t found = foundSoFar;
 	text_scanner::utf8_state utf8 = utf8SoFar;
+	// A sequence that the piece before left open is finished byte by byte,
+	// so that the blocks start on a whole character.
+	for (; kCheckUtf8 && utf8.need > 0 && !utf8.invalid && i < to; i++) {
+		found |= look_at<kLatex>(data, i, openers);
+		if (data[i] >= 0x80)
+			check_utf8(utf8, data[i], i);
+		else
+			utf8.invalid = true;
+	}
+	const size_t start = i;
+	utf8_blocks blocks;
+	// The blocks check UTF-8 themselves: only bytes that can set a flag
+	// need a look.
+	wanted_bytes wanted = make_wanted(found, kLatex);
+	for (; i + 32 <= to; i += 32) {
+		__m256i bytes = _mm256_loadu_si256((const __m256i*)(data + i));
+		if (kCheckUtf8) {
+			bool ascii = _mm256_movemask_epi8(bytes) == 0;
+			blocks.Check(bytes, ascii);
+			if (!ascii)
+				utf8.multiByte = true;
+		}
+		uint32_t mask = wanted_in(wanted, bytes);
+		if (mask != 0) {
+			uint64_t before = found;
+			while (mask != 0) {
+				size_t p = i + (size_t)__builtin_ctz(mask);
+				mask &= mask - 1;
+				found |= look_at<kLatex>(data, p, openers);
+			}
+			if (found != before)
+				wanted = make_wanted(found, kLatex);
+		}
+		if (kCheckUtf8 && blocks.Invalid()) {
+			utf8.invalid = true;
+			i += 32;
+			break;
+		}
+	}
+	if (kCheckUtf8 && !utf8.invalid)
+		open_sequence(utf8, data, start, i);
+	foundSoFar = found;
+	utf8SoFar = utf8;
+	return i;
+}
+
+#endif
+
+
+// Positions from up to to, as text_scanner::scan says, by the path given or
+// the widest one below it that this build has.
+template<bool kLatex, bool kCheckUtf8>
+void
+scan_piece(const uint8_t* data, size_t from, size_t to, uint64_t& foundSoFar,
+		text_scanner::utf8_state& utf8SoFar, [[maybe_unused]] scan_path path)
+{
+	const Openers& openers = kOpeners[kLatex ? 1 : 0];
 	size_t i = from;
+
+#ifdef TEXTWEND_X86
+	if (path >= kScanAvx2) {
+		i = scan_blocks_avx2<kLatex, kCheckUtf8>(
+				data, i, to, foundSoFar, utf8SoFar);
+		if (kCheckUtf8 && utf8SoFar.invalid) {
+			scan_piece<kLatex, false>(data, i, to, foundSoFar, utf8SoFar, path);
+			return;
+		}
+	}
+#endif
+	uint64_t found = foundSoFar;
+	text_scanner::utf8_state utf8 = utf8SoFar;
 
 #ifdef __SSE2__
 	// Only bytes from 0x80 up, and the line ends and quotes while they can
@@ -265,7 +611,7 @@ scan_piece(const uint8_t* data, size_t from, size_t to, uint64_t& foundSoFar,
 	const __m128i lf = _mm_set1_epi8(0x0A);
 	const __m128i cr = _mm_set1_epi8(0x0D);
 	const __m128i quote = _mm_set1_epi8('"');
-	for (; i + 16 <= to; i += 16) {
+	for (; path >= kScanSse2 && i + 16 <= to; i += 16) {
 		__m128i block = _mm_loadu_si128((const __m128i*)(data + i));
 		unsigned mask = (unsigned)_mm_movemask_epi8(block);
 		if ((found & kLfSeen) == 0)
@@ -284,7 +630,8 @@ scan_piece(const uint8_t* data, size_t from, size_t to, uint64_t& foundSoFar,
 		if (kCheckUtf8 && utf8.invalid) {
 			foundSoFar = found;
 			utf8SoFar = utf8;
-			scan_piece<kLatex, false>(data, i + 16, to, foundSoFar, utf8SoFar);
+			scan_piece<kLatex, false>(
+					data, i + 16, to, foundSoFar, utf8SoFar, path);
 			return;
 		}
 	}
@@ -301,8 +648,40 @@ scan_piece(const uint8_t* data, size_t from, size_t to, uint64_t& foundSoFar,
 } // namespace
 
 
-text_scanner::text_scanner(bool latex)
+bool
+processor_has(scan_path path)
+{
+	switch (path) {
+	case kScanBytes:
+		return true;
+	case kScanSse2:
+#ifdef __SSE2__
+		return true;
+#else
+		return false;
+#endif
+	case kScanAvx2:
+		return processor_has_avx2();
+	}
+	return false;
+}
+
+
+scan_path
+widest_scan_path()
+{
+	int widest = kScanBytes;
+	for (int path = kScanBytes; path < kScanPaths; path++) {
+		if (processor_has((scan_path)path))
+			widest = path;
+	}
+	return (scan_path)widest;
+}
+
+
+text_scanner::text_scanner(bool latex, scan_path path)
 	: fLatex(latex)
+	, fPath(path)
 	, fFound(0)
 	, fUtf8 {}
 {
@@ -316,14 +695,14 @@ text_scanner::scan(const uint8_t* data, size_t from, size_t to)
 	bool check = !fUtf8.invalid;
 	if (fLatex) {
 		if (check)
-			scan_piece<true, true>(data, from, to, fFound, fUtf8);
+			scan_piece<true, true>(data, from, to, fFound, fUtf8, fPath);
 		else
-			scan_piece<true, false>(data, from, to, fFound, fUtf8);
+			scan_piece<true, false>(data, from, to, fFound, fUtf8, fPath);
 	} else {
 		if (check)
-			scan_piece<false, true>(data, from, to, fFound, fUtf8);
+			scan_piece<false, true>(data, from, to, fFound, fUtf8, fPath);
 		else
-			scan_piece<false, false>(data, from, to, fFound, fUtf8);
+			scan_piece<false, false>(data, from, to, fFound, fUtf8, fPath);
 	}
 }
 
@@ -342,9 +721,9 @@ text_scanner::findings() const
 
 
 text_findings
-scan_text(const uint8_t* data, size_t length, bool latex)
+scan_text(const uint8_t* data, size_t length, bool latex, scan_path path)
 {
-	text_scanner scanner(latex);
+	text_scanner scanner(latex, path);
 	scanner.scan(data, 0, length);
 	return scanner.findings();
 }

@@ -18,6 +18,20 @@ struct text_findings {
 	bool multiByte = false;
 };
 
+// The loops that the scan can take, from the byte loop that every processor
+// has to the widest. All find the same; a wider one only takes fewer steps.
+enum scan_path {
+	kScanBytes, // every position on its own
+	kScanSse2,  // blocks of 16 bytes
+	kScanAvx2,  // blocks of 32 bytes, the UTF-8 check on whole blocks
+};
+
+const int kScanPaths = kScanAvx2 + 1;
+
+// Whether this processor can take the path, and the widest one it can.
+bool processor_has(scan_path path);
+scan_path widest_scan_path();
+
 // Notes the findings of a text that may come in pieces: each call looks at
 // the positions from `from` up to `to`, counted from the start of the text
 // that data holds, with data[to] as the look-ahead of the last one. A UTF-8
@@ -25,7 +39,7 @@ struct text_findings {
 // looked at and the LATEX flags stay 0.
 class text_scanner {
 public:
-	explicit text_scanner(bool latex);
+	explicit text_scanner(bool latex, scan_path path = widest_scan_path());
 
 	void scan(const uint8_t* data, size_t from, size_t to);
 
@@ -45,13 +59,15 @@ public:
 
 private:
 	bool fLatex;
+	scan_path fPath;
 	uint64_t fFound;
 	utf8_state fUtf8;
 };
 
 // Scans length bytes at once; data[length] must be readable and 0, so that
 // the last byte's look-ahead sees 0.
-text_findings scan_text(const uint8_t* data, size_t length, bool latex);
+text_findings scan_text(const uint8_t* data, size_t length, bool latex,
+		scan_path path = widest_scan_path());
 
 // Valid UTF-8 with a multi-byte sequence is already UTF-8 (1). Otherwise the
 // candidate (1 to 6) with the highest flag byte, the earlier one on a tie; 0

@@ -52,16 +52,16 @@ TEST(FlatMap, AgreesWithTheEntriesForEveryTableAndOption)
 					Map map(style, table);
 					std::string source = mixed_text(5000, seed++);
 					std::string want = reference_output(map.entries, source);
-					for (bool wide : {true, false}) {
+					for (map_path path : map_paths()) {
 						EXPECT_EQ(
-								flat_output(map.entries, source, 1 << 16, wide),
+								flat_output(map.entries, source, 1 << 16, path),
 								want);
-						EXPECT_EQ(flat_output(map.entries, source, 64, wide),
+						EXPECT_EQ(flat_output(map.entries, source, 64, path),
 								want)
 								<< "one text at a time";
-						EXPECT_EQ(flat_output(map.entries, source, 97, wide),
+						EXPECT_EQ(flat_output(map.entries, source, 97, path),
 								want);
-						EXPECT_EQ(flat_output(map.entries, source, 700, wide),
+						EXPECT_EQ(flat_output(map.entries, source, 700, path),
 								want);
 					}
 				}
@@ -73,14 +73,47 @@ TEST(FlatMap, AgreesWithTheEntriesForEveryTableAndOption)
 TEST(FlatMap, HandlesEveryLengthAroundTheBlockSize)
 {
 	Map map(3, Table::pc);
-	for (size_t length = 0; length < 140; length++) {
+	for (size_t length = 0; length < 280; length++) {
 		std::string source = mixed_text(length, (unsigned)length);
 		std::string ascii(length, 'x');
-		for (bool wide : {true, false}) {
-			EXPECT_EQ(flat_output(map.entries, source, 1 << 16, wide),
+		for (map_path path : map_paths()) {
+			EXPECT_EQ(flat_output(map.entries, source, 1 << 16, path),
 					reference_output(map.entries, source))
-					<< "length " << length;
-			EXPECT_EQ(flat_output(map.entries, ascii, 1 << 16, wide), ascii);
+					<< "length " << length << " path " << path;
+			EXPECT_EQ(flat_output(map.entries, ascii, 1 << 16, path), ascii);
+		}
+	}
+}
+
+// Line ends and letters of two and three bytes at every place of a text
+// longer than a few blocks: across each block's edge, and cut by the end.
+TEST(FlatMap, PairsAndLongTextsStraddleEveryBlockEdge)
+{
+	const struct {
+		int lineEnds;
+		Table table;
+		std::string piece;
+	} cases[] = {
+			{3, Table::pc, "\r\n"},
+			{3, Table::pc, "\r\r\n\n"},
+			{2, Table::mac, "\r\n"},
+			{3, Table::pc, "\x84\x94"},           // two bytes each
+			{3, Table::pc, "\xC4\xDB"},           // three bytes each
+			{1, Table::ansi, "\x01\xE4"},         // nothing, then two bytes
+			{3, Table::none, "\r\n\xE2\x82\xAC"}, // UTF-8 passes in runs
+			{0, Table::none, "\x7F\x80\x1B"},
+	};
+	const size_t length = 260;
+	for (const auto& c : cases) {
+		Map map(c.lineEnds, c.table);
+		for (size_t at = 0; at < length; at++) {
+			std::string source(length, 'x');
+			source.replace(at, c.piece.size(), c.piece);
+			source.resize(length);
+			std::string want = reference_output(map.entries, source);
+			for (map_path path : map_paths())
+				EXPECT_EQ(flat_output(map.entries, source, 1 << 16, path), want)
+						<< "piece at " << at << " path " << path;
 		}
 	}
 }

@@ -8,6 +8,7 @@
 #include "charmap/options.h"
 #include "charmap/styles.h"
 #include "support/options.h"
+#include "support/paths.h"
 
 #include <iconv.h>
 #include <string.h>
@@ -67,16 +68,24 @@ reference_output(mt* map, const std::string& source)
 	return out;
 }
 
+// The loops of the flat form that this processor has, the byte loop first.
+inline std::vector<map_path>
+map_paths()
+{
+	return test::processor_paths<map_path>(kMapPaths);
+}
+
 // The same through the flat form, with an output buffer of the given size so
-// that chunk boundaries are crossed; wide false keeps to the 16-byte loop
-// even where the processor can look up whole blocks.
+// that chunk boundaries are crossed, by the given loop (the widest this
+// processor has unless told).
 inline std::string
 flat_output(mt* map, const std::string& source, size_t capacity = 1 << 16,
-		bool wide = true)
+		map_path path = kMapVbmi2)
 {
 	flat_map flat;
 	flatten_map(map, nyl_mod, flat);
-	flat.tableBlocks = flat.tableBlocks && wide;
+	if (path < flat.path)
+		flat.path = path;
 	std::vector<char> buffer(capacity);
 	std::string out;
 	size_t position = 0;
@@ -88,7 +97,6 @@ flat_output(mt* map, const std::string& source, size_t capacity = 1 << 16,
 	}
 	return out;
 }
-
 
 // Whether glibc's decoder takes text as UTF-8 whole: no stray, overlong or
 // cut-off sequence, no surrogate, nothing beyond U+10FFFF.

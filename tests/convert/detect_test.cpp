@@ -5,17 +5,27 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <map>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
 text_findings
-scan(const std::string& text, bool latex = false)
+scan(const std::string& text, bool latex = false,
+		scan_path path = widest_scan_path())
 {
 	std::string padded = text + '\0';
-	return scan_text((const uint8_t*)padded.data(), text.size(), latex);
+	return scan_text((const uint8_t*)padded.data(), text.size(), latex, path);
+}
+
+// The loops of the scan that this processor has, the byte loop first.
+std::vector<scan_path>
+scan_paths()
+{
+	return test::processor_paths<scan_path>(kScanPaths);
 }
 
 // Every position on its own, by the rules written out as byte lists: what
@@ -179,7 +189,9 @@ TEST(Detect, ChoosesTheCandidateWithTheHighestFlags)
 		text_findings found = scan(c.text, c.latex);
 		EXPECT_EQ(decide_style(found, c.latex), c.style) << c.what;
 		EXPECT_EQ(found.lineEnds, c.lineEnds) << c.what;
-		expect_same(found, reference_scan(c.text, c.latex), c.what);
+		for (scan_path path : scan_paths())
+			expect_same(scan(c.text, c.latex, path),
+					reference_scan(c.text, c.latex), c.what);
 	}
 }
 
@@ -227,24 +239,45 @@ TEST(Detect, PiecesGiveWhatTheWholeGives)
 			"\xC3\xA4\xF0\x9F\x98",
 			"\xC3\xA4\xE2\x82x\xAC",
 			"K\xE4se\r\n\xB4",
+			// Sequences across the edges of blocks of 16 and 32 bytes.
+			std::string(15, 'x') + "\xC3\xA4" + std::string(14, 'y')
+					+ "\xE2\x82\xAC" + std::string(30, 'z')
+					+ "\xF0\x9F\x98\x80\r\n",
 	};
 	for (const std::string& text : texts) {
 		std::string padded = text + '\0';
 		const uint8_t* data = (const uint8_t*)padded.data();
-		text_findings whole = scan(text);
-		for (size_t a = 0; a <= text.size(); a++) {
-			for (size_t b = a; b <= text.size(); b++) {
-				text_scanner scanner(false);
-				scanner.scan(data, 0, a);
-				scanner.scan(data, a, b);
-				scanner.scan(data, b, text.size());
-				expect_same(scanner.findings(), whole, text.c_str());
+		text_findings whole = scan(text, false, kScanBytes);
+		for (scan_path path : scan_paths()) {
+			for (size_t a = 0; a <= text.size(); a++) {
+				for (size_t b = a; b <= text.size(); b++) {
+					text_scanner scanner(false, path);
+					scanner.scan(data, 0, a);
+					scanner.scan(data, a, b);
+					scanner.scan(data, b, text.size());
+					expect_same(scanner.findings(), whole, text.c_str());
+				}
 			}
 		}
 	}
 }
 
-// Texts that put every kind of byte at every offset of a block.
+// Almost UTF-8: each a fault of its own.
+const std::string kFaults[] = {
+		"\xED\xA0\x80",         // a surrogate
+		"\xE0\x9F\xBF",         // overlong, three bytes
+		"\xF0\x8F\xBF\xBF",     // overlong, four bytes
+		"\xC1\xBF",             // overlong, two bytes
+		"\xF4\x90\x80\x80",     // beyond U+10FFFF
+		"\xF5\x80\x80\x80",     // no lead at all
+		"\xF8\x88\x80\x80\x80", // five bytes
+		"\xC3\xA4\xA4",         // one continuation too many
+		"\xE2\x82",             // one too few
+		"\xF0\x9F\x98",         // one too few of four
+};
+
+// Texts that put every kind of byte at every offset of a block, by every
+// path.
 TEST(Detect, BlockwiseScanMissesNothing)
 {
 	std::mt19937 random(7);
@@ -253,7 +286,7 @@ TEST(Detect, BlockwiseScanMissesNothing)
 	const std::string sequences[] = {"\xC3\xA4", "\xE2\x82\xAC",
 			"\xF0\x9F\x98\x80", "\xED\x9F\xBF", "\xF4\x8F\xBF\xBF"};
 	for (int round = 0; round < 3000; round++) {
-		size_t length = random() % 80;
+		size_t length = random() % 200;
 		std::string text(length, 'x');
 		int specials = random() % 4;
 		for (int k = 0; k < specials && length > 0; k++) {
@@ -261,15 +294,71 @@ TEST(Detect, BlockwiseScanMissesNothing)
 					? (char)(random() % 256)
 					: interesting[random() % interesting.size()];
 		}
-		// Whole sequences, so that valid UTF-8 comes up as well.
+		// Whole sequences, so that valid UTF-8 comes up as well, and in
+		// every other such text one that is not.
 		if (round % 2 == 0) {
+			if (round % 4 == 0)
+				text.assign(length, 'x');
 			for (int k = 0; k < specials; k++)
 				text.insert(
 						random() % (text.size() + 1), sequences[random() % 5]);
+			if (round % 8 == 0)
+				text.insert(random() % (text.size() + 1),
+						kFaults[random() % std::size(kFaults)]);
 		}
-		for (bool latex : {false, true})
-			expect_same(scan(text, latex), reference_scan(text, latex),
-					text.c_str());
+		for (bool latex : {false, true}) {
+			text_findings want = reference_scan(text, latex);
+			for (scan_path path : scan_paths())
+				expect_same(scan(text, latex, path), want, text.c_str());
+		}
+	}
+}
+
+// Pairs, line ends and sequences at every place of a text of a few blocks,
+// across each edge and cut by the end; after them, a byte that still sets
+// something new must be seen, though the bytes before it are no longer
+// looked at.
+TEST(Detect, PairsStraddleEveryBlockEdge)
+{
+	const struct {
+		std::string piece;
+		bool latex;
+	} cases[] = {
+			{"\r\n", false},
+			{"\xC3\xA4", false},
+			{"\xE2\x82\xAC", false},
+			{"\xF0\x9F\x98\x80", false},
+			{"\x84\x94\xE1", false},
+			{"\"a\"s", true},
+			{"\\\"o", true},
+	};
+	const size_t length = 100;
+	for (const std::string& fault : kFaults) {
+		for (size_t at = 0; at < length; at++) {
+			std::string text(length, 'x');
+			text.replace(at, fault.size(), fault);
+			text.resize(length);
+			text += "\xC3\xBC" + std::string(40, 'w');
+			text_findings want = reference_scan(text, false);
+			for (scan_path path : scan_paths())
+				expect_same(scan(text, false, path), want,
+						("fault at " + std::to_string(at)).c_str());
+		}
+	}
+	for (const auto& c : cases) {
+		for (size_t at = 0; at < length; at++) {
+			std::string text(length, 'x');
+			text.replace(at, c.piece.size(), c.piece);
+			text.resize(length);
+			for (const std::string& more :
+					{std::string(), std::string("\xC3\xB6\r")}) {
+				std::string whole = text + std::string(40, 'w') + more;
+				text_findings want = reference_scan(whole, c.latex);
+				for (scan_path path : scan_paths())
+					expect_same(scan(whole, c.latex, path), want,
+							("piece at " + std::to_string(at)).c_str());
+			}
+		}
 	}
 }
 
@@ -322,13 +411,15 @@ TEST(Detect, AnyOneMoreByteStillGivesUtf8)
 
 TEST(Detect, LineEndFlagsComeFromAnywhereInALongText)
 {
-	std::string text(100000, 'a');
-	text[99990] = '\r';
-	EXPECT_EQ(scan(text).lineEnds, 0x02);
-	text[5] = '\n';
-	EXPECT_EQ(scan(text).lineEnds, 0x03);
-	text[77777] = '\xE1';
-	EXPECT_EQ(decide_style(scan(text), false), 3);
+	for (scan_path path : scan_paths()) {
+		std::string text(100000, 'a');
+		text[99990] = '\r';
+		EXPECT_EQ(scan(text, false, path).lineEnds, 0x02);
+		text[5] = '\n';
+		EXPECT_EQ(scan(text, false, path).lineEnds, 0x03);
+		text[77777] = '\xE1';
+		EXPECT_EQ(decide_style(scan(text, false, path), false), 3);
+	}
 }
 
 TEST(RewriteLatex, TurnsPairsIntoUtf8InPlace)
