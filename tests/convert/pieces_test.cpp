@@ -1,10 +1,15 @@
-// A large text on several threads: scanned and summed in pieces, it gives
-// what one thread gives, wherever its pairs are cut, and a file cut short
-// meanwhile stops every thread.
+// A large text on several threads: scanned, summed, converted and written in
+// pieces, it gives byte for byte what one thread gives, wherever its pairs
+// are cut, and a file cut short meanwhile stops every thread.
+#include "charmap/map_helpers.h"
+#include "convert/bus_guard.h"
+#include "convert/convert.h"
 #include "convert/detect.h"
+#include "convert/result.h"
 #include "convert/scan_pieces.h"
 #include "convert/stamp.h"
 #include "convert/threads.h"
+#include "convert/write_text.h"
 #include "support/files.h"
 #include "support/options.h"
 #include "support/paths.h"
@@ -15,10 +20,12 @@
 #include <sys/mman.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
 using test::Folder;
+using test::read_file;
 using test::write_file;
 
 const int kThreads = 3;
@@ -103,6 +110,145 @@ TEST(Pieces, ScannedApartTheyFindWhatOnePassFinds)
 				}
 			}
 		}
+	}
+}
+
+// What write_converted puts into a fresh file: its bytes and the stamp's
+// size and checksum of them.
+struct Written {
+	std::string text;
+	conversion_stamp stamp;
+	int error;
+};
+
+Written
+write_through(Map& map, const std::string& source, const std::string& path)
+{
+	// A fresh file each time: one emptied would wait for the disk.
+	unlink(path.c_str());
+	int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+	Written written;
+	written.error = write_converted(fd, map.entries,
+			(const uint8_t*)source.data(), source.size(), false, written.stamp);
+	close(fd);
+	written.text = read_file(path);
+	return written;
+}
+
+// Every length from two bytes short of each of the first edges of the
+// pieces to two bytes beyond it.
+std::vector<size_t>
+around_edges(size_t pieceSize)
+{
+	std::vector<size_t> sizes;
+	for (size_t edge = 0; edge <= 3 * pieceSize; edge += pieceSize) {
+		size_t from = edge < 2 ? 0 : edge - 2;
+		if (!sizes.empty() && from <= sizes.back())
+			from = sizes.back() + 1;
+		for (size_t size = from; size <= edge + 2; size++)
+			sizes.push_back(size);
+	}
+	return sizes;
+}
+
+TEST(Pieces, WrittenApartTheyGiveWhatOneThreadGives)
+{
+	const struct {
+		int lineEnds;
+		Table table;
+	} maps[] = {
+			{3, Table::pc},   // CR LF gives one LF
+			{2, Table::mac},  // each CR gives one
+			{3, Table::none}, // UTF-8 goes through in runs
+	};
+	Folder folder;
+	for (const auto& m : maps) {
+		Map map(m.lineEnds, m.table);
+		for (const PairText& text : kPairTexts) {
+			for (size_t pieceSize : {1, 2, 3, 7, 97}) {
+				for (size_t size : around_edges(pieceSize)) {
+					std::string source = repeated(text.unit, size);
+					std::string want = reference_output(map.entries, source);
+					test::OptionScope plan(forced_plan, {kThreads, pieceSize});
+					Written written
+							= write_through(map, source, folder / "new");
+					std::string what = std::string(text.what) + ", "
+							+ std::to_string(size) + " bytes in pieces of "
+							+ std::to_string(pieceSize);
+					ASSERT_EQ(written.error, 0) << what;
+					EXPECT_EQ(written.text, want) << what;
+					EXPECT_EQ(written.stamp.size, want.size()) << what;
+					EXPECT_EQ(written.stamp.checksum, checksum_of(want))
+							<< what;
+				}
+			}
+		}
+	}
+}
+
+// A piece whose text is longer than the buffer of its thread goes in parts.
+TEST(Pieces, OneLargerThanItsBufferGoesInParts)
+{
+	Map map(3, Table::pc);
+	std::string source = repeated("\xC4\xDB\r\n", 3 * 1024 * 1024 + 5);
+	std::string want = reference_output(map.entries, source);
+	test::OptionScope plan(forced_plan, {kThreads, 1024 * 1024});
+	Folder folder;
+	Written written = write_through(map, source, folder / "new");
+	EXPECT_EQ(written.error, 0);
+	EXPECT_TRUE(written.text == want);
+	EXPECT_EQ(written.stamp.checksum, checksum_of(want));
+}
+
+// A whole conversion, on one thread and on several: the same file, the same
+// stamp.
+TEST(Pieces, ConvertedOnSeveralThreadsAsOnOne)
+{
+	const struct {
+		const char* what;
+		std::string unit;
+		int32_t popInd;
+	} cases[] = {
+			{"DOS",
+					"Liebe Gr\x81\xE1"
+					"e aus \x99sterreich!\r\n",
+					0},
+			{"UTF-8",
+					"Gr\xC3\xBC\xC3\x9F"
+					"e \xE2\x82\xAC\r\n",
+					0},
+			{"LaTeX", "Gr\"u\"se aus \"Osterreich\r\n", 3},
+	};
+	// Mapped, not read: a text beyond the size that is read into memory.
+	const size_t size = 300 * 1024 + 7;
+	for (const auto& c : cases) {
+		std::string source = repeated(c.unit, size);
+		test::OptionScope pop(pop_ind, c.popInd);
+		std::string text[2];
+		conversion_stamp stamp[2];
+		for (int threads : {1, kThreads}) {
+			test::OptionScope plan(
+					forced_plan, {threads, threads > 1 ? size_t(4093) : 0});
+			Folder folder;
+			std::string path = folder / "Brief.txt";
+			write_file(path, source);
+			testing::internal::CaptureStdout();
+			AlyBFile(path.data());
+			testing::internal::GetCapturedStdout();
+			ASSERT_TRUE(last_result.converted) << c.what << last_result.reason;
+			int i = threads > 1;
+			text[i] = read_file(path);
+			int fd = open(path.c_str(), O_RDONLY);
+			ASSERT_EQ(read_stamp(fd, stamp[i]), 0) << c.what;
+			close(fd);
+		}
+		EXPECT_TRUE(text[0] == text[1]) << c.what;
+		EXPECT_EQ(stamp[0].size, stamp[1].size) << c.what;
+		EXPECT_EQ(stamp[0].checksum, stamp[1].checksum) << c.what;
+		EXPECT_EQ(stamp[1].originalSize, size) << c.what;
+		EXPECT_EQ(stamp[0].originalChecksum, stamp[1].originalChecksum)
+				<< c.what;
+		EXPECT_EQ(stamp[1].originalChecksum, checksum_of(source)) << c.what;
 	}
 }
 
