@@ -1,8 +1,9 @@
 /*
  * The scan and the checksum of a mapped text. A large one is cut into pieces
- * worked on by several threads: one sums the text from its start, as the
- * checksum is taken in order, while the others scan pieces of it, and it
- * joins them in scanning once it is done.
+ * that several threads take in turn: each scans its piece on its own and
+ * then, in the piece's turn, adds it to the checksum, which is taken in
+ * order, and joins what it found to what the pieces before found, all while
+ * the piece is in its cache.
  */
 #ifndef CONVERT_SCAN_PIECES_H
 #define CONVERT_SCAN_PIECES_H

@@ -5,7 +5,6 @@
 #include <pthread.h>
 #include <sched.h>
 
-#include <atomic>
 
 thread_plan forced_plan = {0, 0};
 
@@ -92,4 +91,53 @@ run_on_threads(int threads, const void* start, size_t size, void (*work)(void*),
 	for (int i = 0; i < started; i++)
 		pthread_join(helpers[i], NULL);
 	return !run.faulted;
+}
+
+
+size_t
+piece_size(size_t length, size_t preferred)
+{
+	size_t size = forced_plan.pieceSize > 0 ? forced_plan.pieceSize : preferred;
+	const size_t most = 0x7FFFFFFF;
+	if (length / size >= most)
+		size = length / most + 1;
+	return size;
+}
+
+
+uint32_t
+piece_count(size_t length, size_t pieceSize)
+{
+	return (uint32_t)(length / pieceSize + (length % pieceSize != 0 ? 1 : 0));
+}
+
+
+bool
+piece_turns::Wait(uint32_t piece)
+{
+	while (true) {
+		uint32_t turn = fTurn.load(std::memory_order_acquire);
+		if (turn == piece)
+			return true;
+		if ((turn & kStopped) != 0)
+			return false;
+		fTurn.wait(turn, std::memory_order_acquire);
+	}
+}
+
+
+void
+piece_turns::Pass()
+{
+	// Keeps kStopped where it is set.
+	fTurn.fetch_add(1, std::memory_order_release);
+	fTurn.notify_all();
+}
+
+
+void
+piece_turns::Stop()
+{
+	fTurn.fetch_or(kStopped);
+	fTurn.notify_all();
 }

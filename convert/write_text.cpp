@@ -198,21 +198,16 @@ struct piece_team {
 	const uint8_t* data;
 	size_t length;
 	size_t pieceSize;
-	uint32_t pieces;
 	char* buffers; // one of room bytes for each thread
 	size_t room;
 	text_checksum* checksum;
+	piece_turns turns;
 
 	std::atomic<uint32_t> nextBuffer {0};
-	std::atomic<uint32_t> nextPiece {0};
-	// The piece whose turn it is, with kStopped once one thread failed.
-	std::atomic<uint32_t> turn {0};
-	off_t offset = 0; // where that piece goes; only its turn touches it
+	off_t offset = 0; // where the piece in turn goes; only its turn touches it
 	std::atomic<off_t> hinted {0}; // the disk was asked to start up to here
 	std::atomic<int> error {0};
 };
-
-const uint32_t kStopped = 0x80000000u;
 
 // The disk starts on what was written once this much has come together.
 const size_t kHintSize = 4 * 1024 * 1024;
@@ -221,9 +216,7 @@ const size_t kHintSize = 4 * 1024 * 1024;
 void
 stop_pieces(void* cookie)
 {
-	piece_team* team = (piece_team*)cookie;
-	team->turn.fetch_or(kStopped);
-	team->turn.notify_all();
+	((piece_team*)cookie)->turns.Stop();
 }
 
 
@@ -232,22 +225,7 @@ fail_pieces(piece_team* team, int error)
 {
 	int none = 0;
 	team->error.compare_exchange_strong(none, error);
-	stop_pieces(team);
-}
-
-
-// Waits for the turn of piece: false when the work has stopped instead.
-bool
-wait_turn(piece_team* team, uint32_t piece)
-{
-	while (true) {
-		uint32_t turn = team->turn.load(std::memory_order_acquire);
-		if (turn == piece)
-			return true;
-		if ((turn & kStopped) != 0)
-			return false;
-		team->turn.wait(turn, std::memory_order_acquire);
-	}
+	team->turns.Stop();
 }
 
 
@@ -256,10 +234,8 @@ write_pieces(void* cookie)
 {
 	piece_team* team = (piece_team*)cookie;
 	char* buffer = team->buffers + team->nextBuffer.fetch_add(1) * team->room;
-	while (true) {
-		uint32_t piece = team->nextPiece.fetch_add(1);
-		if (piece >= team->pieces)
-			return;
+	uint32_t piece;
+	while (team->turns.Take(piece)) {
 		size_t position = (size_t)piece * team->pieceSize;
 		size_t end = team->length - position > team->pieceSize
 				? position + team->pieceSize
@@ -270,16 +246,14 @@ write_pieces(void* cookie)
 			// turn.
 			size_t size = map_piece(*team->flat, team->data, end, team->length,
 					position, buffer, team->room);
-			if (!turn && !wait_turn(team, piece))
+			if (!turn && !team->turns.Wait(piece))
 				return;
 			turn = true;
 			off_t at = team->offset;
 			team->offset += size;
 			team->checksum->Add(buffer, size);
-			if (position >= end) {
-				team->turn.fetch_add(1, std::memory_order_release);
-				team->turn.notify_all();
-			}
+			if (position >= end)
+				team->turns.Pass();
 			if (!write_all(team->fd, buffer, size, at)) {
 				fail_pieces(team, errno);
 				return;
@@ -304,21 +278,12 @@ int
 write_in_pieces(int fd, const flat_map& flat, const uint8_t* data,
 		size_t length, bool mapped, int threads, text_checksum& checksum)
 {
-	piece_team team;
-	team.fd = fd;
-	team.flat = &flat;
-	team.data = data;
-	team.length = length;
 	// A piece's text fits its buffer, which stays in the cache while it is
 	// summed and written.
-	size_t longest = longest_text(flat);
-	team.pieceSize = forced_plan.pieceSize > 0 ? forced_plan.pieceSize
-											   : kOutputSize / longest;
-	if (length / team.pieceSize >= kStopped)
-		team.pieceSize = length / (kStopped - 1) + 1;
-	team.pieces = (uint32_t)((length + team.pieceSize - 1) / team.pieceSize);
-	team.room = kOutputSize + kMapBytesSlack;
-	team.checksum = &checksum;
+	size_t pieceSize = piece_size(length, kOutputSize / longest_text(flat));
+	size_t room = kOutputSize + kMapBytesSlack;
+	piece_team team = {fd, &flat, data, length, pieceSize, NULL, room,
+			&checksum, piece_turns(piece_count(length, pieceSize))};
 	team.buffers = (char*)malloc((size_t)threads * team.room);
 	if (team.buffers == NULL)
 		return ENOMEM;
