@@ -161,6 +161,8 @@ struct Occupant {
 	const char* what;
 	std::function<void(const std::string& name, const std::string& source)>
 			make;
+	// It is what a backup is made as, and so serves as one.
+	bool servesAsBackup = false;
 };
 
 const Occupant kOccupants[] = {
@@ -172,7 +174,8 @@ const Occupant kOccupants[] = {
 		{"a second name of the file itself",
 				[](const std::string& name, const std::string& source) {
 					link(source.c_str(), name.c_str());
-				}},
+				},
+				true},
 		{"a link to a file elsewhere",
 				[](const std::string& name, const std::string&) {
 					symlink("../elsewhere", name.c_str());
@@ -206,10 +209,12 @@ TEST(Conversion, NeverReplacesWhatHoldsTheNameItWants)
 
 			std::string output = convert(path);
 
-			std::string taken = free ? wanted : wanted + "2";
+			bool served = mode == 0 && occupant.servesAsBackup;
+			std::string taken = free || served ? wanted : wanted + "2";
 			std::string what = occupant.what + std::string(" ") + wanted;
 			if (!free) {
 				EXPECT_EQ(read_file(wanted), before) << what;
+				EXPECT_EQ(last_result.backup == wanted, served) << what;
 				EXPECT_EQ(test::mode_of(wanted) & S_IFMT, kind) << what;
 			}
 			EXPECT_EQ(read_file(folder / "elsewhere"), "not to be touched\n");
