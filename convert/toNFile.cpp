@@ -218,6 +218,7 @@ private:
 	int LinkBackup();
 	int CopyBackup();
 	bool TakeBack();
+	void KeepOriginal(const std::string& hidden);
 	bool ReplaceByExchange();
 	bool ReplaceByRename();
 	bool PlaceBeside();
@@ -445,6 +446,9 @@ converted_text::TakeHiddenName()
 bool
 converted_text::TakeBack()
 {
+	// A second name that was there before is not ours to take.
+	if (fAdopted)
+		return true;
 	std::string name = backup_name(fSource.leaf, fStamp.backup);
 	return names_file(fSource.folder, name, fBackup, name_match::kSameFile)
 			&& unlinkat(fSource.folder, name.c_str(), 0) == 0;
@@ -485,10 +489,8 @@ converted_text::ReplaceByExchange()
 				fTarget.Keep();
 				reason += "; that version is kept as " + hidden;
 			}
-		} else if (unlinkat(fSource.folder, hidden.c_str(), 0) != 0) {
-			fNotices += notice(fSource.path,
-					"a second name of the original stays as " + hidden + ": "
-							+ strerror(errno));
+		} else {
+			KeepOriginal(hidden);
 		}
 	}
 	if (reason.empty()) {
@@ -500,6 +502,30 @@ converted_text::ReplaceByExchange()
 				+ backup_name(fSource.leaf, fStamp.backup);
 	result_left_alone(reason);
 	return false;
+}
+
+
+// After the exchange the original has two names, its backup's and hidden,
+// which goes; where the backup's name was taken from it meanwhile, hidden
+// becomes that name, or stays.
+void
+converted_text::KeepOriginal(const std::string& hidden)
+{
+	std::string backup = backup_name(fSource.leaf, fStamp.backup);
+	if (names_file(fSource.folder, backup, fSource.status,
+				name_match::kSameFile)) {
+		if (unlinkat(fSource.folder, hidden.c_str(), 0) != 0)
+			fNotices += notice(fSource.path,
+					"a second name of the original stays as " + hidden + ": "
+							+ strerror(errno));
+		return;
+	}
+	if (renameat2(fSource.folder, hidden.c_str(), fSource.folder,
+				backup.c_str(), RENAME_NOREPLACE)
+			!= 0)
+		fNotices += notice(fSource.path,
+				"its backup " + backup + " was taken away meanwhile; the "
+						+ "original is kept as " + hidden);
 }
 
 

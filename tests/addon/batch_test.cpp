@@ -306,6 +306,29 @@ TEST(Batch, TheAlertNamesWhatWasConvertedWithDoubt)
 			<< run.errors;
 }
 
+// One file selected twice, by its name and by a second name, is converted
+// once: the batch does not convert what it has just written.
+TEST(Batch, AFileSelectedTwiceIsConvertedOnce)
+{
+	Folder folder;
+	write_file(folder / "a.txt", "K\xE4se\r\n");
+	ASSERT_EQ(link((folder / "a.txt").c_str(), (folder / "b.txt").c_str()), 0);
+
+	test::ChildResult run = run_host(
+			folder, {folder / "a.txt", folder / "a.txt", folder / "b.txt"});
+
+	EXPECT_EQ(run.status, 0) << run.errors;
+	EXPECT_EQ(read_file(folder / "a.txt"), "Käse\n");
+	EXPECT_EQ(read_file(folder / "a.txt-BAK"), "K\xE4se\r\n");
+	EXPECT_EQ(test::folder_entries(folder.path()),
+			(std::vector<std::string> {"a.txt", "a.txt-BAK", "b.txt"}));
+	for (const char* name : {"a.txt", "b.txt"})
+		EXPECT_NE(run.errors.find(std::string("Textwend: ") + name
+						  + ": converted with the entry above\n"),
+				std::string::npos)
+				<< run.errors;
+}
+
 TEST(Batch, AMissingPathIsPassedOverAndTheRestConverted)
 {
 	Folder folder;
