@@ -675,15 +675,32 @@ converted_text::Finish(int synced)
 void
 toNFile(char* buffer, off_t length, char* path)
 {
-	(void)path; // the file AlyBFile opened and read, whatever its name holds
 	mt map[kMapSize];
 	map[0].Clear();
 	map[0].SetNewline(fstyle);
 	load_table(map, ostyle);
 
-	// AlyBFile hands over the file it read.
+	// AlyBFile hands over the file it read, whatever its name holds now; a
+	// caller that read the file itself has it opened here, and its
+	// checksum taken for the stamp.
+	source_file opened;
+	source_file* source = current_source;
+	if (source == NULL || source->path != path) {
+		std::string reason = open_source(path, opened);
+		uint64_t size = 0;
+		int error = reason.empty()
+				? checksum_file(opened.fd, size, opened.checksum)
+				: 0;
+		if (reason.empty() && error != 0)
+			reason = std::string("it cannot be read: ") + strerror(error);
+		if (!reason.empty()) {
+			result_left_alone(reason);
+			return;
+		}
+		source = &opened;
+	}
 	std::unique_ptr<waiting_conversion> text;
-	converted_text* converted = new converted_text(std::move(*current_source));
+	converted_text* converted = new converted_text(std::move(*source));
 	text.reset(converted);
 	step("read");
 	size_t size = length > 0 ? (size_t)length : 0;

@@ -3,6 +3,7 @@
 #include "charmap/options.h"
 #include "convert/convert.h"
 #include "convert/result.h"
+#include "convert/undo.h"
 #include "support/files.h"
 #include "support/options.h"
 
@@ -255,6 +256,29 @@ TEST(Conversion, EachRunKeepsTheOriginal)
 		EXPECT_EQ(read_file(path + "-BAK2"), c.backups[1]) << c.what;
 		EXPECT_EQ(last_result.backup, path + "-BAK2") << c.what;
 	}
+}
+
+// toNFile handed a buffer by a caller that read the file itself opens the
+// file on its own, and its conversion can be undone.
+TEST(Conversion, TheWriterConvertsABufferItIsHanded)
+{
+	Folder folder;
+	std::string path = folder / "a.txt";
+	write_file(path, "K\x84se\r\n");
+	std::string text = "K\x84se\r\n";
+	test::OptionScope style(ostyle, kStylePc);
+	test::OptionScope lines(fstyle, kLineEndCr | kLineEndLf);
+	std::string copy = path;
+
+	testing::internal::CaptureStdout();
+	toNFile(text.data(), (off_t)text.size(), copy.data());
+	undo_conversion(copy.data());
+	testing::internal::GetCapturedStdout();
+
+	EXPECT_TRUE(last_result.converted) << last_result.reason;
+	EXPECT_EQ(read_file(path), "K\x84se\r\n");
+	EXPECT_EQ(test::folder_entries(folder.path()),
+			std::vector<std::string> {"a.txt"});
 }
 
 TEST(Conversion, WritesBesideTheSourceInItsSecondMode)
