@@ -10,8 +10,6 @@
 #include <stdint.h>
 #include <stdio.h>
 
-#include <initializer_list>
-
 
 namespace {
 
@@ -44,26 +42,6 @@ character_length(const std::string& text, size_t i)
 			|| (first == 0xf4 && second > 0x8f))
 		return 0;
 	return length;
-}
-
-
-// text with each %s or %d replaced by the next of values, in order: the
-// words around a name or a number come translated whole, and the name is
-// put in as it is, whatever it holds.
-std::string
-filled(const char* text, std::initializer_list<std::string> values)
-{
-	std::string result;
-	auto value = values.begin();
-	for (const char* c = text; *c != '\0'; c++) {
-		if (c[0] == '%' && (c[1] == 's' || c[1] == 'd')
-				&& value != values.end()) {
-			result += *value++;
-			c++;
-		} else
-			result += *c;
-	}
-	return result;
 }
 
 
