@@ -1,5 +1,6 @@
 #include "convert/new_file.h"
 
+#include "app/text_domain.h"
 #include "convert/source_file.h"
 #include "convert/stamp.h"
 
@@ -41,7 +42,8 @@ void
 left_behind(int folder, const std::string& name)
 {
 	if (unlinkat(folder, name.c_str(), 0) != 0)
-		fprintf(stderr, "Textwend: '%s' of our own could not be removed: %s\n",
+		fprintf(stderr,
+				_("Textwend: '%s' of our own could not be removed: %s\n"),
 				name.c_str(), strerror(errno));
 }
 

@@ -12,6 +12,7 @@
  */
 #include "convert/convert.h"
 
+#include "app/text_domain.h"
 #include "charmap/options.h"
 #include "convert/batch.h"
 #include "convert/new_file.h"
@@ -41,16 +42,17 @@ namespace {
 const int kMaxNumber = 100000;
 
 const char kChangedMeanwhile[]
-		= "it was changed by another program while being converted";
+		= N_("it was changed by another program while being converted");
 
 
-// Reasons in a person's words; a refusal by the folder is named as such.
+// Reasons in the person's words and language: what, translated, has the
+// host's error put in for its %s; a refusal by the folder is named as such.
 std::string
 folder_reason(const char* what, int error)
 {
 	if (error == EACCES || error == EPERM || error == EROFS)
-		return std::string("the folder cannot be written: ") + strerror(error);
-	return std::string(what) + ": " + strerror(error);
+		return filled(_("the folder cannot be written: %s"), {strerror(error)});
+	return filled(what, {strerror(error)});
 }
 
 
@@ -78,7 +80,7 @@ group_name(gid_t gid)
 }
 
 
-// A line for standard error about file.
+// A line for standard error about file; what comes translated.
 std::string
 notice(const std::string& file, const std::string& what)
 {
@@ -100,12 +102,14 @@ keep_owner(const source_file& source, int fd, const struct stat& own)
 	if (fchown(fd, uid, gid) == 0)
 		return std::string();
 	if (own.st_uid != uid)
-		return "belongs to " + user_name(uid)
-				+ ": a converted file could not keep its owner";
+		return filled(_("belongs to %s: a converted file could not keep its "
+						"owner"),
+				{user_name(uid)});
 	if (fchown(fd, (uid_t)-1, gid) == 0)
 		return std::string();
-	return "belongs to group " + group_name(gid)
-			+ ": a converted file could not keep its group";
+	return filled(_("belongs to group %s: a converted file could not keep "
+					"its group"),
+			{group_name(gid)});
 }
 
 
@@ -113,11 +117,12 @@ void
 backup_refused(int error)
 {
 	if (error == ENAMETOOLONG)
-		result_left_alone("its name leaves no room for a backup name");
+		result_left_alone(_("its name leaves no room for a backup name"));
 	else if (error == ENOENT)
-		result_left_alone(kChangedMeanwhile);
+		result_left_alone(_(kChangedMeanwhile));
 	else
-		result_left_alone(folder_reason("the backup cannot be made", error));
+		result_left_alone(
+				folder_reason(_("the backup cannot be made: %s"), error));
 }
 
 
@@ -141,21 +146,21 @@ carry_over(const source_file& source, int fd, const struct stat& own,
 		int error = write_stamp(fd, *stamp);
 		if (error == ENOTSUP)
 			copy.warnings += notice(source.path,
-					"its file system keeps no attributes: this conversion "
-					"cannot be undone");
+					_("its file system keeps no attributes: this conversion "
+					  "cannot be undone"));
 		else if (error != 0)
 			copy.warnings += notice(source.path,
-					std::string("attribute '") + kStampName
-							+ "' not written: " + strerror(error)
-							+ ": this conversion cannot be undone");
+					filled(_("attribute '%s' not written: %s: this conversion "
+							 "cannot be undone"),
+							{kStampName, strerror(error)}));
 	}
 	// Last, as an access list just copied moves the group bits along; the
 	// new file's permissions are the source's, never wider.
 	mode_t mode = source.status.st_mode & 0777;
 	if ((copy.accessList || (own.st_mode & 07777) != mode)
 			&& fchmod(fd, mode) != 0)
-		return std::string("its permissions could not be kept: ")
-				+ strerror(errno);
+		return filled(
+				_("its permissions could not be kept: %s"), {strerror(errno)});
 	return std::string();
 }
 
@@ -248,20 +253,21 @@ converted_text::Prepare(mt* map, const uint8_t* data, size_t length)
 	int error = fTarget.Create((fSource.status.st_mode & 0777) | S_IWUSR);
 	if (error != 0) {
 		printf("\n No Target access !\n");
-		result_left_alone(folder_reason("the new file cannot be made", error));
+		result_left_alone(
+				folder_reason(_("the new file cannot be made: %s"), error));
 		return false;
 	}
 	error = write_converted(
 			fTarget.fd(), map, data, length, fSource.mapped, fStamp);
 	if (error == kSourceFault) {
 		printf("\n\n\n");
-		result_left_alone(source_fault(fSource, kChangedMeanwhile));
+		result_left_alone(source_fault(fSource, _(kChangedMeanwhile)));
 		return false;
 	}
 	if (error != 0) {
 		printf("\n\n\n");
-		result_left_alone(std::string("the new text cannot be written: ")
-				+ strerror(error));
+		result_left_alone(filled(
+				_("the new text cannot be written: %s"), {strerror(error)}));
 		return false;
 	}
 	step("written");
@@ -287,17 +293,18 @@ converted_text::Prepare(mt* map, const uint8_t* data, size_t length)
 	if (!refusal.empty()) {
 		printf("\n\n\n");
 		if (fReplace && !TakeBack())
-			refusal += "; the original is also kept as "
-					+ backup_name(fSource.leaf, fStamp.backup);
+			refusal += filled(_("; the original is also kept as %s"),
+					{backup_name(fSource.leaf, fStamp.backup)});
 		result_left_alone(refusal);
 		return false;
 	}
 	nlink_t others = fSource.status.st_nlink - (fAdopted ? 2 : 1);
 	if (fReplace && others > 0)
 		fNotices += notice(fSource.path,
-				others == 1 ? "its other name keeps the original text"
-							: "its " + std::to_string(others)
-								+ " other names keep the original text");
+				filled(P_("its other name keeps the original text",
+							   "its %d other names keep the original text",
+							   others),
+						{std::to_string(others)}));
 	fRecord = last_result;
 	return true;
 }
@@ -344,8 +351,8 @@ converted_text::LinkBackup()
 		}
 		if (is_leftover(fSource.folder, name))
 			fNotices += notice(folder + name,
-					"left by an interrupted conversion of an earlier "
-					"Textwend; kept");
+					_("left by an interrupted conversion of an earlier "
+					  "Textwend; kept"));
 	}
 	return EEXIST;
 }
@@ -406,9 +413,9 @@ converted_text::CopyBackup()
 		if (unlinkat(fSource.folder, name.c_str(), 0) != 0)
 			fprintf(stderr, "%s",
 					notice(fSource.path,
-							"the unfinished copy " + name
-									+ " could not be removed: "
-									+ strerror(errno))
+							filled(_("the unfinished copy %s could not be "
+									 "removed: %s"),
+									{name, strerror(errno)}))
 							.c_str());
 		if (!refusal.empty())
 			result_left_alone(refusal);
@@ -433,7 +440,7 @@ converted_text::TakeHiddenName()
 		std::string folder = fSource.path.substr(
 				0, fSource.path.size() - fSource.leaf.size());
 		fNotices += notice(
-				folder + name, "left by an interrupted conversion; removed");
+				folder + name, _("left by an interrupted conversion; removed"));
 		error = fTarget.TakeFreeName(name);
 	}
 	// Another run's, on its way: a name of our own then.
@@ -468,9 +475,9 @@ converted_text::ReplaceByExchange()
 	int error = 0;
 	if (!names_file(fSource.folder, fSource.leaf, fSource.status,
 				name_match::kSameVersion)) {
-		reason = kChangedMeanwhile;
+		reason = _(kChangedMeanwhile);
 	} else if ((error = TakeHiddenName()) != 0) {
-		reason = folder_reason("the new text cannot be named", error);
+		reason = folder_reason(_("the new text cannot be named: %s"), error);
 	} else {
 		step("checked");
 		std::string hidden = fTarget.Name();
@@ -480,14 +487,15 @@ converted_text::ReplaceByExchange()
 			return ReplaceByRename();
 		}
 		if (error != 0) {
-			reason = folder_reason("the new text cannot take its name", error);
+			reason = folder_reason(
+					_("the new text cannot take its name: %s"), error);
 		} else if (!names_file(fSource.folder, hidden, fSource.status,
 						   name_match::kSameVersion)) {
 			// Replaced in the instant since the check: theirs goes back.
-			reason = kChangedMeanwhile;
+			reason = _(kChangedMeanwhile);
 			if (fTarget.TradeWith(hidden) != 0) {
 				fTarget.Keep();
-				reason += "; that version is kept as " + hidden;
+				reason += filled(_("; that version is kept as %s"), {hidden});
 			}
 		} else {
 			KeepOriginal(hidden);
@@ -498,8 +506,8 @@ converted_text::ReplaceByExchange()
 		return true;
 	}
 	if (!TakeBack())
-		reason += "; the original is also kept as "
-				+ backup_name(fSource.leaf, fStamp.backup);
+		reason += filled(_("; the original is also kept as %s"),
+				{backup_name(fSource.leaf, fStamp.backup)});
 	result_left_alone(reason);
 	return false;
 }
@@ -516,16 +524,17 @@ converted_text::KeepOriginal(const std::string& hidden)
 				name_match::kSameFile)) {
 		if (unlinkat(fSource.folder, hidden.c_str(), 0) != 0)
 			fNotices += notice(fSource.path,
-					"a second name of the original stays as " + hidden + ": "
-							+ strerror(errno));
+					filled(_("a second name of the original stays as %s: %s"),
+							{hidden, strerror(errno)}));
 		return;
 	}
 	if (renameat2(fSource.folder, hidden.c_str(), fSource.folder,
 				backup.c_str(), RENAME_NOREPLACE)
 			!= 0)
 		fNotices += notice(fSource.path,
-				"its backup " + backup + " was taken away meanwhile; the "
-						+ "original is kept as " + hidden);
+				filled(_("its backup %s was taken away meanwhile; the "
+						 "original is kept as %s"),
+						{backup, hidden}));
 }
 
 
@@ -538,9 +547,9 @@ converted_text::ReplaceByRename()
 	int error = TakeHiddenName();
 	if (error != 0) {
 		std::string reason
-				= folder_reason("the new text cannot be named", error);
+				= folder_reason(_("the new text cannot be named: %s"), error);
 		if (!TakeBack())
-			reason += "; the original is also kept as " + backup;
+			reason += filled(_("; the original is also kept as %s"), {backup});
 		result_left_alone(reason);
 		return false;
 	}
@@ -550,27 +559,28 @@ converted_text::ReplaceByRename()
 	if (!source_unchanged(fSource) || fstat(fSource.fd, &before) != 0
 			|| !names_file(
 					fSource.folder, backup, fBackup, name_match::kSameFile)) {
-		reason = kChangedMeanwhile;
+		reason = _(kChangedMeanwhile);
 	} else {
 		step("checked");
 		error = fTarget.ReplaceName(fSource.leaf);
 		struct stat after;
 		if (error != 0) {
-			reason = folder_reason("the new text cannot take its name", error);
+			reason = folder_reason(
+					_("the new text cannot take its name: %s"), error);
 		} else if (!fTarget.Names(fSource.leaf)) {
 			// Another program put its own there in the instant after.
 			fTarget.Keep();
-			result_left_alone(std::string(kChangedMeanwhile)
-					+ "; the original is kept as " + backup);
+			result_left_alone(_(kChangedMeanwhile)
+					+ filled(_("; the original is kept as %s"), {backup}));
 			return false;
 		} else if (fstat(fSource.fd, &after) != 0
 				|| after.st_nlink + 1 != before.st_nlink) {
 			// What the rename replaced was not the source.
 			fTarget.Keep();
-			result_left_alone(std::string(kChangedMeanwhile)
-					+ "; the converted text replaced that version, and the "
-					  "original is kept as "
-					+ backup);
+			result_left_alone(_(kChangedMeanwhile)
+					+ filled(_("; the converted text replaced that version, "
+							   "and the original is kept as %s"),
+							{backup}));
 			return false;
 		}
 	}
@@ -579,7 +589,7 @@ converted_text::ReplaceByRename()
 		return true;
 	}
 	if (!TakeBack())
-		reason += "; the original is also kept as " + backup;
+		reason += filled(_("; the original is also kept as %s"), {backup});
 	result_left_alone(reason);
 	return false;
 }
@@ -591,7 +601,7 @@ bool
 converted_text::PlaceBeside()
 {
 	if (!source_unchanged(fSource)) {
-		result_left_alone(kChangedMeanwhile);
+		result_left_alone(_(kChangedMeanwhile));
 		return false;
 	}
 	for (int n = 1; n <= kMaxNumber; n++) {
@@ -604,12 +614,12 @@ converted_text::PlaceBeside()
 			return true;
 		}
 		if (error != EEXIST) {
-			result_left_alone(
-					folder_reason("the new file cannot be named", error));
+			result_left_alone(folder_reason(
+					_("the new file cannot be named: %s"), error));
 			return false;
 		}
 	}
-	result_left_alone("no free name is left for the new file");
+	result_left_alone(_("no free name is left for the new file"));
 	return false;
 }
 
@@ -620,16 +630,16 @@ converted_text::Finish(int synced)
 	last_result = fRecord;
 	std::string reason;
 	if (fClosed != 0)
-		reason = std::string("the original cannot be read: ")
-				+ strerror(fClosed);
+		reason = filled(
+				_("the original cannot be read: %s"), {strerror(fClosed)});
 	else if (synced != 0)
-		reason = std::string("its new text could not be put on the disk: ")
-				+ strerror(synced);
+		reason = filled(_("its new text could not be put on the disk: %s"),
+				{strerror(synced)});
 	if (!reason.empty()) {
 		printf("\n\n\n");
 		if (fReplace && !TakeBack())
-			reason += "; the original is also kept as "
-					+ backup_name(fSource.leaf, fStamp.backup);
+			reason += filled(_("; the original is also kept as %s"),
+					{backup_name(fSource.leaf, fStamp.backup)});
 		result_left_alone(reason);
 		return;
 	}
@@ -657,7 +667,7 @@ converted_text::Finish(int synced)
 	// here; the host says so all the same.
 	if (closed != 0)
 		fNotices += notice(last_result.output,
-				std::string("closing it reported: ") + strerror(closed));
+				filled(_("closing it reported: %s"), {strerror(closed)}));
 	fputs(fAttributes.warnings.c_str(), stderr);
 	fputs(fNotices.c_str(), stderr);
 
@@ -692,7 +702,7 @@ toNFile(char* buffer, off_t length, char* path)
 				? checksum_file(opened.fd, size, opened.checksum)
 				: 0;
 		if (reason.empty() && error != 0)
-			reason = std::string("it cannot be read: ") + strerror(error);
+			reason = filled(_("it cannot be read: %s"), {strerror(error)});
 		if (!reason.empty()) {
 			result_left_alone(reason);
 			return;

@@ -1,5 +1,6 @@
 #include "convert/undo.h"
 
+#include "app/text_domain.h"
 #include "convert/new_file.h"
 #include "convert/result.h"
 #include "convert/source_file.h"
@@ -18,7 +19,7 @@
 namespace {
 
 const char kChangedMeanwhile[]
-		= "it was changed by another program while being undone";
+		= N_("it was changed by another program while being undone");
 
 
 std::string
@@ -28,12 +29,13 @@ folder_of(const char* path, const std::string& leaf)
 }
 
 
+// what, translated, has the host's error put in for its %s.
 std::string
 folder_reason(const char* what, int error)
 {
 	if (error == EACCES || error == EPERM || error == EROFS)
-		return std::string("the folder cannot be written: ") + strerror(error);
-	return std::string(what) + ": " + strerror(error);
+		return filled(_("the folder cannot be written: %s"), {strerror(error)});
+	return filled(what, {strerror(error)});
 }
 
 
@@ -44,16 +46,16 @@ stamp_problem(int error)
 	if (error == 0)
 		return std::string();
 	if (error == ENODATA)
-		return "it carries no stamp of a conversion";
+		return _("it carries no stamp of a conversion");
 	if (error == ENOTSUP)
-		return "its file system keeps no stamp of a conversion";
+		return _("its file system keeps no stamp of a conversion");
 	if (error == EINVAL)
-		return "its stamp of a conversion is damaged";
+		return _("its stamp of a conversion is damaged");
 	if (error == kEarlierStamp)
-		return "its stamp is of an earlier Textwend, which did not record "
-			   "the original: it is not trusted";
-	return std::string("its stamp of a conversion cannot be read: ")
-			+ strerror(error);
+		return _("its stamp is of an earlier Textwend, which did not record "
+				 "the original: it is not trusted");
+	return filled(_("its stamp of a conversion cannot be read: %s"),
+			{strerror(error)});
 }
 
 
@@ -87,16 +89,16 @@ refusal(const source_file& converted, const conversion_stamp& stamp,
 	uint64_t checksum = 0;
 	int error = checksum_file(converted.fd, size, checksum);
 	if (error != 0)
-		return std::string("it cannot be read: ") + strerror(error);
+		return filled(_("it cannot be read: %s"), {strerror(error)});
 	if (size != stamp.size || checksum != stamp.checksum)
-		return "it was changed since its conversion";
+		return _("it was changed since its conversion");
 	if (fstatat(converted.folder, backup.c_str(), &original,
 				AT_SYMLINK_NOFOLLOW)
 			!= 0) {
 		if (errno == ENOENT)
-			return "its original " + backup + " is missing";
-		return "its original " + backup
-				+ " cannot be looked at: " + strerror(errno);
+			return filled(_("its original %s is missing"), {backup});
+		return filled(_("its original %s cannot be looked at: %s"),
+				{backup, strerror(errno)});
 	}
 	// Only the very text that was converted is put back: not a second name
 	// of the converted text, not another file moved there since.
@@ -104,9 +106,10 @@ refusal(const source_file& converted, const conversion_stamp& stamp,
 				stamp.originalChecksum, original)
 			|| (original.st_dev == converted.status.st_dev
 					&& original.st_ino == converted.status.st_ino))
-		return "its original " + backup + " is not its original any more";
+		return filled(
+				_("its original %s is not its original any more"), {backup});
 	if (!source_unchanged(converted))
-		return kChangedMeanwhile;
+		return _(kChangedMeanwhile);
 	return std::string();
 }
 
@@ -126,19 +129,22 @@ put_back_by_exchange(const source_file& converted, const std::string& backup,
 	const std::string& leaf = converted.leaf;
 	if (renameat2(folder, leaf.c_str(), folder, backup.c_str(), RENAME_EXCHANGE)
 			!= 0)
-		return folder_reason("the original cannot take its name back", errno);
+		return folder_reason(
+				_("the original cannot take its name back: %s"), errno);
 	if (!names_file(folder, backup, converted.status, name_match::kSameVersion)
 			|| !names_file(folder, leaf, original, name_match::kSameVersion)) {
 		if (renameat2(folder, leaf.c_str(), folder, backup.c_str(),
 					RENAME_EXCHANGE)
 				!= 0)
-			return std::string(kChangedMeanwhile) + "; its names are traded: "
-					+ leaf + " now holds what was " + backup;
-		return kChangedMeanwhile;
+			return _(kChangedMeanwhile)
+					+ filled(_("; its names are traded: %s now holds what was "
+							   "%s"),
+							{leaf, backup});
+		return _(kChangedMeanwhile);
 	}
 	if (unlinkat(folder, backup.c_str(), 0) != 0)
-		warning = "the converted text stays as " + backup + ": "
-				+ strerror(errno);
+		warning = filled(_("the converted text stays as %s: %s"),
+				{backup, strerror(errno)});
 	return std::string();
 }
 
@@ -154,17 +160,18 @@ put_back_by_rename(const source_file& converted, const std::string& backup,
 	struct stat before;
 	if (fstat(converted.fd, &before) != 0
 			|| !names_file(folder, backup, original, name_match::kSameVersion))
-		return kChangedMeanwhile;
+		return _(kChangedMeanwhile);
 	if (renameat(folder, backup.c_str(), folder, leaf.c_str()) != 0)
-		return folder_reason("the original cannot take its name back", errno);
+		return folder_reason(
+				_("the original cannot take its name back: %s"), errno);
 	struct stat after;
 	if (!names_file(folder, leaf, original, name_match::kSameFile))
-		return std::string(kChangedMeanwhile)
-				+ "; another program's version now has the name";
+		return std::string(_(kChangedMeanwhile))
+				+ _("; another program's version now has the name");
 	if (fstat(converted.fd, &after) != 0
 			|| after.st_nlink + 1 != before.st_nlink)
-		return std::string(kChangedMeanwhile)
-				+ "; the original replaced that version";
+		return std::string(_(kChangedMeanwhile))
+				+ _("; the original replaced that version");
 	return std::string();
 }
 
@@ -181,10 +188,8 @@ clear_cut_off(int at, const std::string& folder, const std::string& leaf,
 			|| fstatat(at, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
 		return;
 	if (remove_cut_off(at, name, original, size, checksum))
-		fprintf(stderr,
-				"Textwend: '%s': left by an interrupted conversion; "
-				"removed\n",
-				(folder + name).c_str());
+		fprintf(stderr, "Textwend: '%s': %s\n", (folder + name).c_str(),
+				_("left by an interrupted conversion; removed"));
 }
 
 
@@ -199,17 +204,18 @@ remove_second_name(const source_file& selected, const std::string& leaf,
 			|| !names_file(
 					selected.folder, selected.leaf, seen, name_match::kSameFile)
 			|| !names_file(selected.folder, leaf, seen, name_match::kSameFile))
-		return kChangedMeanwhile;
+		return _(kChangedMeanwhile);
 	uint64_t size = 0;
 	uint64_t checksum = 0;
 	if (checksum_file(selected.fd, size, checksum) != 0)
-		return std::string("it cannot be read: ") + strerror(errno);
+		return filled(_("it cannot be read: %s"), {strerror(errno)});
 	if (unlinkat(selected.folder, selected.leaf.c_str(), 0) != 0)
-		return folder_reason("it cannot be removed", errno);
-	fprintf(stderr,
-			"Textwend: '%s': a second name of %s, left by an interrupted "
-			"conversion; removed\n",
-			(folder + selected.leaf).c_str(), leaf.c_str());
+		return folder_reason(_("it cannot be removed: %s"), errno);
+	fprintf(stderr, "Textwend: '%s': %s\n", (folder + selected.leaf).c_str(),
+			filled(_("a second name of %s, left by an interrupted conversion; "
+					 "removed"),
+					{leaf})
+					.c_str());
 	clear_cut_off(selected.folder, folder, leaf, seen, size, checksum);
 	last_result.converted = true;
 	last_result.output = folder + leaf;
@@ -254,9 +260,10 @@ undo_conversion(char* path)
 	// original. It is the person's to keep or remove.
 	std::string leaf = leaf_of_backup(selected.leaf);
 	if (!leaf.empty() && is_leftover(selected.folder, selected.leaf)) {
-		result_left_alone("it is what an interrupted conversion by an earlier "
-						  "Textwend left; "
-				+ leaf + " still holds the original");
+		result_left_alone(
+				filled(_("it is what an interrupted conversion by an earlier "
+						 "Textwend left; %s still holds the original"),
+						{leaf}));
 		return;
 	}
 	// A backup that is a second name of the file itself: what a conversion
@@ -279,9 +286,10 @@ undo_conversion(char* path)
 	std::string leftover;
 	if (error == ENODATA
 			&& find_leftover(selected.folder, selected.leaf, leftover)) {
-		result_left_alone("it was not converted: " + leftover
-				+ " is what an interrupted conversion by an earlier Textwend "
-				  "left");
+		result_left_alone(filled(_("it was not converted: %s is what an "
+								   "interrupted conversion by an earlier "
+								   "Textwend left"),
+				{leftover}));
 		return;
 	}
 
@@ -296,9 +304,9 @@ undo_conversion(char* path)
 			stamp = other;
 			error = 0;
 		} else if (error != 0) {
-			result_left_alone(leaf
-					+ " was converted again since; undo that"
-					  " first");
+			result_left_alone(
+					filled(_("%s was converted again since; undo that first"),
+							{leaf}));
 			return;
 		}
 	}
