@@ -37,6 +37,8 @@ namespace {
 
 // An entry whose conversion was undone with an earlier one of the batch.
 const char kUndoneAbove[] = N_("undone with the entry above");
+// A file the batch has converted already, under this name or another.
+const char kConvertedAbove[] = N_("converted with the entry above");
 // An entry that the file manager passed over for us as no text.
 const char kNotText[] = N_("not a text file, passed over");
 
@@ -67,8 +69,10 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 	std::vector<entry_report> notConverted;
 	std::vector<entry_report> doubtful;
 	batch_counts counts;
-	// The paths that an undo in this batch has dealt with.
+	// The paths that an undo in this batch has dealt with, and the files a
+	// conversion has.
 	std::set<std::string> undone;
+	std::set<std::pair<dev_t, ino_t>> converted;
 	auto tell = [&](const entry_report& entry) {
 		fprintf(stderr, "%s\n", report_line(entry).c_str());
 		if (entry.outcome != kEntryConverted)
@@ -119,6 +123,12 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 		}
 		if (undone.count(path.Path()) != 0) {
 			report({name, kEntryConverted, _(kUndoneAbove)});
+			continue;
+		}
+		// The same file again, by the same name or another: converting it
+		// twice in one batch would only convert what it just wrote.
+		if (undo_mod == 0 && !converted.insert({st.st_dev, st.st_ino}).second) {
+			report({name, kEntryConverted, _(kConvertedAbove)});
 			continue;
 		}
 

@@ -10,8 +10,6 @@
 #include <stdint.h>
 #include <stdio.h>
 
-#include <initializer_list>
-
 
 namespace {
 
@@ -44,55 +42,6 @@ character_length(const std::string& text, size_t i)
 			|| (first == 0xf4 && second > 0x8f))
 		return 0;
 	return length;
-}
-
-
-// text with each %s or %d replaced by the next of values, in order: the
-// words around a name or a number come translated whole, and the name is
-// put in as it is, whatever it holds.
-std::string
-filled(const char* text, std::initializer_list<std::string> values)
-{
-	std::string result;
-	auto value = values.begin();
-	for (const char* c = text; *c != '\0'; c++) {
-		if (c[0] == '%' && (c[1] == 's' || c[1] == 'd')
-				&& value != values.end()) {
-			result += *value++;
-			c++;
-		} else
-			result += *c;
-	}
-	return result;
-}
-
-
-// A reason that the conversion gave, in the person's language where the
-// catalogue has it: whole, or part by part ("; " between parts), each part
-// whole or its words before ": " with the system's own after them (the
-// system's error texts come in the person's language already).
-std::string
-translated_reason(const std::string& reason)
-{
-	std::string result;
-	size_t start = 0;
-	while (start <= reason.size()) {
-		size_t end = reason.find("; ", start);
-		std::string part = reason.substr(start,
-				end == std::string::npos ? std::string::npos : end - start);
-		std::string local = _(part.c_str());
-		size_t colon = part.find(": ");
-		if (local == part && colon != std::string::npos) {
-			std::string head = part.substr(0, colon);
-			local = _(head.c_str()) + part.substr(colon);
-		}
-		result += local;
-		if (end == std::string::npos)
-			break;
-		result += "; ";
-		start = end + 2;
-	}
-	return result;
 }
 
 
@@ -198,11 +147,10 @@ describe_conversion(const convert_result& result, const std::string& path)
 	if (!result.converted) {
 		if (result.reason.empty())
 			return _("left as it was");
-		if (result.reason == kNoKnownSet)
-			return filled(_("%s; left as it was"),
-					{translated_reason(result.reason)});
-		return filled(_("left as it was: %s"),
-				{shown_name(translated_reason(result.reason))});
+		// The reason comes in the person's language.
+		if (result.reason == _(kNoKnownSet))
+			return filled(_("%s; left as it was"), {result.reason});
+		return filled(_("left as it was: %s"), {shown_name(result.reason)});
 	}
 
 	if (undo_mod != 0) {

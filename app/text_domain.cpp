@@ -92,3 +92,20 @@ bind_text_domain()
 	static std::once_flag bound;
 	std::call_once(bound, bind);
 }
+
+
+std::string
+filled(const char* text, std::initializer_list<std::string> values)
+{
+	std::string result;
+	auto value = values.begin();
+	for (const char* c = text; *c != '\0'; c++) {
+		if (c[0] == '%' && (c[1] == 's' || c[1] == 'd')
+				&& value != values.end()) {
+			result += *value++;
+			c++;
+		} else
+			result += *c;
+	}
+	return result;
+}

@@ -9,6 +9,9 @@
 
 #include <libintl.h>
 
+#include <initializer_list>
+#include <string>
+
 // The domain of our catalogues; an add-on shares its process with the
 // file manager, so the process's own domain is left alone.
 #define TEXTWEND_TEXT_DOMAIN "textwend"
@@ -26,5 +29,10 @@
 // more than once and from any thread. The language is the process's
 // LC_MESSAGES locale, which the program sets.
 void bind_text_domain();
+
+// text with each %s or %d replaced by the next of values, in order: the
+// words around a name or a number come translated whole, and the name is
+// put in as it is, whatever it holds.
+std::string filled(const char* text, std::initializer_list<std::string> values);
 
 #endif // APP_TEXT_DOMAIN_H

@@ -4,6 +4,7 @@
  */
 #include "convert/convert.h"
 
+#include "app/text_domain.h"
 #include "charmap/options.h"
 #include "convert/bus_guard.h"
 #include "convert/chosen_set.h"
@@ -145,7 +146,8 @@ map_file(int fd, size_t size, size_t& mappedSize, bool populate)
 }
 
 
-const char kCutShort[] = "it was cut short by another program while being read";
+const char kCutShort[]
+		= N_("it was cut short by another program while being read");
 
 // What a buffer read into memory has left to scan, and to sum where it was
 // not summed while read: piece by piece, each while it is in the cache.
@@ -230,7 +232,7 @@ AlyBFile(char* path)
 	std::string reason = open_source(path, source);
 	off_t size = source.status.st_size;
 	if (reason.empty() && (size < 0 || (uint64_t)size >= SIZE_MAX))
-		reason = "it is too large to be read";
+		reason = _("it is too large to be read");
 	if (!reason.empty()) {
 		printf("\n\tBFile error");
 		result_left_alone(reason);
@@ -242,7 +244,7 @@ AlyBFile(char* path)
 	// The original's checksum, for the stamp: undo puts back only this text.
 	text_checksum sum;
 	if (!sum.Ready()) {
-		result_left_alone("there is no memory to check it");
+		result_left_alone(_("there is no memory to check it"));
 		return;
 	}
 	file_buffer data;
@@ -258,7 +260,7 @@ AlyBFile(char* path)
 			prefer_huge_pages(buffer, (size_t)size + 1);
 			if (!read_whole(source.fd, buffer, size, scanner, sum)) {
 				printf("\n\tBFile error");
-				result_left_alone("it could not be read whole");
+				result_left_alone(_("it could not be read whole"));
 				return;
 			}
 			// All but the last byte were scanned on the way.
@@ -270,12 +272,12 @@ AlyBFile(char* path)
 				printf(" Size:'%d'", (int)got);
 			if (got != size) {
 				printf("\n\tBFile error");
-				result_left_alone("it could not be read whole");
+				result_left_alone(_("it could not be read whole"));
 				return;
 			}
 		} else {
-			result_left_alone("there is no memory for its "
-					+ std::to_string((long long)size) + " bytes");
+			result_left_alone(filled(_("there is no memory for its %d bytes"),
+					{std::to_string((long long)size)}));
 			return;
 		}
 		buffer[size] = '\0';
@@ -288,7 +290,7 @@ AlyBFile(char* path)
 			replace_step_hook("mapped");
 		if (!scan_and_sum((const uint8_t*)buffer, (size_t)size, scanner, sum)) {
 			printf("\n\tBFile error");
-			result_left_alone(source_fault(source, kCutShort));
+			result_left_alone(source_fault(source, _(kCutShort)));
 			return;
 		}
 	} else {
@@ -305,7 +307,7 @@ AlyBFile(char* path)
 		opinion_job opinion
 				= {(const uint8_t*)buffer, (size_t)size, umlaut, {}};
 		if (!run_on(data, buffer, size, give_opinion, &opinion)) {
-			result_left_alone(source_fault(source, kCutShort));
+			result_left_alone(source_fault(source, _(kCutShort)));
 			return;
 		}
 		ostyle = opinion.result.style;
@@ -314,7 +316,7 @@ AlyBFile(char* path)
 		last_result.nextBest = opinion.result.nextBest;
 		if (ostyle == kStyleNone) {
 			// Written as it is, it would be no UTF-8.
-			result_left_alone(kNoKnownSet);
+			result_left_alone(_(kNoKnownSet));
 			return;
 		}
 	}
@@ -327,14 +329,14 @@ AlyBFile(char* path)
 			mprotect(data.mapped, data.mappedSize, PROT_READ | PROT_WRITE);
 		latex_job rewrite = {(uint8_t*)buffer, (size_t)size, false};
 		if (!run_on(data, buffer, size, rewrite_all, &rewrite)) {
-			result_left_alone(source_fault(source, kCutShort));
+			result_left_alone(source_fault(source, _(kCutShort)));
 			return;
 		}
 		printf("\n RAM wegen Latex gemapt..");
 		// The LaTeX table leaves other 8-bit characters as they are.
 		if (!rewrite.utf8) {
 			result_left_alone(
-					"it holds 8-bit characters beside its LaTeX umlauts");
+					_("it holds 8-bit characters beside its LaTeX umlauts"));
 			return;
 		}
 	}

@@ -5,6 +5,8 @@
  * desktop's own, access lists, security labels) goes over byte for byte.
  */
 #include "convert/convert.h"
+
+#include "app/text_domain.h"
 #include "convert/stamp.h"
 
 #include <fs_attr.h>
@@ -34,8 +36,10 @@ void
 not_carried_over(attribute_copy& copy, const char* file, const char* attribute,
 		int error)
 {
-	copy.warnings += std::string("Textwend: '") + file + "': attribute '"
-			+ attribute + "' not carried over: " + strerror(error) + "\n";
+	copy.warnings += std::string("Textwend: '") + file + "': "
+			+ filled(_("attribute '%s' not carried over: %s"),
+					{attribute, strerror(error)})
+			+ "\n";
 }
 
 
@@ -140,8 +144,8 @@ copy_untyped(int from, int to, const std::vector<char>& names, const char* file,
 					},
 					value)) {
 			if (strcmp(name, kAccessList) == 0)
-				copy.refusal = std::string("its access list cannot be read: ")
-						+ strerror(errno);
+				copy.refusal = filled(_("its access list cannot be read: %s"),
+						{strerror(errno)});
 			else
 				not_carried_over(copy, file, name, errno);
 			continue;
@@ -153,13 +157,14 @@ copy_untyped(int from, int to, const std::vector<char>& names, const char* file,
 		// Without its access list the file would be open to whom the list
 		// denies.
 		if (strcmp(name, kAccessList) == 0)
-			copy.refusal = std::string("its access list could not be kept: ")
-					+ strerror(errno);
+			copy.refusal = filled(_("its access list could not be kept: %s"),
+					{strerror(errno)});
 		else if (label_refused(name, errno))
-			copy.warnings += std::string("Textwend: '") + file
-					+ "': security label '" + name
-					+ "' not carried over: the system keeps it to itself ("
-					+ strerror(errno) + ")\n";
+			copy.warnings += std::string("Textwend: '") + file + "': "
+					+ filled(_("security label '%s' not carried over: the "
+							   "system keeps it to itself (%s)"),
+							{name, strerror(errno)})
+					+ "\n";
 		else
 			not_carried_over(copy, file, name, errno);
 	}
@@ -168,9 +173,9 @@ copy_untyped(int from, int to, const std::vector<char>& names, const char* file,
 	// folders have none and a removal is a write.
 	if (!copy.accessList && fgetxattr(to, kAccessList, NULL, 0) >= 0
 			&& fremovexattr(to, kAccessList) != 0)
-		copy.refusal = std::string("the folder's access list could not be "
-								   "taken off it: ")
-				+ strerror(errno);
+		copy.refusal = filled(_("the folder's access list could not be taken "
+								"off it: %s"),
+				{strerror(errno)});
 }
 
 
@@ -203,8 +208,8 @@ copy_attributes(int from, int to, const char* file)
 			names);
 	// Unlisted, an access list would go unnoticed.
 	if (!listed && errno != ENOTSUP)
-		copy.refusal = std::string("its attributes cannot be listed: ")
-				+ strerror(errno);
+		copy.refusal = filled(
+				_("its attributes cannot be listed: %s"), {strerror(errno)});
 	// Every name ends with a NUL; one that does not is cut off.
 	names.push_back('\0');
 	bool anyTyped = false;

@@ -1,9 +1,12 @@
 #include "convert/new_file.h"
 
+#include "app/text_domain.h"
 #include "convert/source_file.h"
+#include "convert/stamp.h"
 
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <pthread.h>
 #include <stdio.h>
 #include <string.h>
@@ -39,7 +42,8 @@ void
 left_behind(int folder, const std::string& name)
 {
 	if (unlinkat(folder, name.c_str(), 0) != 0)
-		fprintf(stderr, "Textwend: '%s' of our own could not be removed: %s\n",
+		fprintf(stderr,
+				_("Textwend: '%s' of our own could not be removed: %s\n"),
 				name.c_str(), strerror(errno));
 }
 
@@ -107,6 +111,36 @@ can_swap_names(int folder, dev_t device)
 	if (swapped || (made == 2 && cannot_here(error)))
 		known[device] = swapped;
 	return swapped;
+}
+
+
+std::string
+hidden_name(const std::string& leaf)
+{
+	std::string name = "." + leaf + ".textwend";
+	return name.size() <= NAME_MAX ? name : std::string();
+}
+
+
+bool
+remove_cut_off(int folder, const std::string& name, const struct stat& original,
+		uint64_t size, uint64_t checksum)
+{
+	int fd = openat(folder, name.c_str(),
+			O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+	if (fd < 0)
+		return errno == ENOENT;
+	struct stat status;
+	conversion_stamp stamp;
+	bool ours = fstat(fd, &status) == 0 && S_ISREG(status.st_mode)
+			&& ((status.st_dev == original.st_dev
+						&& status.st_ino == original.st_ino)
+					|| (status.st_nlink == 1 && read_stamp(fd, stamp) == 0
+							&& stamp.originalSize == size
+							&& stamp.originalChecksum == checksum));
+	close(fd);
+	return ours && names_file(folder, name, status, name_match::kSameFile)
+			&& unlinkat(folder, name.c_str(), 0) == 0;
 }
 
 
@@ -201,10 +235,10 @@ new_file::TakeHiddenName()
 
 
 int
-new_file::SwapWith(const std::string& other)
+new_file::TradeWith(const std::string& other)
 {
 	if (renameat2(
-				fFolder, fName.c_str(), fFolder, other.c_str(), RENAME_EXCHANGE)
+				fFolder, other.c_str(), fFolder, fName.c_str(), RENAME_EXCHANGE)
 			!= 0)
 		return errno;
 	fName = other;

@@ -7,6 +7,7 @@
 #ifndef CONVERT_NEW_FILE_H
 #define CONVERT_NEW_FILE_H
 
+#include <stdint.h>
 #include <sys/stat.h>
 
 #include <string>
@@ -23,6 +24,18 @@ bool cannot_here(int error);
 // Whether the file system of folder (device) trades two names in one step:
 // asked of it once per run, with two files of our own.
 bool can_swap_names(int folder, dev_t device);
+
+// The hidden name under which the new text of leaf takes its place: the
+// same for a leaf every time, so that what a run cut off there is found
+// again; empty where leaf leaves no room for it.
+std::string hidden_name(const std::string& leaf);
+
+// Removes what a run cut off left under name in folder while converting
+// the original seen (its status, the size and checksum of its text): a
+// second name of it, or the converted text of it, stamped and nameless but
+// for this one name. True when the name is free then.
+bool remove_cut_off(int folder, const std::string& name,
+		const struct stat& original, uint64_t size, uint64_t checksum);
 
 class new_file {
 public:
@@ -57,10 +70,25 @@ public:
 	// host's error.
 	int TakeHiddenName();
 
+	// True while it has no name at all.
+	bool
+	Anonymous() const
+	{
+		return fAnonymous;
+	}
+
+	// The name it has; empty while it has none.
+	const std::string&
+	Name() const
+	{
+		return fName;
+	}
+
 	// Trades names with other in one step: the file is then other, and what
 	// was other has the file's name before. 0, or the host's error; EINVAL
-	// where the host cannot trade names.
-	int SwapWith(const std::string& other);
+	// where the host cannot trade names. The host reports the trade as two
+	// renames, other's first: a view that follows it keeps other's name.
+	int TradeWith(const std::string& other);
 
 	// Takes name in one step, whatever held it, which loses its name. The
 	// file must have a name already.

@@ -1,8 +1,10 @@
 #include "convert/result.h"
 
+#include "app/text_domain.h"
+
 convert_result last_result;
 
-const char kNoKnownSet[] = "no known character set found";
+const char kNoKnownSet[] = N_("no known character set found");
 
 
 void

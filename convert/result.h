@@ -26,11 +26,13 @@ struct convert_result {
 	// when it stayed under its own name).
 	std::string output;
 	std::string backup;
-	// Why the file was left as it was, in a person's words; empty on success.
+	// Why the file was left as it was, in the person's words and language;
+	// empty on success.
 	std::string reason;
 };
 
-// Why a file with 8-bit characters that read as no set was left as it was.
+// Why a file with 8-bit characters that read as no set was left as it was;
+// the reason given is its translation.
 extern const char kNoKnownSet[];
 
 // Conversions never overlap, so one record serves the process.

@@ -1,5 +1,7 @@
 #include "convert/source_file.h"
 
+#include "app/text_domain.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <string.h>
@@ -44,23 +46,23 @@ open_source(const char* path, source_file& source)
 									   : std::string(path, slash - path);
 	source.leaf = slash == NULL ? path : slash + 1;
 	if (source.leaf.empty() || source.leaf == "." || source.leaf == "..")
-		return "it is not a regular file";
+		return _("it is not a regular file");
 
 	source.folder = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 	if (source.folder < 0)
-		return std::string("its folder cannot be opened: ") + strerror(errno);
+		return filled(_("its folder cannot be opened: %s"), {strerror(errno)});
 
 	source.fd = openat(source.folder, source.leaf.c_str(),
 			O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
 	if (source.fd < 0) {
 		if (errno == ELOOP)
-			return "it is a symbolic link, not a file";
-		return std::string("it cannot be read: ") + strerror(errno);
+			return _("it is a symbolic link, not a file");
+		return filled(_("it cannot be read: %s"), {strerror(errno)});
 	}
 	if (fstat(source.fd, &source.status) != 0)
-		return std::string("it cannot be read: ") + strerror(errno);
+		return filled(_("it cannot be read: %s"), {strerror(errno)});
 	if (!S_ISREG(source.status.st_mode))
-		return "it is not a regular file";
+		return _("it is not a regular file");
 	return "";
 }
 
@@ -103,7 +105,7 @@ source_fault(const source_file& source, const char* changed)
 	struct stat now;
 	if (fstat(source.fd, &now) == 0 && now.st_size < source.status.st_size)
 		return changed;
-	return std::string("it could not be read: ") + strerror(EIO);
+	return filled(_("it could not be read: %s"), {strerror(EIO)});
 }
 
 

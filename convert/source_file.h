@@ -30,7 +30,8 @@ struct source_file {
 
 // Opens the folder of path and then the file itself, read-only, without
 // following a link at the leaf and without waiting on a pipe. Empty when the
-// file is open and regular; else why it is left alone, in a person's words.
+// file is open and regular; else why it is left alone, in the person's words
+// and language.
 std::string open_source(const char* path, source_file& source);
 
 // True when a and b are the same file with the same size and modification
@@ -52,9 +53,9 @@ bool names_file(int folder, const std::string& name, const struct stat& seen,
 // file is unchanged.
 bool source_unchanged(const source_file& source);
 
-// Why the pages of a mapped source could not be had, in a person's words:
-// another program cut it short (changed is what to say then), or the disk
-// could not give them.
+// Why the pages of a mapped source could not be had, in the person's words
+// and language: another program cut it short (changed is what to say then,
+// translated), or the disk could not give them.
 std::string source_fault(const source_file& source, const char* changed);
 
 // The path under which the host reaches the open file fd, whatever its name.

@@ -65,7 +65,7 @@ format_stamp(const conversion_stamp& stamp)
 			"2 %" PRIu64 " %016" PRIx64 " %" PRIu64 " %016" PRIx64 " ",
 			stamp.size, stamp.checksum, stamp.originalSize,
 			stamp.originalChecksum);
-	return numbers + stamp.backup;
+	return numbers + backup_name(std::string(), stamp.backup);
 }
 
 
@@ -91,10 +91,8 @@ parse_stamp(const std::string& text, conversion_stamp& stamp)
 			return EINVAL;
 		at = end + 1;
 	}
-	std::string backup = text.substr(at);
-	if (backup.find('/') != std::string::npos
-			|| backup.find('\0') != std::string::npos
-			|| leaf_of_backup(backup).empty())
+	int backup = backup_number(text.substr(at));
+	if (backup == 0)
 		return EINVAL;
 	uint64_t value[kNumbers];
 	for (int i = 0; i < kNumbers; i++) {
@@ -195,14 +193,29 @@ write_stamp(int fd, const conversion_stamp& stamp)
 }
 
 
+namespace {
+
+// The stamp's text on the open file fd: 0, or the host's error.
+int
+stamp_text(int fd, std::string& text)
+{
+	char buffer[kMaxStampSize];
+	ssize_t got = fgetxattr(fd, kStampName, buffer, sizeof(buffer));
+	if (got < 0)
+		return errno == ERANGE ? EINVAL : errno;
+	text.assign(buffer, (size_t)got);
+	return 0;
+}
+
+} // namespace
+
+
 int
 read_stamp(int fd, conversion_stamp& stamp)
 {
-	char text[kMaxStampSize];
-	ssize_t got = fgetxattr(fd, kStampName, text, sizeof(text));
-	if (got < 0)
-		return errno == ERANGE ? EINVAL : errno;
-	return parse_stamp(std::string(text, (size_t)got), stamp);
+	std::string text;
+	int error = stamp_text(fd, text);
+	return error != 0 ? error : parse_stamp(text, stamp);
 }
 
 
@@ -216,16 +229,29 @@ backup_name(const std::string& leaf, int n)
 }
 
 
+int
+backup_number(const std::string& suffix)
+{
+	size_t length = strlen(kBackupSuffix);
+	if (suffix.compare(0, length, kBackupSuffix) != 0)
+		return 0;
+	std::string number = suffix.substr(length);
+	if (number.empty())
+		return 1;
+	// Numbered backups start at 2, written without leading zeros.
+	if (!all_digits(number) || number[0] == '0' || number.size() > 9)
+		return 0;
+	int n = atoi(number.c_str());
+	return n >= 2 ? n : 0;
+}
+
+
 std::string
 leaf_of_backup(const std::string& backup)
 {
 	size_t at = backup.rfind(kBackupSuffix);
-	if (at == std::string::npos || at == 0)
-		return std::string();
-	std::string number = backup.substr(at + strlen(kBackupSuffix));
-	// Numbered backups start at 2, written without leading zeros.
-	if (!number.empty()
-			&& (!all_digits(number) || number[0] == '0' || number == "1"))
+	if (at == std::string::npos || at == 0
+			|| backup_number(backup.substr(at)) == 0)
 		return std::string();
 	return backup.substr(0, at);
 }
@@ -239,15 +265,23 @@ names_backup_of(const std::string& backup, const std::string& leaf)
 
 
 bool
-is_leftover(int folder, const std::string& name, conversion_stamp& stamp,
-		struct stat& status)
+is_leftover(int folder, const std::string& name)
 {
 	int fd = openat(folder, name.c_str(),
 			O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
 	if (fd < 0)
 		return false;
+	// "1 SIZE CHECKSUM BACKUP": the backup's name after the third space.
+	std::string text;
+	struct stat status;
 	bool leftover = fstat(fd, &status) == 0 && S_ISREG(status.st_mode)
-			&& read_stamp(fd, stamp) == 0 && stamp.backup == name;
+			&& stamp_text(fd, text) == 0 && text.compare(0, 2, "1 ") == 0;
+	size_t at = 0;
+	for (int space = 0; leftover && space < 3; space++) {
+		at = text.find(' ', at);
+		leftover = at != std::string::npos;
+		at++;
+	}
 	close(fd);
-	return leftover;
+	return leftover && text.substr(at) == name;
 }

@@ -1,6 +1,6 @@
 /*
  * The stamp of a conversion: one extended attribute on the converted file
- * that names the backup of its original and says what both texts were
+ * that says which backup holds its original and what both texts were
  * (their sizes and checksums), so that the conversion can be undone while
  * the file is as it was written and the backup is that original, and only
  * then.
@@ -20,20 +20,25 @@ extern const char kStampName[]; // "user.textwend.converted"
 extern const char kBackupSuffix[]; // "-BAK"
 
 struct conversion_stamp {
-	std::string backup; // the backup's leaf name, in the same folder
-	uint64_t size = 0;  // the converted text
+	// The backup is the converted file's name followed by -BAK for 1,
+	// -BAK2 for 2, ... (backup_name).
+	int backup = 1;
+	uint64_t size = 0; // the converted text
 	uint64_t checksum = 0;
 	uint64_t originalSize = 0; // the text of the original, as it was read
 	uint64_t originalChecksum = 0;
 };
 
 // The stamp's text: "2 SIZE CHECKSUM ORIGINAL-SIZE ORIGINAL-CHECKSUM
-// BACKUP", the checksums in 16 hex digits; the backup's name last, as any
-// byte but '/' may be in it.
+// SUFFIX", the checksums in 16 hex digits, SUFFIX what the backup's name
+// adds to the converted file's ("-BAK", "-BAK2"). For a letter it is short
+// enough that the file system keeps it in the file's own record, which
+// costs no block of its own.
 std::string format_stamp(const conversion_stamp& stamp);
 
-// read_stamp's answer for a stamp of the earlier kind ("1 ..."), which said
-// nothing of the original and had a weak checksum: never trusted.
+// read_stamp's answer for a stamp of the earlier kind ("1 SIZE CHECKSUM
+// BACKUP"), which said nothing of the original and had a weak checksum:
+// never trusted.
 const int kEarlierStamp = -2;
 
 // 0; kEarlierStamp; or EINVAL when text is no stamp of ours.
@@ -86,16 +91,18 @@ int read_stamp(int fd, conversion_stamp& stamp);
 // The n-th candidate for a backup name of leaf: leaf-BAK, leaf-BAK2, ...
 std::string backup_name(const std::string& leaf, int n);
 
+// n for a suffix "-BAK" (1) or "-BAKn" (n from 2 on); 0 for anything else.
+int backup_number(const std::string& suffix);
+
 // True when backup may be the backup of leaf: leaf-BAK, leaf-BAK2, ...
 bool names_backup_of(const std::string& backup, const std::string& leaf);
 
 // The leaf whose backup name is backup ("a" for "a-BAK3"), or empty.
 std::string leaf_of_backup(const std::string& backup);
 
-// True when the file under name in folder is what an interrupted conversion
-// or undo leaves: a converted text under its backup's name, its stamp naming
-// that very name. stamp and status receive the file's.
-bool is_leftover(int folder, const std::string& name, conversion_stamp& stamp,
-		struct stat& status);
+// True when the file under name in folder is what an earlier Textwend left
+// when it was interrupted between its two steps: a converted text under its
+// backup's name, its stamp (of the earlier kind) naming that very name.
+bool is_leftover(int folder, const std::string& name);
 
 #endif // CONVERT_STAMP_H

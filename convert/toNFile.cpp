@@ -12,6 +12,7 @@
  */
 #include "convert/convert.h"
 
+#include "app/text_domain.h"
 #include "charmap/options.h"
 #include "convert/batch.h"
 #include "convert/new_file.h"
@@ -41,16 +42,17 @@ namespace {
 const int kMaxNumber = 100000;
 
 const char kChangedMeanwhile[]
-		= "it was changed by another program while being converted";
+		= N_("it was changed by another program while being converted");
 
 
-// Reasons in a person's words; a refusal by the folder is named as such.
+// Reasons in the person's words and language: what, translated, has the
+// host's error put in for its %s; a refusal by the folder is named as such.
 std::string
 folder_reason(const char* what, int error)
 {
 	if (error == EACCES || error == EPERM || error == EROFS)
-		return std::string("the folder cannot be written: ") + strerror(error);
-	return std::string(what) + ": " + strerror(error);
+		return filled(_("the folder cannot be written: %s"), {strerror(error)});
+	return filled(what, {strerror(error)});
 }
 
 
@@ -78,7 +80,7 @@ group_name(gid_t gid)
 }
 
 
-// A line for standard error about file.
+// A line for standard error about file; what comes translated.
 std::string
 notice(const std::string& file, const std::string& what)
 {
@@ -100,12 +102,27 @@ keep_owner(const source_file& source, int fd, const struct stat& own)
 	if (fchown(fd, uid, gid) == 0)
 		return std::string();
 	if (own.st_uid != uid)
-		return "belongs to " + user_name(uid)
-				+ ": a converted file could not keep its owner";
+		return filled(_("belongs to %s: a converted file could not keep its "
+						"owner"),
+				{user_name(uid)});
 	if (fchown(fd, (uid_t)-1, gid) == 0)
 		return std::string();
-	return "belongs to group " + group_name(gid)
-			+ ": a converted file could not keep its group";
+	return filled(_("belongs to group %s: a converted file could not keep "
+					"its group"),
+			{group_name(gid)});
+}
+
+
+void
+backup_refused(int error)
+{
+	if (error == ENAMETOOLONG)
+		result_left_alone(_("its name leaves no room for a backup name"));
+	else if (error == ENOENT)
+		result_left_alone(_(kChangedMeanwhile));
+	else
+		result_left_alone(
+				folder_reason(_("the backup cannot be made: %s"), error));
 }
 
 
@@ -129,27 +146,32 @@ carry_over(const source_file& source, int fd, const struct stat& own,
 		int error = write_stamp(fd, *stamp);
 		if (error == ENOTSUP)
 			copy.warnings += notice(source.path,
-					"its file system keeps no attributes: this conversion "
-					"cannot be undone");
+					_("its file system keeps no attributes: this conversion "
+					  "cannot be undone"));
 		else if (error != 0)
 			copy.warnings += notice(source.path,
-					std::string("attribute '") + kStampName
-							+ "' not written: " + strerror(error)
-							+ ": this conversion cannot be undone");
+					filled(_("attribute '%s' not written: %s: this conversion "
+							 "cannot be undone"),
+							{kStampName, strerror(error)}));
 	}
 	// Last, as an access list just copied moves the group bits along; the
 	// new file's permissions are the source's, never wider.
 	mode_t mode = source.status.st_mode & 0777;
 	if ((copy.accessList || (own.st_mode & 07777) != mode)
 			&& fchmod(fd, mode) != 0)
-		return std::string("its permissions could not be kept: ")
-				+ strerror(errno);
+		return filled(
+				_("its permissions could not be kept: %s"), {strerror(errno)});
 	return std::string();
 }
 
 
 // The converted text of one source, written and carried over, until it has
-// taken its name: at once, or once its batch has synced.
+// taken its name: at once, or once its batch has synced. Where the source
+// is replaced, its backup is made first, as a second name of it (a copy
+// where the file system has no second names), so that the stamp can name
+// it and the backup is in place, and right, from the start. The new text
+// stays nameless while it waits, so that a process killed meanwhile leaves
+// nothing of it.
 class converted_text : public waiting_conversion {
 public:
 	explicit converted_text(source_file&& read)
@@ -171,8 +193,7 @@ public:
 	}
 
 	// Writes the text and everything of the source onto a new file, and
-	// for a replacement by exchange names it as the backup: true, or false
-	// with the reason noted.
+	// makes the backup: true, or false with the reason noted.
 	bool Prepare(mt* map, const uint8_t* data, size_t length);
 
 	// Puts it on the disk by itself: 0, or the host's error.
@@ -182,32 +203,30 @@ public:
 		return fdatasync(fTarget.fd()) == 0 ? 0 : errno;
 	}
 
-	// Waiting to exchange names, it needs only its folder: the new text is
-	// written and named, the source read.
+	// Waiting, it needs its folder and the new text; the source only where
+	// a rename must tell afterwards what it replaced.
 	size_t
 	Wait() override
 	{
 		if (!fSwap)
 			return 3;
-		fClosed = fTarget.Close();
-		if (close(fSource.fd) != 0 && fClosed == 0)
-			fClosed = errno;
+		fClosed = close(fSource.fd) == 0 ? 0 : errno;
 		fSource.fd = -1;
-		return 1;
+		return 2;
 	}
 
 	void Finish(int synced) override;
 
 private:
-	bool TakeBackupName();
-	bool ReplaceByExchange();
-	bool ReplaceByRename();
+	int MakeBackup();
+	int TakeHiddenName();
 	int LinkBackup();
 	int CopyBackup();
-	bool TakeBack(bool copied);
+	bool TakeBack();
+	void KeepOriginal(const std::string& hidden);
+	bool ReplaceByExchange();
+	bool ReplaceByRename();
 	bool PlaceBeside();
-	bool ClearLeftover(const std::string& name);
-	void Restamp();
 
 	source_file fSource;
 	new_file fTarget;
@@ -215,11 +234,14 @@ private:
 	attribute_copy fAttributes;
 	bool fReplace = true;
 	bool fSwap = false;       // the file system trades names
+	bool fCopied = false;     // the backup is a copy, not a second name
+	struct stat fBackup = {}; // what the backup is
 	std::string fSuffix;      // of the name beside the source
 	std::string fPlaced;      // the name the text took
 	convert_result fRecord;   // what detection noted of it
-	struct stat fCopied = {}; // a copy of the source made as its backup
-	int fClosed = 0;          // what closing the new text said
+	std::string fNotices;     // for standard error, once it is done
+	bool fAdopted = false;    // the backup was a second name already
+	int fClosed = 0;          // what closing the source said
 };
 
 
@@ -231,212 +253,122 @@ converted_text::Prepare(mt* map, const uint8_t* data, size_t length)
 	int error = fTarget.Create((fSource.status.st_mode & 0777) | S_IWUSR);
 	if (error != 0) {
 		printf("\n No Target access !\n");
-		result_left_alone(folder_reason("the new file cannot be made", error));
+		result_left_alone(
+				folder_reason(_("the new file cannot be made: %s"), error));
 		return false;
 	}
 	error = write_converted(
 			fTarget.fd(), map, data, length, fSource.mapped, fStamp);
 	if (error == kSourceFault) {
 		printf("\n\n\n");
-		result_left_alone(source_fault(fSource, kChangedMeanwhile));
+		result_left_alone(source_fault(fSource, _(kChangedMeanwhile)));
 		return false;
 	}
 	if (error != 0) {
 		printf("\n\n\n");
-		result_left_alone(std::string("the new text cannot be written: ")
-				+ strerror(error));
+		result_left_alone(filled(
+				_("the new text cannot be written: %s"), {strerror(error)}));
 		return false;
 	}
+	step("written");
 
 	// Only writing beside the source leaves it in place; any other value
 	// sets it aside.
 	fReplace = r_modus != kRModusBeside;
 	fSuffix = map[0].ext;
-	fSwap = fReplace && can_swap_names(fSource.folder, fSource.status.st_dev);
-	fStamp.originalSize = (uint64_t)fSource.status.st_size;
-	fStamp.originalChecksum = fSource.checksum;
-	fStamp.backup = backup_name(fSource.leaf, 1);
-	std::string refusal = carry_over(fSource, fTarget.fd(), fTarget.Status(),
-			fReplace ? &fStamp : NULL, fAttributes);
-	if (!refusal.empty()) {
-		printf("\n\n\n");
-		result_left_alone(refusal);
-		return false;
-	}
-	nlink_t others = fSource.status.st_nlink - 1;
-	if (fReplace && others > 0)
-		fAttributes.warnings += notice(fSource.path,
-				others == 1 ? "its other name keeps the original text"
-							: "its " + std::to_string(others)
-								+ " other names keep the original text");
-	step("written");
-	if (fSwap) {
-		if (!TakeBackupName()) {
+	if (fReplace) {
+		fSwap = can_swap_names(fSource.folder, fSource.status.st_dev);
+		error = MakeBackup();
+		if (error != 0) {
 			printf("\n\n\n");
+			backup_refused(error);
 			return false;
 		}
 		step("backup");
 	}
+	fStamp.originalSize = (uint64_t)fSource.status.st_size;
+	fStamp.originalChecksum = fSource.checksum;
+	std::string refusal = carry_over(fSource, fTarget.fd(), fTarget.Status(),
+			fReplace ? &fStamp : NULL, fAttributes);
+	if (!refusal.empty()) {
+		printf("\n\n\n");
+		if (fReplace && !TakeBack())
+			refusal += filled(_("; the original is also kept as %s"),
+					{backup_name(fSource.leaf, fStamp.backup)});
+		result_left_alone(refusal);
+		return false;
+	}
+	nlink_t others = fSource.status.st_nlink - (fAdopted ? 2 : 1);
+	if (fReplace && others > 0)
+		fNotices += notice(fSource.path,
+				filled(P_("its other name keeps the original text",
+							   "its %d other names keep the original text",
+							   others),
+						{std::to_string(others)}));
 	fRecord = last_result;
 	return true;
 }
 
 
-void
-backup_refused(int error)
+// The backup under the first free name of name-BAK, name-BAK2, ...: a
+// second name of the source, or a copy where the host gives none. What an
+// earlier Textwend left there when it was interrupted is named and kept.
+// 0, or the host's error.
+int
+converted_text::MakeBackup()
 {
-	if (error == ENAMETOOLONG)
-		result_left_alone("its name leaves no room for a backup name");
-	else if (error == ENOENT)
-		result_left_alone(kChangedMeanwhile);
-	else
-		result_left_alone(folder_reason("the backup cannot be made", error));
-}
-
-
-// The stamp names the backup that was made.
-void
-converted_text::Restamp()
-{
-	int error = write_stamp(fTarget.fd(), fStamp);
-	if (error != 0 && error != ENOTSUP)
-		fAttributes.warnings += notice(fSource.path,
-				std::string("attribute '") + kStampName
-						+ "' not written: " + strerror(error)
-						+ ": this conversion cannot be undone");
-}
-
-
-// What an interrupted conversion of this very original left under name goes,
-// as the original still has its name; one of an earlier version stays, and
-// is named. True when name is free again.
-bool
-converted_text::ClearLeftover(const std::string& name)
-{
-	conversion_stamp found;
-	struct stat status;
-	if (!is_leftover(fSource.folder, name, found, status))
-		return false;
-	std::string folder
-			= fSource.path.substr(0, fSource.path.size() - fSource.leaf.size());
-	if (found.originalSize != (uint64_t)fSource.status.st_size
-			|| found.originalChecksum != fSource.checksum) {
-		fprintf(stderr, "%s",
-				notice(folder + name,
-						"left by an interrupted conversion of an earlier "
-						"version; kept")
-						.c_str());
-		return false;
+	int error = LinkBackup();
+	if (cannot_here(error)) {
+		fCopied = true;
+		error = CopyBackup();
 	}
-	if (!names_file(fSource.folder, name, status, name_match::kSameVersion)
-			|| unlinkat(fSource.folder, name.c_str(), 0) != 0)
-		return false;
-	fprintf(stderr, "%s",
-			notice(folder + name,
-					"left by an interrupted conversion; removed, as "
-							+ fSource.leaf + " still holds its original")
-					.c_str());
-	return true;
+	if (error == 0 && !fCopied)
+		fBackup = fSource.status;
+	return error;
 }
 
 
-// Exchange, first step: the new text takes the first free backup name, its
-// stamp naming it.
-bool
-converted_text::TakeBackupName()
-{
-	for (int n = 1; n <= kMaxNumber; n++) {
-		std::string name = backup_name(fSource.leaf, n);
-		if (fStamp.backup != name) {
-			fStamp.backup = name;
-			Restamp();
-		}
-		int error = fTarget.TakeFreeName(name);
-		if (error == 0)
-			return true;
-		if (error == EEXIST && ClearLeftover(name))
-			error = fTarget.TakeFreeName(name);
-		if (error == 0)
-			return true;
-		if (error != EEXIST) {
-			backup_refused(error);
-			return false;
-		}
-	}
-	backup_refused(EEXIST);
-	return false;
-}
-
-
-// Exchange, second step: one exchange of names puts the new text in place
-// and the source itself becomes the backup.
-bool
-converted_text::ReplaceByExchange()
-{
-	const std::string& made = fStamp.backup;
-	std::string reason;
-	if (!names_file(fSource.folder, fSource.leaf, fSource.status,
-				name_match::kSameVersion)) {
-		reason = kChangedMeanwhile;
-	} else {
-		step("checked");
-		int error = fTarget.SwapWith(fSource.leaf);
-		if (error != 0) {
-			reason = folder_reason("the new text cannot take its name", error);
-		} else if (!names_file(fSource.folder, made, fSource.status,
-						   name_match::kSameVersion)) {
-			// Replaced in the instant since the check: theirs goes back.
-			reason = kChangedMeanwhile;
-			if (fTarget.SwapWith(made) != 0) {
-				fTarget.Keep();
-				reason += "; that version is kept as " + made;
-			}
-		}
-	}
-	if (reason.empty()) {
-		fTarget.Keep();
-		return true;
-	}
-	result_left_alone(reason);
-	return false;
-}
-
-
-// The backup as a second name of the source, the first free one: 0, or the
-// host's error.
 int
 converted_text::LinkBackup()
 {
+	std::string folder
+			= fSource.path.substr(0, fSource.path.size() - fSource.leaf.size());
 	for (int n = 1; n <= kMaxNumber; n++) {
 		std::string name = backup_name(fSource.leaf, n);
-		int error
-				= link_open_file(fSource.fd, fSource.folder, name.c_str()) == 0
-				? 0
-				: errno;
-		if (error == EEXIST && ClearLeftover(name))
-			error = link_open_file(fSource.fd, fSource.folder, name.c_str())
-							== 0
-					? 0
-					: errno;
-		if (error != EEXIST) {
-			fStamp.backup = name;
-			return error;
+		if (link_open_file(fSource.fd, fSource.folder, name.c_str()) == 0) {
+			fStamp.backup = n;
+			return 0;
 		}
+		if (errno != EEXIST)
+			return errno;
+		// A second name of the source already: what a conversion cut off
+		// before its exchange of names leaves, and a backup as it is made.
+		if (names_file(fSource.folder, name, fSource.status,
+					name_match::kSameFile)) {
+			fStamp.backup = n;
+			fAdopted = true;
+			return 0;
+		}
+		if (is_leftover(fSource.folder, name))
+			fNotices += notice(folder + name,
+					_("left by an interrupted conversion of an earlier "
+					  "Textwend; kept"));
 	}
 	return EEXIST;
 }
 
 
-// The backup as a copy of the source, under the first free name, with all
-// of the source and on the disk before the source gives up its name: 0, or
-// the host's error. Where the host has no second names.
+// The backup as a copy of the source, with all of the source and on the
+// disk before the source gives up its name: 0, or the host's error.
 int
 converted_text::CopyBackup()
 {
 	int fd = -1;
+	std::string name;
 	for (int n = 1; n <= kMaxNumber && fd < 0; n++) {
-		fStamp.backup = backup_name(fSource.leaf, n);
-		fd = openat(fSource.folder, fStamp.backup.c_str(),
+		name = backup_name(fSource.leaf, n);
+		fStamp.backup = n;
+		fd = openat(fSource.folder, name.c_str(),
 				O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
 		if (fd < 0 && errno != EEXIST)
 			return errno;
@@ -473,17 +405,17 @@ converted_text::CopyBackup()
 		refusal = carry_over(fSource, fd, own, NULL, ignored);
 	if (error == 0 && refusal.empty() && fdatasync(fd) != 0)
 		error = errno;
-	if ((error == 0 && refusal.empty() && fstat(fd, &fCopied) != 0))
+	if (error == 0 && refusal.empty() && fstat(fd, &fBackup) != 0)
 		error = errno;
 	if (close(fd) != 0 && error == 0)
 		error = errno;
 	if (error != 0 || !refusal.empty()) {
-		if (unlinkat(fSource.folder, fStamp.backup.c_str(), 0) != 0)
+		if (unlinkat(fSource.folder, name.c_str(), 0) != 0)
 			fprintf(stderr, "%s",
 					notice(fSource.path,
-							"the unfinished copy " + fStamp.backup
-									+ " could not be removed: "
-									+ strerror(errno))
+							filled(_("the unfinished copy %s could not be "
+									 "removed: %s"),
+									{name, strerror(errno)}))
 							.c_str());
 		if (!refusal.empty())
 			result_left_alone(refusal);
@@ -493,67 +425,162 @@ converted_text::CopyBackup()
 }
 
 
-// Takes back the backup just made when the conversion cannot go on: true,
-// or false when it stays.
-bool
-converted_text::TakeBack(bool copied)
+// The new text takes its hidden name, which what a run cut off may hold
+// still: 0, or the host's error.
+int
+converted_text::TakeHiddenName()
 {
-	const struct stat& backup = copied ? fCopied : fSource.status;
-	return names_file(
-				   fSource.folder, fStamp.backup, backup, name_match::kSameFile)
-			&& unlinkat(fSource.folder, fStamp.backup.c_str(), 0) == 0;
+	std::string name = hidden_name(fSource.leaf);
+	if (name.empty() || !fTarget.Anonymous())
+		return fTarget.TakeHiddenName();
+	int error = fTarget.TakeFreeName(name);
+	if (error == EEXIST
+			&& remove_cut_off(fSource.folder, name, fSource.status,
+					fStamp.originalSize, fStamp.originalChecksum)) {
+		std::string folder = fSource.path.substr(
+				0, fSource.path.size() - fSource.leaf.size());
+		fNotices += notice(
+				folder + name, _("left by an interrupted conversion; removed"));
+		error = fTarget.TakeFreeName(name);
+	}
+	// Another run's, on its way: a name of our own then.
+	return error == EEXIST ? fTarget.TakeHiddenName() : error;
 }
 
 
-// Where the host cannot trade two names (NFS, CIFS, FAT): the backup is a
-// second name of the source, or a copy where the host gives none; then one
-// rename puts the new text over the source's name, checked before and after.
+// Takes back the backup just made when the conversion cannot go on: true,
+// or false when it stays.
+bool
+converted_text::TakeBack()
+{
+	// A second name that was there before is not ours to take.
+	if (fAdopted)
+		return true;
+	std::string name = backup_name(fSource.leaf, fStamp.backup);
+	return names_file(fSource.folder, name, fBackup, name_match::kSameFile)
+			&& unlinkat(fSource.folder, name.c_str(), 0) == 0;
+}
+
+
+// One exchange of names puts the new text in place, and the source, which
+// has its backup's name already, gives up the name it gets in the trade.
+// The name traded away is a hidden one of the new text's: a folder view
+// that follows the host's report of the exchange (two renames, one of which
+// it takes for a replacement) loses that name, and keeps both the source's
+// and the backup's.
+bool
+converted_text::ReplaceByExchange()
+{
+	std::string reason;
+	int error = 0;
+	if (!names_file(fSource.folder, fSource.leaf, fSource.status,
+				name_match::kSameVersion)) {
+		reason = _(kChangedMeanwhile);
+	} else if ((error = TakeHiddenName()) != 0) {
+		reason = folder_reason(_("the new text cannot be named: %s"), error);
+	} else {
+		step("checked");
+		std::string hidden = fTarget.Name();
+		error = fTarget.TradeWith(fSource.leaf);
+		if (cannot_here(error)) {
+			fSwap = false;
+			return ReplaceByRename();
+		}
+		if (error != 0) {
+			reason = folder_reason(
+					_("the new text cannot take its name: %s"), error);
+		} else if (!names_file(fSource.folder, hidden, fSource.status,
+						   name_match::kSameVersion)) {
+			// Replaced in the instant since the check: theirs goes back.
+			reason = _(kChangedMeanwhile);
+			if (fTarget.TradeWith(hidden) != 0) {
+				fTarget.Keep();
+				reason += filled(_("; that version is kept as %s"), {hidden});
+			}
+		} else {
+			KeepOriginal(hidden);
+		}
+	}
+	if (reason.empty()) {
+		fTarget.Keep();
+		return true;
+	}
+	if (!TakeBack())
+		reason += filled(_("; the original is also kept as %s"),
+				{backup_name(fSource.leaf, fStamp.backup)});
+	result_left_alone(reason);
+	return false;
+}
+
+
+// After the exchange the original has two names, its backup's and hidden,
+// which goes; where the backup's name was taken from it meanwhile, hidden
+// becomes that name, or stays.
+void
+converted_text::KeepOriginal(const std::string& hidden)
+{
+	std::string backup = backup_name(fSource.leaf, fStamp.backup);
+	if (names_file(fSource.folder, backup, fSource.status,
+				name_match::kSameFile)) {
+		if (unlinkat(fSource.folder, hidden.c_str(), 0) != 0)
+			fNotices += notice(fSource.path,
+					filled(_("a second name of the original stays as %s: %s"),
+							{hidden, strerror(errno)}));
+		return;
+	}
+	if (renameat2(fSource.folder, hidden.c_str(), fSource.folder,
+				backup.c_str(), RENAME_NOREPLACE)
+			!= 0)
+		fNotices += notice(fSource.path,
+				filled(_("its backup %s was taken away meanwhile; the "
+						 "original is kept as %s"),
+						{backup, hidden}));
+}
+
+
+// Where the host cannot trade two names (NFS, CIFS, FAT): one rename puts
+// the new text over the source's name, checked before and after.
 bool
 converted_text::ReplaceByRename()
 {
-	int error = fTarget.TakeHiddenName();
-	bool copied = false;
-	if (error == 0) {
-		error = LinkBackup();
-		if (cannot_here(error)) {
-			copied = true;
-			error = CopyBackup();
-		}
-	}
+	std::string backup = backup_name(fSource.leaf, fStamp.backup);
+	int error = TakeHiddenName();
 	if (error != 0) {
-		backup_refused(error);
+		std::string reason
+				= folder_reason(_("the new text cannot be named: %s"), error);
+		if (!TakeBack())
+			reason += filled(_("; the original is also kept as %s"), {backup});
+		result_left_alone(reason);
 		return false;
 	}
-	Restamp();
-	step("backup");
 
 	std::string reason;
 	struct stat before;
 	if (!source_unchanged(fSource) || fstat(fSource.fd, &before) != 0
-			|| !(copied
-					|| names_file(fSource.folder, fStamp.backup, fSource.status,
-							name_match::kSameFile))) {
-		reason = kChangedMeanwhile;
+			|| !names_file(
+					fSource.folder, backup, fBackup, name_match::kSameFile)) {
+		reason = _(kChangedMeanwhile);
 	} else {
 		step("checked");
 		error = fTarget.ReplaceName(fSource.leaf);
 		struct stat after;
 		if (error != 0) {
-			reason = folder_reason("the new text cannot take its name", error);
+			reason = folder_reason(
+					_("the new text cannot take its name: %s"), error);
 		} else if (!fTarget.Names(fSource.leaf)) {
 			// Another program put its own there in the instant after.
 			fTarget.Keep();
-			result_left_alone(std::string(kChangedMeanwhile)
-					+ "; the original is kept as " + fStamp.backup);
+			result_left_alone(_(kChangedMeanwhile)
+					+ filled(_("; the original is kept as %s"), {backup}));
 			return false;
 		} else if (fstat(fSource.fd, &after) != 0
 				|| after.st_nlink + 1 != before.st_nlink) {
 			// What the rename replaced was not the source.
 			fTarget.Keep();
-			result_left_alone(std::string(kChangedMeanwhile)
-					+ "; the converted text replaced that version, and the "
-					  "original is kept as "
-					+ fStamp.backup);
+			result_left_alone(_(kChangedMeanwhile)
+					+ filled(_("; the converted text replaced that version, "
+							   "and the original is kept as %s"),
+							{backup}));
 			return false;
 		}
 	}
@@ -561,8 +588,8 @@ converted_text::ReplaceByRename()
 		fTarget.Keep();
 		return true;
 	}
-	if (!TakeBack(copied))
-		reason += "; the original is also kept as " + fStamp.backup;
+	if (!TakeBack())
+		reason += filled(_("; the original is also kept as %s"), {backup});
 	result_left_alone(reason);
 	return false;
 }
@@ -574,7 +601,7 @@ bool
 converted_text::PlaceBeside()
 {
 	if (!source_unchanged(fSource)) {
-		result_left_alone(kChangedMeanwhile);
+		result_left_alone(_(kChangedMeanwhile));
 		return false;
 	}
 	for (int n = 1; n <= kMaxNumber; n++) {
@@ -587,12 +614,12 @@ converted_text::PlaceBeside()
 			return true;
 		}
 		if (error != EEXIST) {
-			result_left_alone(
-					folder_reason("the new file cannot be named", error));
+			result_left_alone(folder_reason(
+					_("the new file cannot be named: %s"), error));
 			return false;
 		}
 	}
-	result_left_alone("no free name is left for the new file");
+	result_left_alone(_("no free name is left for the new file"));
 	return false;
 }
 
@@ -601,22 +628,25 @@ void
 converted_text::Finish(int synced)
 {
 	last_result = fRecord;
-	if (fClosed != 0) {
+	std::string reason;
+	if (fClosed != 0)
+		reason = filled(
+				_("the original cannot be read: %s"), {strerror(fClosed)});
+	else if (synced != 0)
+		reason = filled(_("its new text could not be put on the disk: %s"),
+				{strerror(synced)});
+	if (!reason.empty()) {
 		printf("\n\n\n");
-		result_left_alone(std::string("the new text cannot be written: ")
-				+ strerror(fClosed));
-		return;
-	}
-	if (synced != 0) {
-		printf("\n\n\n");
-		result_left_alone(std::string("its new text could not be put on the "
-									  "disk: ")
-				+ strerror(synced));
+		if (fReplace && !TakeBack())
+			reason += filled(_("; the original is also kept as %s"),
+					{backup_name(fSource.leaf, fStamp.backup)});
+		result_left_alone(reason);
 		return;
 	}
 	bool done = !fReplace ? PlaceBeside()
 			: fSwap       ? ReplaceByExchange()
 						  : ReplaceByRename();
+	int closed = fTarget.Close();
 	if (!done) {
 		printf("\n\n\n");
 		return;
@@ -627,13 +657,19 @@ converted_text::Finish(int synced)
 	last_result.converted = true;
 	last_result.output = folder + (fReplace ? fSource.leaf : fPlaced);
 	if (fReplace) {
-		last_result.backup = folder + fStamp.backup;
+		last_result.backup = folder + backup_name(fSource.leaf, fStamp.backup);
 		printf("\n rename: '%s' \n \t to: '%s'", fSource.path.c_str(),
 				last_result.backup.c_str());
 	}
 	printf("\n\n\n");
 	echo_values(fAttributes.echoes);
+	// Written and on the disk before its name came, so nothing can be lost
+	// here; the host says so all the same.
+	if (closed != 0)
+		fNotices += notice(last_result.output,
+				filled(_("closing it reported: %s"), {strerror(closed)}));
 	fputs(fAttributes.warnings.c_str(), stderr);
+	fputs(fNotices.c_str(), stderr);
 
 	static char html[] = "text/html";
 	if (pop_ind == kPopIndHtml && ostyle == kStyleBe) {
@@ -649,15 +685,32 @@ converted_text::Finish(int synced)
 void
 toNFile(char* buffer, off_t length, char* path)
 {
-	(void)path; // the file AlyBFile opened and read, whatever its name holds
 	mt map[kMapSize];
 	map[0].Clear();
 	map[0].SetNewline(fstyle);
 	load_table(map, ostyle);
 
-	// AlyBFile hands over the file it read.
+	// AlyBFile hands over the file it read, whatever its name holds now; a
+	// caller that read the file itself has it opened here, and its
+	// checksum taken for the stamp.
+	source_file opened;
+	source_file* source = current_source;
+	if (source == NULL || source->path != path) {
+		std::string reason = open_source(path, opened);
+		uint64_t size = 0;
+		int error = reason.empty()
+				? checksum_file(opened.fd, size, opened.checksum)
+				: 0;
+		if (reason.empty() && error != 0)
+			reason = filled(_("it cannot be read: %s"), {strerror(error)});
+		if (!reason.empty()) {
+			result_left_alone(reason);
+			return;
+		}
+		source = &opened;
+	}
 	std::unique_ptr<waiting_conversion> text;
-	converted_text* converted = new converted_text(std::move(*current_source));
+	converted_text* converted = new converted_text(std::move(*source));
 	text.reset(converted);
 	step("read");
 	size_t size = length > 0 ? (size_t)length : 0;

@@ -1,5 +1,6 @@
 #include "convert/undo.h"
 
+#include "app/text_domain.h"
 #include "convert/new_file.h"
 #include "convert/result.h"
 #include "convert/source_file.h"
@@ -18,7 +19,7 @@
 namespace {
 
 const char kChangedMeanwhile[]
-		= "it was changed by another program while being undone";
+		= N_("it was changed by another program while being undone");
 
 
 std::string
@@ -28,12 +29,13 @@ folder_of(const char* path, const std::string& leaf)
 }
 
 
+// what, translated, has the host's error put in for its %s.
 std::string
 folder_reason(const char* what, int error)
 {
 	if (error == EACCES || error == EPERM || error == EROFS)
-		return std::string("the folder cannot be written: ") + strerror(error);
-	return std::string(what) + ": " + strerror(error);
+		return filled(_("the folder cannot be written: %s"), {strerror(error)});
+	return filled(what, {strerror(error)});
 }
 
 
@@ -44,16 +46,16 @@ stamp_problem(int error)
 	if (error == 0)
 		return std::string();
 	if (error == ENODATA)
-		return "it carries no stamp of a conversion";
+		return _("it carries no stamp of a conversion");
 	if (error == ENOTSUP)
-		return "its file system keeps no stamp of a conversion";
+		return _("its file system keeps no stamp of a conversion");
 	if (error == EINVAL)
-		return "its stamp of a conversion is damaged";
+		return _("its stamp of a conversion is damaged");
 	if (error == kEarlierStamp)
-		return "its stamp is of an earlier Textwend, which did not record "
-			   "the original: it is not trusted";
-	return std::string("its stamp of a conversion cannot be read: ")
-			+ strerror(error);
+		return _("its stamp is of an earlier Textwend, which did not record "
+				 "the original: it is not trusted");
+	return filled(_("its stamp of a conversion cannot be read: %s"),
+			{strerror(error)});
 }
 
 
@@ -77,38 +79,37 @@ holds_text(int folder, const std::string& name, uint64_t size,
 }
 
 
-// Why the converted file may not be replaced by its original; empty when
-// it may. original receives what the backup is.
+// Why the converted file may not be replaced by its original, kept as
+// backup; empty when it may. original receives what the backup is.
 std::string
 refusal(const source_file& converted, const conversion_stamp& stamp,
-		struct stat& original)
+		const std::string& backup, struct stat& original)
 {
-	if (!names_backup_of(stamp.backup, converted.leaf))
-		return "it was renamed since its conversion";
 	uint64_t size = 0;
 	uint64_t checksum = 0;
 	int error = checksum_file(converted.fd, size, checksum);
 	if (error != 0)
-		return std::string("it cannot be read: ") + strerror(error);
+		return filled(_("it cannot be read: %s"), {strerror(error)});
 	if (size != stamp.size || checksum != stamp.checksum)
-		return "it was changed since its conversion";
-	if (fstatat(converted.folder, stamp.backup.c_str(), &original,
+		return _("it was changed since its conversion");
+	if (fstatat(converted.folder, backup.c_str(), &original,
 				AT_SYMLINK_NOFOLLOW)
 			!= 0) {
 		if (errno == ENOENT)
-			return "its original " + stamp.backup + " is missing";
-		return "its original " + stamp.backup
-				+ " cannot be looked at: " + strerror(errno);
+			return filled(_("its original %s is missing"), {backup});
+		return filled(_("its original %s cannot be looked at: %s"),
+				{backup, strerror(errno)});
 	}
 	// Only the very text that was converted is put back: not a second name
 	// of the converted text, not another file moved there since.
-	if (!holds_text(converted.folder, stamp.backup, stamp.originalSize,
+	if (!holds_text(converted.folder, backup, stamp.originalSize,
 				stamp.originalChecksum, original)
 			|| (original.st_dev == converted.status.st_dev
 					&& original.st_ino == converted.status.st_ino))
-		return "its original " + stamp.backup + " is not its original any more";
+		return filled(
+				_("its original %s is not its original any more"), {backup});
 	if (!source_unchanged(converted))
-		return kChangedMeanwhile;
+		return _(kChangedMeanwhile);
 	return std::string();
 }
 
@@ -117,28 +118,33 @@ refusal(const source_file& converted, const conversion_stamp& stamp,
 // in one step, and the converted text comes out under the backup's name, to
 // be checked: what another program put on either name in the instant since
 // the check goes back. The converted text, which the original gives again,
-// then goes. warning receives what is left over.
+// then goes. The converted file's name is the first of the trade, as a
+// folder view that follows the host's report keeps that one. warning
+// receives what is left over.
 std::string
 put_back_by_exchange(const source_file& converted, const std::string& backup,
 		const struct stat& original, std::string& warning)
 {
 	int folder = converted.folder;
 	const std::string& leaf = converted.leaf;
-	if (renameat2(folder, backup.c_str(), folder, leaf.c_str(), RENAME_EXCHANGE)
+	if (renameat2(folder, leaf.c_str(), folder, backup.c_str(), RENAME_EXCHANGE)
 			!= 0)
-		return folder_reason("the original cannot take its name back", errno);
+		return folder_reason(
+				_("the original cannot take its name back: %s"), errno);
 	if (!names_file(folder, backup, converted.status, name_match::kSameVersion)
 			|| !names_file(folder, leaf, original, name_match::kSameVersion)) {
-		if (renameat2(folder, backup.c_str(), folder, leaf.c_str(),
+		if (renameat2(folder, leaf.c_str(), folder, backup.c_str(),
 					RENAME_EXCHANGE)
 				!= 0)
-			return std::string(kChangedMeanwhile) + "; its names are traded: "
-					+ leaf + " now holds what was " + backup;
-		return kChangedMeanwhile;
+			return _(kChangedMeanwhile)
+					+ filled(_("; its names are traded: %s now holds what was "
+							   "%s"),
+							{leaf, backup});
+		return _(kChangedMeanwhile);
 	}
 	if (unlinkat(folder, backup.c_str(), 0) != 0)
-		warning = "the converted text stays as " + backup + ": "
-				+ strerror(errno);
+		warning = filled(_("the converted text stays as %s: %s"),
+				{backup, strerror(errno)});
 	return std::string();
 }
 
@@ -154,59 +160,80 @@ put_back_by_rename(const source_file& converted, const std::string& backup,
 	struct stat before;
 	if (fstat(converted.fd, &before) != 0
 			|| !names_file(folder, backup, original, name_match::kSameVersion))
-		return kChangedMeanwhile;
+		return _(kChangedMeanwhile);
 	if (renameat(folder, backup.c_str(), folder, leaf.c_str()) != 0)
-		return folder_reason("the original cannot take its name back", errno);
+		return folder_reason(
+				_("the original cannot take its name back: %s"), errno);
 	struct stat after;
 	if (!names_file(folder, leaf, original, name_match::kSameFile))
-		return std::string(kChangedMeanwhile)
-				+ "; another program's version now has the name";
+		return std::string(_(kChangedMeanwhile))
+				+ _("; another program's version now has the name");
 	if (fstat(converted.fd, &after) != 0
 			|| after.st_nlink + 1 != before.st_nlink)
-		return std::string(kChangedMeanwhile)
-				+ "; the original replaced that version";
+		return std::string(_(kChangedMeanwhile))
+				+ _("; the original replaced that version");
 	return std::string();
 }
 
 
-// What an interrupted conversion or undo left: the converted text under its
-// backup's name, while the name holds the original again. Undone, it goes.
+// What a conversion of leaf cut off left under its hidden name goes, now
+// that leaf holds its original (status; size and checksum) again.
+void
+clear_cut_off(int at, const std::string& folder, const std::string& leaf,
+		const struct stat& original, uint64_t size, uint64_t checksum)
+{
+	std::string name = hidden_name(leaf);
+	struct stat status;
+	if (name.empty()
+			|| fstatat(at, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+		return;
+	if (remove_cut_off(at, name, original, size, checksum))
+		fprintf(stderr, "Textwend: '%s': %s\n", (folder + name).c_str(),
+				_("left by an interrupted conversion; removed"));
+}
+
+
+// Removes the backup name of selected, a second name of leaf: empty, or why
+// it stays.
 std::string
-clear_leftover(const source_file& leftover, const conversion_stamp& stamp,
+remove_second_name(const source_file& selected, const std::string& leaf,
 		const std::string& folder)
 {
-	std::string leaf = leaf_of_backup(leftover.leaf);
-	struct stat original;
-	if (!holds_text(leftover.folder, leaf, stamp.originalSize,
-				stamp.originalChecksum, original))
-		return "it was left by an interrupted conversion, and " + leaf
-				+ " has changed since; it is kept";
-	if (!names_file(leftover.folder, leftover.leaf, leftover.status,
-				name_match::kSameVersion))
-		return kChangedMeanwhile;
-	if (unlinkat(leftover.folder, leftover.leaf.c_str(), 0) != 0)
-		return folder_reason("it cannot be removed", errno);
-	fprintf(stderr,
-			"Textwend: '%s': left by an interrupted conversion; "
-			"removed, as %s still holds its original\n",
-			(folder + leftover.leaf).c_str(), leaf.c_str());
+	struct stat seen;
+	if (fstat(selected.fd, &seen) != 0
+			|| !names_file(
+					selected.folder, selected.leaf, seen, name_match::kSameFile)
+			|| !names_file(selected.folder, leaf, seen, name_match::kSameFile))
+		return _(kChangedMeanwhile);
+	uint64_t size = 0;
+	uint64_t checksum = 0;
+	if (checksum_file(selected.fd, size, checksum) != 0)
+		return filled(_("it cannot be read: %s"), {strerror(errno)});
+	if (unlinkat(selected.folder, selected.leaf.c_str(), 0) != 0)
+		return folder_reason(_("it cannot be removed: %s"), errno);
+	fprintf(stderr, "Textwend: '%s': %s\n", (folder + selected.leaf).c_str(),
+			filled(_("a second name of %s, left by an interrupted conversion; "
+					 "removed"),
+					{leaf})
+					.c_str());
+	clear_cut_off(selected.folder, folder, leaf, seen, size, checksum);
 	last_result.converted = true;
 	last_result.output = folder + leaf;
-	last_result.backup = folder + leftover.leaf;
+	last_result.backup = folder + selected.leaf;
 	return std::string();
 }
 
 
-// The leftover of an interrupted conversion of leaf in folder, if any: the
-// backup names are looked at in turn while they are taken.
+// The leftover of an interrupted conversion of leaf in folder by an earlier
+// Textwend, if any: the backup names are looked at in turn while they are
+// taken.
 bool
 find_leftover(int folder, const std::string& leaf, std::string& name)
 {
-	conversion_stamp stamp;
 	struct stat status;
 	for (int n = 1;; n++) {
 		name = backup_name(leaf, n);
-		if (is_leftover(folder, name, stamp, status))
+		if (is_leftover(folder, name))
 			return true;
 		if (fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
 			return false;
@@ -228,58 +255,81 @@ undo_conversion(char* path)
 	}
 	std::string folder = folder_of(path, selected.leaf);
 
-	conversion_stamp stamp;
-	int error = read_stamp(selected.fd, stamp);
-	if (error == 0 && stamp.backup == selected.leaf) {
-		reason = clear_leftover(selected, stamp, folder);
+	// What an earlier Textwend left when it was interrupted: the converted
+	// text under the backup's name, while the name still holds the
+	// original. It is the person's to keep or remove.
+	std::string leaf = leaf_of_backup(selected.leaf);
+	if (!leaf.empty() && is_leftover(selected.folder, selected.leaf)) {
+		result_left_alone(
+				filled(_("it is what an interrupted conversion by an earlier "
+						 "Textwend left; %s still holds the original"),
+						{leaf}));
+		return;
+	}
+	// A backup that is a second name of the file itself: what a conversion
+	// cut off before its exchange of names left. The file was never
+	// converted, and undone, the second name goes.
+	struct stat unconverted;
+	if (!leaf.empty()
+			&& fstatat(selected.folder, leaf.c_str(), &unconverted,
+					   AT_SYMLINK_NOFOLLOW)
+					== 0
+			&& names_file(selected.folder, selected.leaf, unconverted,
+					name_match::kSameFile)) {
+		reason = remove_second_name(selected, leaf, folder);
 		if (!reason.empty())
 			result_left_alone(reason);
 		return;
 	}
+	conversion_stamp stamp;
+	int error = read_stamp(selected.fd, stamp);
 	std::string leftover;
 	if (error == ENODATA
 			&& find_leftover(selected.folder, selected.leaf, leftover)) {
-		result_left_alone("it was not converted: " + leftover
-				+ " is what an interrupted conversion left; undo that");
+		result_left_alone(filled(_("it was not converted: %s is what an "
+								   "interrupted conversion by an earlier "
+								   "Textwend left"),
+				{leftover}));
 		return;
 	}
 
 	// A backup selected stands for the conversion whose stamp names it.
 	source_file named;
 	const source_file* converted = &selected;
-	std::string leaf = leaf_of_backup(selected.leaf);
 	conversion_stamp other;
 	if (!leaf.empty() && open_source((folder + leaf).c_str(), named).empty()
 			&& read_stamp(named.fd, other) == 0) {
-		if (other.backup == selected.leaf) {
+		if (backup_name(leaf, other.backup) == selected.leaf) {
 			converted = &named;
 			stamp = other;
 			error = 0;
 		} else if (error != 0) {
-			result_left_alone(leaf
-					+ " was converted again since; undo that"
-					  " first");
+			result_left_alone(
+					filled(_("%s was converted again since; undo that first"),
+							{leaf}));
 			return;
 		}
 	}
+	std::string backup = backup_name(converted->leaf, stamp.backup);
 	struct stat original;
 	reason = stamp_problem(error);
 	if (reason.empty())
-		reason = refusal(*converted, stamp, original);
+		reason = refusal(*converted, stamp, backup, original);
 	std::string warning;
 	if (reason.empty())
 		reason = can_swap_names(converted->folder, converted->status.st_dev)
-				? put_back_by_exchange(
-						*converted, stamp.backup, original, warning)
-				: put_back_by_rename(*converted, stamp.backup, original);
+				? put_back_by_exchange(*converted, backup, original, warning)
+				: put_back_by_rename(*converted, backup, original);
 	if (!reason.empty()) {
 		result_left_alone(reason);
 		return;
 	}
 
+	clear_cut_off(converted->folder, folder, converted->leaf, original,
+			stamp.originalSize, stamp.originalChecksum);
 	last_result.converted = true;
 	last_result.output = folder + converted->leaf;
-	last_result.backup = folder + stamp.backup;
+	last_result.backup = folder + backup;
 	printf("\n rename: '%s' \n \t to: '%s'\n", last_result.backup.c_str(),
 			last_result.output.c_str());
 	if (!warning.empty())

@@ -306,6 +306,29 @@ TEST(Batch, TheAlertNamesWhatWasConvertedWithDoubt)
 			<< run.errors;
 }
 
+// One file selected twice, by its name and by a second name, is converted
+// once: the batch does not convert what it has just written.
+TEST(Batch, AFileSelectedTwiceIsConvertedOnce)
+{
+	Folder folder;
+	write_file(folder / "a.txt", "K\xE4se\r\n");
+	ASSERT_EQ(link((folder / "a.txt").c_str(), (folder / "b.txt").c_str()), 0);
+
+	test::ChildResult run = run_host(
+			folder, {folder / "a.txt", folder / "a.txt", folder / "b.txt"});
+
+	EXPECT_EQ(run.status, 0) << run.errors;
+	EXPECT_EQ(read_file(folder / "a.txt"), "Käse\n");
+	EXPECT_EQ(read_file(folder / "a.txt-BAK"), "K\xE4se\r\n");
+	EXPECT_EQ(test::folder_entries(folder.path()),
+			(std::vector<std::string> {"a.txt", "a.txt-BAK", "b.txt"}));
+	for (const char* name : {"a.txt", "b.txt"})
+		EXPECT_NE(run.errors.find(std::string("Textwend: ") + name
+						  + ": converted with the entry above\n"),
+				std::string::npos)
+				<< run.errors;
+}
+
 TEST(Batch, AMissingPathIsPassedOverAndTheRestConverted)
 {
 	Folder folder;
@@ -410,14 +433,18 @@ TEST(Batch, UndoImagePutsOriginalsBackAndTellsWhyNot)
 
 namespace {
 
-// In German where the person's language is German: the report lines and
-// the alert; standard output and the status window keep their words.
+// In German where the person's language is German: the report lines, the
+// notices and the alert; standard output and the status window keep their
+// words. A conversion, then an undo whose original is gone.
 TEST(Batch, SpeaksThePersonsLanguage)
 {
-	auto batch = [](const Folder& folder, const std::string& language) {
+	auto batches = [](const Folder& folder, const std::string& language) {
 		write_file(folder / "Brief.txt",
 				"Gr\x81\xE1"
 				"e\r\n");
+		// Two more names of the letter keep its original text.
+		link((folder / "Brief.txt").c_str(), (folder / "Kopie1").c_str());
+		link((folder / "Brief.txt").c_str(), (folder / "Kopie2").c_str());
 		mkdir((folder / "Bilder").c_str(), 0755);
 		write_file(folder / "big.txt",
 				"Gr\x81\xE1"
@@ -429,27 +456,38 @@ TEST(Batch, SpeaksThePersonsLanguage)
 				= {{"LANG", "C.UTF-8"}, {"LC_ALL", ""}, {"LANGUAGE", language}};
 		test::ChildResult run = test::run_program(
 				{kHost, kImage, "Brief.txt", "Bilder", "big.txt"}, options);
-		// The record names the folder; the same in both.
-		for (size_t at;
-				(at = run.output.find(folder.path())) != std::string::npos;)
-			run.output.replace(at, folder.path().size(), "FOLDER");
+		unlink((folder / "Brief.txt-BAK").c_str());
+		test::ChildResult undo = test::run_program(
+				{kHost, kImages + "/Textwend-Undo", "Brief.txt"}, options);
+		run.output += undo.output;
+		run.errors += undo.errors;
+		// The record and the notices name the folder; the same in both.
+		for (std::string* text : {&run.output, &run.errors}) {
+			for (size_t at;
+					(at = text->find(folder.path())) != std::string::npos;)
+				text->replace(at, folder.path().size(), "FOLDER");
+		}
 		return run;
 	};
 	Folder english;
 	Folder german;
-	test::ChildResult run = batch(german, "de");
+	test::ChildResult run = batches(german, "de");
 
 	EXPECT_EQ(run.status, 1);
-	EXPECT_EQ(run.output, batch(english, "").output);
+	EXPECT_EQ(run.output, batches(english, "").output);
 	EXPECT_EQ(read_file(german / "Brief.txt"), "Grüße\n");
 	for (const char* line :
 			{"window \"TXW-Addon\": Textwend-Addon | TXW-Addon\n",
 					"\nTextwend: Brief.txt: DOS-Codepage 437, CR LF → LF; "
 					"Original behalten als Brief.txt-BAK\n",
+					"\nTextwend: 'FOLDER/Brief.txt': ihre 2 anderen Namen "
+					"behalten den ursprünglichen Text\n",
 					"\nTextwend: Bilder: ein Ordner, übergangen\n",
 					"\nTextwend: big.txt: blieb, wie sie war: der neue Text "
 					"lässt sich nicht schreiben: ",
-					"\n\t2 von 3 Einträgen wurden nicht umgewandelt:\n"})
+					"\n\t2 von 3 Einträgen wurden nicht umgewandelt:\n",
+					"\nTextwend: Brief.txt: blieb, wie sie war: ihr Original "
+					"Brief.txt-BAK fehlt\n"})
 		EXPECT_NE(run.errors.find(line), std::string::npos)
 				<< line << run.errors;
 }

@@ -3,6 +3,7 @@
 #include "charmap/options.h"
 #include "convert/convert.h"
 #include "convert/result.h"
+#include "convert/undo.h"
 #include "support/files.h"
 #include "support/options.h"
 
@@ -161,6 +162,8 @@ struct Occupant {
 	const char* what;
 	std::function<void(const std::string& name, const std::string& source)>
 			make;
+	// It is what a backup is made as, and so serves as one.
+	bool servesAsBackup = false;
 };
 
 const Occupant kOccupants[] = {
@@ -172,7 +175,8 @@ const Occupant kOccupants[] = {
 		{"a second name of the file itself",
 				[](const std::string& name, const std::string& source) {
 					link(source.c_str(), name.c_str());
-				}},
+				},
+				true},
 		{"a link to a file elsewhere",
 				[](const std::string& name, const std::string&) {
 					symlink("../elsewhere", name.c_str());
@@ -206,10 +210,12 @@ TEST(Conversion, NeverReplacesWhatHoldsTheNameItWants)
 
 			std::string output = convert(path);
 
-			std::string taken = free ? wanted : wanted + "2";
+			bool served = mode == 0 && occupant.servesAsBackup;
+			std::string taken = free || served ? wanted : wanted + "2";
 			std::string what = occupant.what + std::string(" ") + wanted;
 			if (!free) {
 				EXPECT_EQ(read_file(wanted), before) << what;
+				EXPECT_EQ(last_result.backup == wanted, served) << what;
 				EXPECT_EQ(test::mode_of(wanted) & S_IFMT, kind) << what;
 			}
 			EXPECT_EQ(read_file(folder / "elsewhere"), "not to be touched\n");
@@ -250,6 +256,29 @@ TEST(Conversion, EachRunKeepsTheOriginal)
 		EXPECT_EQ(read_file(path + "-BAK2"), c.backups[1]) << c.what;
 		EXPECT_EQ(last_result.backup, path + "-BAK2") << c.what;
 	}
+}
+
+// toNFile handed a buffer by a caller that read the file itself opens the
+// file on its own, and its conversion can be undone.
+TEST(Conversion, TheWriterConvertsABufferItIsHanded)
+{
+	Folder folder;
+	std::string path = folder / "a.txt";
+	write_file(path, "K\x84se\r\n");
+	std::string text = "K\x84se\r\n";
+	test::OptionScope style(ostyle, kStylePc);
+	test::OptionScope lines(fstyle, kLineEndCr | kLineEndLf);
+	std::string copy = path;
+
+	testing::internal::CaptureStdout();
+	toNFile(text.data(), (off_t)text.size(), copy.data());
+	undo_conversion(copy.data());
+	testing::internal::GetCapturedStdout();
+
+	EXPECT_TRUE(last_result.converted) << last_result.reason;
+	EXPECT_EQ(read_file(path), "K\x84se\r\n");
+	EXPECT_EQ(test::folder_entries(folder.path()),
+			std::vector<std::string> {"a.txt"});
 }
 
 TEST(Conversion, WritesBesideTheSourceInItsSecondMode)

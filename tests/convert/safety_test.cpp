@@ -285,6 +285,32 @@ TEST(Safety, ChangedMeanwhileKeepsTheOtherProgramsVersion)
 	replace_step_hook = NULL;
 }
 
+// The backup taken away by another program in the instant before the
+// exchange: the original, which the exchange gives its hidden name, takes
+// the backup's name again rather than going with the hidden one.
+TEST(Safety, ABackupTakenAwayMeanwhileIsMadeAgain)
+{
+	Folder folder;
+	std::string path = folder / "a.txt";
+	write_file(path, "K\xE4se\n");
+	static std::string backup;
+	backup = path + "-BAK";
+	replace_step_hook = [](const char* step) {
+		if (strcmp(step, "checked") == 0)
+			unlink(backup.c_str());
+	};
+	testing::internal::CaptureStdout();
+	AlyBFile(path.data());
+	testing::internal::GetCapturedStdout();
+	replace_step_hook = NULL;
+
+	EXPECT_TRUE(last_result.converted) << last_result.reason;
+	EXPECT_EQ(read_file(path), "Käse\n");
+	EXPECT_EQ(read_file(backup), "K\xE4se\n");
+	EXPECT_EQ(test::folder_entries(folder.path()),
+			(std::vector<std::string> {"a.txt", "a.txt-BAK"}));
+}
+
 TEST(Safety, FolderThatCannotBeWrittenLeavesTheFileAlone)
 {
 	Folder folder(test::Reach::kChild);

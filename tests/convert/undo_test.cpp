@@ -265,56 +265,88 @@ TEST(Undo, RefusesWhatCannotBeUndoneAndLeavesEverything)
 	}
 }
 
-// Killed between its two steps, a conversion (or an undo) leaves the
-// converted text under the backup's name, its stamp naming that name, and
-// the original under its own. The next run of either recognises it.
-TEST(Undo, WhatAnInterruptedConversionLeftIsRecognised)
+// What a run cut off leaves, and what an earlier Textwend left when it was
+// killed between its two steps (the converted text under the backup's name,
+// its stamp of the earlier kind naming that name), is recognised by the next
+// run: what is ours to remove goes, what may be the person's stays, named.
+TEST(Undo, WhatAnInterruptedRunLeftIsRecognised)
 {
 	const struct {
 		const char* what;
+		void (*left)(const Folder& f); // after a.txt was written
 		void (*call)(char*);
 		const char* selected;
-		bool editedSince;
 		std::map<std::string, std::string> after;
 		const char* reason;
-		const char* notice; // on standard error, after the path
+		const char* notice; // on standard error, after the folder
 	} cases[] = {
-			{"converted again", AlyBFile, "a.txt", false,
+			{"a second name as the backup, converted",
+					[](const Folder& f) {
+						link((f / "a.txt").c_str(), (f / "a.txt-BAK").c_str());
+					},
+					AlyBFile, "a.txt",
 					{{"a.txt", "Käse\n"}, {"a.txt-BAK", "K\xE4se\n"}}, "",
-					"a.txt-BAK': left by an interrupted conversion; removed, "
-					"as a.txt still holds its original\n"},
-			{"converted again, edited since", AlyBFile, "a.txt", true,
-					{{"a.txt", "Käse!\n"}, {"a.txt-BAK", "Käse\n"},
-							{"a.txt-BAK2", "K\xE4se!\n"}},
+					NULL},
+			{"a second name as the backup, undone",
+					[](const Folder& f) {
+						link((f / "a.txt").c_str(), (f / "a.txt-BAK").c_str());
+					},
+					undo_conversion, "a.txt-BAK", {{"a.txt", "K\xE4se\n"}}, "",
+					"a.txt-BAK': a second name of a.txt, left by an "
+					"interrupted conversion; removed\n"},
+			{"a new text under its hidden name, converted",
+					[](const Folder& f) {
+						run(AlyBFile, f / "a.txt");
+						rename((f / "a.txt-BAK").c_str(),
+								(f / "a.txt.orig").c_str());
+						rename((f / "a.txt").c_str(),
+								(f / ".a.txt.textwend").c_str());
+						rename((f / "a.txt.orig").c_str(),
+								(f / "a.txt").c_str());
+					},
+					AlyBFile, "a.txt",
+					{{"a.txt", "Käse\n"}, {"a.txt-BAK", "K\xE4se\n"}}, "",
+					".a.txt.textwend': left by an interrupted conversion; "
+					"removed\n"},
+			{"an earlier Textwend's, converted",
+					[](const Folder& f) {
+						write_file(f / "a.txt-BAK", "Käse\n");
+						setxattr((f / "a.txt-BAK").c_str(), kStamp,
+								"1 6 0000000000000000 a.txt-BAK", 30, 0);
+					},
+					AlyBFile, "a.txt",
+					{{"a.txt", "Käse\n"}, {"a.txt-BAK", "Käse\n"},
+							{"a.txt-BAK2", "K\xE4se\n"}},
 					"",
 					"a.txt-BAK': left by an interrupted conversion of an "
-					"earlier version; kept\n"},
-			{"undone", undo_conversion, "a.txt-BAK", false,
-					{{"a.txt", "K\xE4se\n"}}, "",
-					"a.txt-BAK': left by an interrupted conversion; removed, "
-					"as a.txt still holds its original\n"},
-			{"the original undone", undo_conversion, "a.txt", false,
+					"earlier Textwend; kept\n"},
+			{"an earlier Textwend's, undone",
+					[](const Folder& f) {
+						write_file(f / "a.txt-BAK", "Käse\n");
+						setxattr((f / "a.txt-BAK").c_str(), kStamp,
+								"1 6 0000000000000000 a.txt-BAK", 30, 0);
+					},
+					undo_conversion, "a.txt-BAK",
+					{{"a.txt", "K\xE4se\n"}, {"a.txt-BAK", "Käse\n"}},
+					"it is what an interrupted conversion by an earlier "
+					"Textwend left; a.txt still holds the original",
+					NULL},
+			{"an earlier Textwend's, the original undone",
+					[](const Folder& f) {
+						write_file(f / "a.txt-BAK", "Käse\n");
+						setxattr((f / "a.txt-BAK").c_str(), kStamp,
+								"1 6 0000000000000000 a.txt-BAK", 30, 0);
+					},
+					undo_conversion, "a.txt",
 					{{"a.txt", "K\xE4se\n"}, {"a.txt-BAK", "Käse\n"}},
 					"it was not converted: a.txt-BAK is what an interrupted "
-					"conversion left; undo that",
-					NULL},
-			{"undone, edited since", undo_conversion, "a.txt-BAK", true,
-					{{"a.txt", "K\xE4se!\n"}, {"a.txt-BAK", "Käse\n"}},
-					"it was left by an interrupted conversion, and a.txt has "
-					"changed since; it is kept",
+					"conversion by an earlier Textwend left",
 					NULL},
 	};
 	for (const auto& c : cases) {
 		Folder folder;
-		std::string path = folder / "a.txt";
-		write_file(path, "K\xE4se\n");
-		run(AlyBFile, path);
-		// The state the kill leaves: the two names not yet traded.
-		ASSERT_EQ(renameat2(AT_FDCWD, path.c_str(), AT_FDCWD,
-						  (path + "-BAK").c_str(), RENAME_EXCHANGE),
-				0);
-		if (c.editedSince)
-			write_file(path, "K\xE4se!\n");
+		write_file(folder / "a.txt", "K\xE4se\n");
+		c.left(folder);
 
 		testing::internal::CaptureStderr();
 		run(c.call, folder / c.selected);
@@ -330,9 +362,7 @@ TEST(Undo, WhatAnInterruptedConversionLeftIsRecognised)
 	}
 }
 
-// A converted file's stamp is of its own conversion: written beside the
-// source, the new file carries none, so it cannot be undone as if it were
-// the source.
+
 TEST(Undo, TheSourcesStampIsNotCarriedOver)
 {
 	Folder folder;
