@@ -1,13 +1,21 @@
 // The loops that touch every byte: the detection scan, the writer's byte
 // loop and the checksum of the stamp over what it writes, in MB/s, on German
 // text in the DOS code page with CR LF; the scan and the writer by each path
-// that the processor has.
+// that the processor has. Then the scan with the checksum of the original,
+// and the whole writer with the checksum of the new text, on one thread and
+// on the threads that a large file gets here.
 #include "charmap/flat_map.h"
 #include "charmap/options.h"
 #include "convert/detect.h"
+#include "convert/scan_pieces.h"
 #include "convert/stamp.h"
+#include "convert/threads.h"
+#include "convert/write_text.h"
 
 #include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -129,6 +137,46 @@ BM_StampChecksum(benchmark::State& state)
 }
 BENCHMARK(BM_StampChecksum);
 
+// The scan and the sum of the original as a large mapped file gets them, by
+// the given number of threads. In wall time: the threads' is what counts.
+void
+BM_ScanAndSum(benchmark::State& state)
+{
+	std::string text = german_dos_text(kSize);
+	forced_plan = {(int)state.range(0), 0};
+	for (auto _ : state) {
+		text_scanner scanner(false);
+		text_checksum sum;
+		scan_and_sum((const uint8_t*)text.data(), kSize, scanner, sum);
+		benchmark::DoNotOptimize(sum.Result());
+	}
+	forced_plan = {0, 0};
+	state.SetBytesProcessed((int64_t)state.iterations() * kSize);
+}
+
+// The whole writer, checksum included, by the given number of threads, into
+// nothing: what the host does with the text is the file system's part.
+void
+BM_WriteConverted(benchmark::State& state)
+{
+	std::string text = german_dos_text(kSize);
+	mt map[kMapSize];
+	map[0].Clear();
+	map[0].SetNewline(3);
+	map[0].SetPc();
+	int fd = open("/dev/null", O_WRONLY);
+	forced_plan = {(int)state.range(0), 0};
+	for (auto _ : state) {
+		conversion_stamp written;
+		write_converted(
+				fd, map, (const uint8_t*)text.data(), kSize, false, written);
+		benchmark::DoNotOptimize(written.checksum);
+	}
+	forced_plan = {0, 0};
+	close(fd);
+	state.SetBytesProcessed((int64_t)state.iterations() * kSize);
+}
+
 // One benchmark for each path this processor has and each of two texts,
 // named group/path/text; the names of the paths, for the report's head.
 template<typename Path, typename Run>
@@ -164,6 +212,15 @@ main(int argc, char** argv)
 	benchmark::AddCustomContext("writer paths",
 			register_paths<map_path>("Writer", kMapPathNames, kMapPaths,
 					writerTexts, writer_loop));
+	// One thread, and as many as a large file gets on this machine.
+	int threads = threads_for(kSize);
+	for (auto* run : {benchmark::RegisterBenchmark("ScanAndSum", BM_ScanAndSum),
+				 benchmark::RegisterBenchmark(
+						 "WriteConverted", BM_WriteConverted)}) {
+		run->Arg(1)->UseRealTime();
+		if (threads > 1)
+			run->Arg(threads);
+	}
 	benchmark::Initialize(&argc, argv);
 	if (benchmark::ReportUnrecognizedArguments(argc, argv))
 		return 1;

@@ -484,26 +484,47 @@ size_t
 map_bytes(const flat_map& flat, const uint8_t* source, size_t length,
 		size_t& position, char* output, size_t capacity)
 {
+	return map_piece(flat, source, length, length, position, output, capacity);
+}
+
+
+size_t
+map_piece(const flat_map& flat, const uint8_t* source, size_t end,
+		size_t length, size_t& position, char* output, size_t capacity)
+{
 	if (capacity < kMapBytesSlack)
 		return 0;
 
 	char* out = output;
 	const char* limit = output + capacity;
-	char* end = output + capacity - kMapBytesSlack;
+	char* full = output + capacity - kMapBytesSlack;
 	size_t i = position;
 
+	// The blocks look ahead only inside what they are given: up to end.
 #ifdef TEXTWEND_X86
 	if (flat.path >= kMapVbmi2 && flat.tablesFit)
-		map_table_blocks(flat, source, length, i, out, limit);
+		map_table_blocks(flat, source, end, i, out, limit);
 	if (flat.path >= kMapAvx2 && flat.printablePlain)
-		map_blocks_avx2(flat, source, length, i, out, limit);
+		map_blocks_avx2(flat, source, end, i, out, limit);
 #endif
 	if (flat.path >= kMapSse2 && flat.printablePlain)
-		map_blocks_sse2(flat, source, length, i, out, limit);
-	while (i < length && out <= end)
+		map_blocks_sse2(flat, source, end, i, out, limit);
+	while (i < end && out <= full)
 		map_one(flat, source, length, i, out);
 
 	// A skip count may carry the position past the end.
-	position = i < length ? i : length;
+	position = i < end ? i : end;
 	return (size_t)(out - output);
+}
+
+
+size_t
+longest_text(const flat_map& flat)
+{
+	size_t longest = 1;
+	for (int c = 0; c < 256; c++) {
+		if (flat.length[0][c] > longest)
+			longest = flat.length[0][c];
+	}
+	return longest;
 }

@@ -76,4 +76,14 @@ const size_t kMapBytesSlack = 64;
 size_t map_bytes(const flat_map& flat, const uint8_t* source, size_t length,
 		size_t& position, char* output, size_t capacity);
 
+// The same for one piece of the source: stops at end, which is at most
+// length; the bytes from end on are only looked at, for a CR right before
+// them. Pieces so cut give together what the whole gives, where the map
+// skips nothing (printablePlain).
+size_t map_piece(const flat_map& flat, const uint8_t* source, size_t end,
+		size_t length, size_t& position, char* output, size_t capacity);
+
+// The longest output of one source byte.
+size_t longest_text(const flat_map& flat);
+
 #endif // CHARMAP_FLAT_MAP_H

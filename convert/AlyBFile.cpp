@@ -10,9 +10,11 @@
 #include "convert/chosen_set.h"
 #include "convert/detect.h"
 #include "convert/result.h"
+#include "convert/scan_pieces.h"
 #include "convert/second_opinion.h"
 #include "convert/source_file.h"
 #include "convert/stamp.h"
+#include "convert/threads.h"
 
 #include <errno.h>
 #include <stdio.h>
@@ -118,9 +120,10 @@ struct file_buffer {
 
 // Maps size bytes of fd read-only, followed by at least one zero byte, or
 // NULL. Mapped read-only, the pages are the cache's own and nothing is
-// copied.
+// copied. Unless populate, each page is mapped when first touched: by the
+// thread that scans it, where several share the work.
 char*
-map_file(int fd, size_t size, size_t& mappedSize)
+map_file(int fd, size_t size, size_t& mappedSize, bool populate)
 {
 	size_t page = (size_t)sysconf(_SC_PAGESIZE);
 	if (size > SIZE_MAX - page)
@@ -132,7 +135,8 @@ map_file(int fd, size_t size, size_t& mappedSize)
 		return NULL;
 	if (size > 0
 			&& mmap(region, size, PROT_READ,
-					   MAP_PRIVATE | MAP_FIXED | MAP_POPULATE, fd, 0)
+					   MAP_PRIVATE | MAP_FIXED | (populate ? MAP_POPULATE : 0),
+					   fd, 0)
 					== MAP_FAILED) {
 		munmap(region, total);
 		return NULL;
@@ -145,24 +149,17 @@ map_file(int fd, size_t size, size_t& mappedSize)
 const char kCutShort[]
 		= N_("it was cut short by another program while being read");
 
-struct scan_job {
-	text_scanner* scanner;
-	const uint8_t* data;
-	size_t from;
-	size_t to;
-	text_checksum* sum; // from the start; NULL when summed while read
-};
-
+// What a buffer read into memory has left to scan, and to sum where it was
+// not summed while read: piece by piece, each while it is in the cache.
 void
-scan_rest(void* cookie)
+scan_rest(text_scanner& scanner, const uint8_t* data, size_t from, size_t to,
+		text_checksum* sum)
 {
-	scan_job* job = (scan_job*)cookie;
-	// Piece by piece, each summed while it is in the cache.
-	for (size_t at = job->from; at < job->to; at += kReadPiece) {
-		size_t end = job->to - at < kReadPiece ? job->to : at + kReadPiece;
-		job->scanner->scan(job->data, at, end);
-		if (job->sum != NULL)
-			job->sum->Add(job->data + at, end - at);
+	for (size_t at = from; at < to; at += kReadPiece) {
+		size_t end = to - at < kReadPiece ? to : at + kReadPiece;
+		scanner.scan(data, at, end);
+		if (sum != NULL)
+			sum->Add(data + at, end - at);
 	}
 }
 
@@ -252,7 +249,8 @@ AlyBFile(char* path)
 	}
 	file_buffer data;
 	if ((size_t)size > kReadLimit)
-		data.mapped = map_file(source.fd, (size_t)size, data.mappedSize);
+		data.mapped = map_file(source.fd, (size_t)size, data.mappedSize,
+				threads_for((size_t)size) < 2);
 	char* buffer = data.mapped;
 	size_t scanned = 0;
 	if (buffer == NULL) {
@@ -287,12 +285,17 @@ AlyBFile(char* path)
 
 	// The rest, with the 0 after the data as the last byte's look-ahead. Only
 	// a mapping can fault when another program cuts the file short.
-	scan_job scan = {&scanner, (const uint8_t*)buffer, scanned, (size_t)size,
-			data.heap == NULL ? &sum : NULL};
-	if (!run_on(data, buffer, size, scan_rest, &scan)) {
-		printf("\n\tBFile error");
-		result_left_alone(source_fault(source, _(kCutShort)));
-		return;
+	if (data.mapped != NULL) {
+		if (replace_step_hook != NULL)
+			replace_step_hook("mapped");
+		if (!scan_and_sum((const uint8_t*)buffer, (size_t)size, scanner, sum)) {
+			printf("\n\tBFile error");
+			result_left_alone(source_fault(source, _(kCutShort)));
+			return;
+		}
+	} else {
+		scan_rest(scanner, (const uint8_t*)buffer, scanned, (size_t)size,
+				data.heap == NULL ? &sum : NULL);
 	}
 	source.checksum = sum.Result();
 	printf("\t");

@@ -4,14 +4,24 @@
 #include <signal.h>
 #include <string.h>
 
+#include <mutex>
+
 
 namespace {
 
-// Conversions never overlap, but the host's other threads may fault too:
-// only the guarded thread, at the guarded region, is ours.
+// Each guarded thread has its own region and its own way out; the host's
+// other threads may fault too, and only a guarded thread at its guarded
+// region is ours.
 thread_local sigjmp_buf* sJump = NULL;
 thread_local const char* sStart = NULL;
 thread_local size_t sSize = 0;
+
+// The handler is the process's: it goes in with the first guarded thread
+// and the one before it comes back with the last, so that threads guarded
+// at the same time never take each other's handler for the one before.
+std::mutex sLock;
+int sGuarded = 0;
+bool sInstalled = false;
 struct sigaction sPrevious;
 
 
@@ -33,23 +43,45 @@ on_bus_error(int signal, siginfo_t* info, void* context)
 	}
 }
 
+
+// True when the handler is in place for one more thread.
+bool
+enter()
+{
+	std::lock_guard<std::mutex> lock(sLock);
+	if (sGuarded == 0) {
+		struct sigaction action;
+		memset(&action, 0, sizeof(action));
+		action.sa_sigaction = on_bus_error;
+		action.sa_flags = SA_SIGINFO;
+		sigemptyset(&action.sa_mask);
+		sInstalled = sigaction(SIGBUS, &action, &sPrevious) == 0;
+	}
+	if (!sInstalled)
+		return false;
+	sGuarded++;
+	return true;
+}
+
+
+void
+leave()
+{
+	std::lock_guard<std::mutex> lock(sLock);
+	if (--sGuarded == 0)
+		sigaction(SIGBUS, &sPrevious, NULL);
+}
+
 } // namespace
 
 
 bool
 run_guarded(const void* start, size_t size, void (*work)(void*), void* cookie)
 {
-	struct sigaction action;
-	memset(&action, 0, sizeof(action));
-	action.sa_sigaction = on_bus_error;
-	action.sa_flags = SA_SIGINFO;
-	sigemptyset(&action.sa_mask);
-	struct sigaction previous;
-	if (sigaction(SIGBUS, &action, &previous) != 0) {
+	if (!enter()) {
 		work(cookie);
 		return true;
 	}
-	sPrevious = previous;
 
 	sigjmp_buf jump;
 	volatile bool finished = false;
@@ -61,6 +93,6 @@ run_guarded(const void* start, size_t size, void (*work)(void*), void* cookie)
 		finished = true;
 	}
 	sJump = NULL;
-	sigaction(SIGBUS, &previous, NULL);
+	leave();
 	return finished;
 }

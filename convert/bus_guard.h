@@ -11,7 +11,9 @@
 // Runs work(cookie). True when it ran to its end; false when it touched the
 // region [start, start + size) and found it gone. Any other fault goes on to
 // whatever handled it before. work must leave nothing behind that needs
-// cleaning up (no objects with destructors, no allocations of its own).
+// cleaning up (no objects with destructors, no allocations of its own, no
+// lock held). Several threads may run guarded at once, each for its own
+// region; what handled the fault before is back once the last has left.
 bool run_guarded(
 		const void* start, size_t size, void (*work)(void*), void* cookie);
 

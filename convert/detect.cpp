@@ -707,6 +707,31 @@ text_scanner::scan(const uint8_t* data, size_t from, size_t to)
 }
 
 
+void
+text_scanner::join(const text_scanner& next)
+{
+	fFound |= next.fFound;
+	// A sequence left open here is cut off by the first byte of next, which
+	// is no continuation of it.
+	bool invalid = fUtf8.invalid || fUtf8.need > 0 || next.fUtf8.invalid;
+	bool multiByte = fUtf8.multiByte || next.fUtf8.multiByte;
+	fUtf8 = next.fUtf8;
+	fUtf8.invalid = invalid;
+	fUtf8.multiByte = multiByte;
+}
+
+
+size_t
+piece_start(const uint8_t* data, size_t at, size_t length)
+{
+	// Four continuation bytes in a row are no UTF-8 anyway.
+	size_t limit = length - at > 3 ? at + 3 : length;
+	while (at < limit && (data[at] & 0xC0) == 0x80)
+		at++;
+	return at;
+}
+
+
 text_findings
 text_scanner::findings() const
 {

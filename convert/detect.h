@@ -43,6 +43,10 @@ public:
 
 	void scan(const uint8_t* data, size_t from, size_t to);
 
+	// Takes in what next found in the positions right after this one's,
+	// which it scanned on its own from a place that piece_start gave.
+	void join(const text_scanner& next);
+
 	// For the whole text: a sequence still open at this point makes the text
 	// invalid UTF-8.
 	text_findings findings() const;
@@ -63,6 +67,12 @@ private:
 	uint64_t fFound;
 	utf8_state fUtf8;
 };
+
+// The first place from at on where no UTF-8 sequence begun before it can
+// go on: past at most three continuation bytes, and at most length. A text
+// cut there into pieces, each scanned on its own and joined in order, gives
+// the findings of one pass.
+size_t piece_start(const uint8_t* data, size_t at, size_t length);
 
 // Scans length bytes at once; data[length] must be readable and 0, so that
 // the last byte's look-ahead sees 0.

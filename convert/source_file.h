@@ -64,9 +64,9 @@ std::string descriptor_path(int fd);
 // AlyBFile hands the file it read to toNFile here; conversions never overlap.
 extern source_file* current_source;
 
-// Called between the steps of writing with the step just done ("read",
-// "written", "backup", "checked"): tests play a neighbour there who changes
-// the folder meanwhile.
+// Called between the steps of reading and writing with the step just done
+// ("mapped", "read", "written", "backup", "checked"): tests play a neighbour
+// there who changes the file or the folder meanwhile.
 extern void (*replace_step_hook)(const char* step);
 
 #endif // CONVERT_SOURCE_FILE_H

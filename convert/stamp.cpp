@@ -1,6 +1,10 @@
 #include "convert/stamp.h"
 
 #include <xxhash.h>
+#if defined(__x86_64__)
+#define XXH_DISPATCH_DISABLE_REPLACE
+#include <xxh_x86dispatch.h>
+#endif
 
 #include <errno.h>
 #include <fcntl.h>
@@ -125,7 +129,13 @@ text_checksum::Add(const void* data, size_t size)
 {
 	if (fState == NULL)
 		return;
+		// The same XXH3 by the widest loop the processor has: the library's
+		// plain one stops at SSE2, a third of the speed in the cache.
+#if defined(__x86_64__)
+	XXH3_64bits_update_dispatch(fState, data, size);
+#else
 	XXH3_64bits_update(fState, data, size);
+#endif
 	fSize += size;
 }
 

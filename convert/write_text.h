@@ -1,6 +1,7 @@
 /*
  * The converted text into the new file: every byte through the map, piece
- * by piece, with the size and checksum of what was written for the stamp.
+ * by piece, with the size and checksum of what was written for the stamp. A
+ * large text goes on several threads, each piece written at its place.
  */
 #ifndef CONVERT_WRITE_TEXT_H
 #define CONVERT_WRITE_TEXT_H

@@ -4,6 +4,7 @@
 #include "convert/convert.h"
 #include "convert/result.h"
 #include "convert/source_file.h"
+#include "convert/threads.h"
 #include "support/files.h"
 #include "support/options.h"
 
@@ -409,27 +410,50 @@ TEST(Safety, FileBeyondMemoryIsNeverCut)
 }
 #endif
 
+// While it is scanned, or while it is written, on one thread or several.
 TEST(Safety, FileCutShortWhileConvertedIsNoCrash)
 {
-	Folder folder;
-	static std::string path;
-	path = folder / "cut.txt";
-	write_file(path, std::string(1024 * 1024, 'a') + "\x84\r\n");
+	const struct {
+		const char* step;
+		int threads;
+		const char* reason;
+	} cases[] = {
+			{"mapped", 1,
+					"it was cut short by another program while being read"},
+			{"mapped", 3,
+					"it was cut short by another program while being read"},
+			{"read", 1,
+					"it was changed by another program while being converted"},
+			{"read", 3,
+					"it was changed by another program while being converted"},
+	};
+	for (const auto& c : cases) {
+		Folder folder;
+		static std::string path;
+		static const char* cutAt;
+		path = folder / "cut.txt";
+		cutAt = c.step;
+		write_file(path, std::string(1024 * 1024, 'a') + "\x84\r\n");
+		test::OptionScope plan(
+				forced_plan, {c.threads, c.threads > 1 ? size_t(4093) : 0});
 
-	auto result = test::run_child(folder / "stdout", {}, []() {
-		replace_step_hook = [](const char* step) {
-			if (strcmp(step, "read") == 0)
-				truncate(path.c_str(), 0);
-		};
-		AlyBFile(path.data());
-		fputs(last_result.reason.c_str(), stderr);
-	});
-	EXPECT_EQ(result.status, 0);
-	EXPECT_EQ(result.errors,
-			"it was changed by another program while being converted");
-	EXPECT_EQ(read_file(path), "");
-	EXPECT_EQ(test::folder_entries(folder.path()),
-			(std::vector<std::string> {"cut.txt"}));
+		auto result = test::run_child(folder / "stdout", {}, []() {
+			replace_step_hook = [](const char* step) {
+				if (strcmp(step, cutAt) == 0)
+					truncate(path.c_str(), 0);
+			};
+			AlyBFile(path.data());
+			fputs(last_result.reason.c_str(), stderr);
+		});
+		std::string what = std::string(c.step) + ", "
+				+ std::to_string(c.threads) + " threads";
+		EXPECT_EQ(result.status, 0) << what;
+		EXPECT_EQ(result.errors, c.reason) << what;
+		EXPECT_EQ(read_file(path), "") << what;
+		EXPECT_EQ(test::folder_entries(folder.path()),
+				(std::vector<std::string> {"cut.txt"}))
+				<< what;
+	}
 }
 
 // The size of the file that pid writes in folder, its new file, or -1.

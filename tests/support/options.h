@@ -4,11 +4,13 @@
 
 #include <stdint.h>
 
+#include <type_traits>
+
 namespace test {
 
-class OptionScope {
+template<typename T> class OptionScope {
 public:
-	OptionScope(int32_t& option, int32_t value)
+	OptionScope(T& option, std::type_identity_t<T> value)
 		: fOption(option)
 		, fSaved(option)
 	{
@@ -17,8 +19,8 @@ public:
 	~OptionScope() { fOption = fSaved; }
 
 private:
-	int32_t& fOption;
-	int32_t fSaved;
+	T& fOption;
+	T fSaved;
 };
 
 } // namespace test

@@ -1,0 +1,64 @@
+#include "convert/scan_pieces.h"
+
+#include "convert/threads.h"
+
+
+namespace {
+
+// Small enough to stay in the cache between the scan and the checksum.
+const size_t kPiece = 256 * 1024;
+
+
+struct scan_team {
+	const uint8_t* data;
+	size_t length;
+	size_t pieceSize;
+	text_scanner fresh; // as the scanner was before the first piece
+	text_scanner* scanner;
+	text_checksum* sum;
+	piece_turns turns;
+};
+
+
+void
+scan_share(void* cookie)
+{
+	scan_team* team = (scan_team*)cookie;
+	uint32_t piece;
+	while (team->turns.Take(piece)) {
+		size_t at = (size_t)piece * team->pieceSize;
+		size_t end = team->length - at > team->pieceSize ? at + team->pieceSize
+														 : team->length;
+		// Where no UTF-8 sequence goes on, so that the pieces join exactly.
+		size_t from = at > 0 ? piece_start(team->data, at, team->length) : 0;
+		size_t to = piece_start(team->data, end, team->length);
+		text_scanner found = team->fresh;
+		found.scan(team->data, from, to);
+		if (!team->turns.Wait(piece))
+			return;
+		team->sum->Add(team->data + at, end - at);
+		team->scanner->join(found);
+		team->turns.Pass();
+	}
+}
+
+
+void
+stop_scan(void* cookie)
+{
+	((scan_team*)cookie)->turns.Stop();
+}
+
+} // namespace
+
+
+bool
+scan_and_sum(const uint8_t* data, size_t length, text_scanner& scanner,
+		text_checksum& sum)
+{
+	size_t pieceSize = piece_size(length, kPiece);
+	scan_team team = {data, length, pieceSize, scanner, &scanner, &sum,
+			piece_turns(piece_count(length, pieceSize))};
+	return run_on_threads(
+			threads_for(length), data, length, scan_share, stop_scan, &team);
+}
