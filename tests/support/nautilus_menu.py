@@ -16,7 +16,7 @@ waits until the programs that the extension started have ended. Exits 77
 with the reason on standard error when the extension for Python or GNOME
 Files' interfaces cannot be had.
 """
-import importlib.util
+import runpy
 import sys
 
 SKIP = 77
@@ -90,10 +90,9 @@ def main(arguments):
         chosen = arguments[1]
         arguments = arguments[2:]
 
-    spec = importlib.util.spec_from_file_location("extension", extension)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    providers = [kind() for kind in vars(module).values()
+    # Loaded as GNOME Files loads it: its file run as a module of its own.
+    loaded = runpy.run_path(extension, run_name="extension")
+    providers = [kind() for kind in loaded.values()
                  if isinstance(kind, type)
                  and issubclass(kind, Nautilus.MenuProvider)]
 
