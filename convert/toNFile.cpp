@@ -223,6 +223,7 @@ private:
 	int LinkBackup();
 	int CopyBackup();
 	bool TakeBack();
+	bool LeaveAlone(std::string reason);
 	void KeepOriginal(const std::string& hidden);
 	bool ReplaceByExchange();
 	bool ReplaceByRename();
@@ -292,11 +293,7 @@ converted_text::Prepare(mt* map, const uint8_t* data, size_t length)
 			fReplace ? &fStamp : NULL, fAttributes);
 	if (!refusal.empty()) {
 		printf("\n\n\n");
-		if (fReplace && !TakeBack())
-			refusal += filled(_("; the original is also kept as %s"),
-					{backup_name(fSource.leaf, fStamp.backup)});
-		result_left_alone(refusal);
-		return false;
+		return LeaveAlone(refusal);
 	}
 	nlink_t others = fSource.status.st_nlink - (fAdopted ? 2 : 1);
 	if (fReplace && others > 0)
@@ -462,6 +459,19 @@ converted_text::TakeBack()
 }
 
 
+// Leaves the source as it was, with reason, and the backup just made gone
+// where it can go: false, to be handed on.
+bool
+converted_text::LeaveAlone(std::string reason)
+{
+	if (fReplace && !TakeBack())
+		reason += filled(_("; the original is also kept as %s"),
+				{backup_name(fSource.leaf, fStamp.backup)});
+	result_left_alone(reason);
+	return false;
+}
+
+
 // One exchange of names puts the new text in place, and the source, which
 // has its backup's name already, gives up the name it gets in the trade.
 // The name traded away is a hidden one of the new text's: a folder view
@@ -505,11 +515,7 @@ converted_text::ReplaceByExchange()
 		fTarget.Keep();
 		return true;
 	}
-	if (!TakeBack())
-		reason += filled(_("; the original is also kept as %s"),
-				{backup_name(fSource.leaf, fStamp.backup)});
-	result_left_alone(reason);
-	return false;
+	return LeaveAlone(reason);
 }
 
 
@@ -546,12 +552,8 @@ converted_text::ReplaceByRename()
 	std::string backup = backup_name(fSource.leaf, fStamp.backup);
 	int error = TakeHiddenName();
 	if (error != 0) {
-		std::string reason
-				= folder_reason(_("the new text cannot be named: %s"), error);
-		if (!TakeBack())
-			reason += filled(_("; the original is also kept as %s"), {backup});
-		result_left_alone(reason);
-		return false;
+		return LeaveAlone(
+				folder_reason(_("the new text cannot be named: %s"), error));
 	}
 
 	std::string reason;
@@ -588,10 +590,7 @@ converted_text::ReplaceByRename()
 		fTarget.Keep();
 		return true;
 	}
-	if (!TakeBack())
-		reason += filled(_("; the original is also kept as %s"), {backup});
-	result_left_alone(reason);
-	return false;
+	return LeaveAlone(reason);
 }
 
 
@@ -637,10 +636,7 @@ converted_text::Finish(int synced)
 				{strerror(synced)});
 	if (!reason.empty()) {
 		printf("\n\n\n");
-		if (fReplace && !TakeBack())
-			reason += filled(_("; the original is also kept as %s"),
-					{backup_name(fSource.leaf, fStamp.backup)});
-		result_left_alone(reason);
+		LeaveAlone(reason);
 		return;
 	}
 	bool done = !fReplace ? PlaceBeside()
