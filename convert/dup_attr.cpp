@@ -228,10 +228,10 @@ copy_attributes(int from, int to, const char* file)
 void
 dup_attr(char* source, char* target)
 {
-	int from = open(source, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+	int from = open(source, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
 	if (from < 0)
 		return;
-	int to = open(target, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+	int to = open(target, O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
 	if (to >= 0) {
 		attribute_copy copy = copy_attributes(from, to, source);
 		echo_values(copy.echoes);

@@ -58,10 +58,16 @@ bool sPathsChecked = false;
 int
 link_open_file(int fd, int folder, const char* name)
 {
-	if (linkat(fd, "", folder, name, AT_EMPTY_PATH) == 0)
-		return 0;
-	if (errno != ENOENT && errno != EPERM)
-		return -1;
+	// Refused once for want of the right to link by descriptor, it is
+	// refused every time: the host's path is taken from then on.
+	static bool sByPathOnly = false;
+	if (!sByPathOnly) {
+		if (linkat(fd, "", folder, name, AT_EMPTY_PATH) == 0)
+			return 0;
+		if (errno != ENOENT && errno != EPERM)
+			return -1;
+		sByPathOnly = errno == ENOENT;
+	}
 	return linkat(AT_FDCWD, descriptor_path(fd).c_str(), folder, name,
 			AT_SYMLINK_FOLLOW);
 }
@@ -72,6 +78,13 @@ cannot_here(int error)
 {
 	return error == EINVAL || error == EOPNOTSUPP || error == ENOSYS
 			|| error == EPERM || error == EMLINK || error == EXDEV;
+}
+
+
+bool
+cannot_trade(int error)
+{
+	return error == EINVAL || error == EOPNOTSUPP || error == ENOSYS;
 }
 
 

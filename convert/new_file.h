@@ -21,6 +21,9 @@ int link_open_file(int fd, int folder, const char* name);
 // name): the file system's answer, not a fault of the moment.
 bool cannot_here(int error);
 
+// The host trades no names here: renameat2 takes no such flag.
+bool cannot_trade(int error);
+
 // Whether the file system of folder (device) trades two names in one step:
 // asked of it once per run, with two files of our own.
 bool can_swap_names(int folder, dev_t device);

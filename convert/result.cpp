@@ -2,6 +2,9 @@
 
 #include "app/text_domain.h"
 
+#include <errno.h>
+#include <string.h>
+
 convert_result last_result;
 
 const char kNoKnownSet[] = N_("no known character set found");
@@ -20,4 +23,13 @@ result_left_alone(const std::string& reason)
 	last_result.converted = false;
 	if (last_result.reason.empty())
 		last_result.reason = reason;
+}
+
+
+std::string
+folder_reason(const char* what, int error)
+{
+	if (error == EACCES || error == EPERM || error == EROFS)
+		return filled(_("the folder cannot be written: %s"), {strerror(error)});
+	return filled(what, {strerror(error)});
 }

@@ -45,4 +45,8 @@ void result_start();
 // later ones only follow from it.
 void result_left_alone(const std::string& reason);
 
+// A reason in the person's words and language: what, translated, with the
+// host's error put in for its %s; a refusal by the folder is named as such.
+std::string folder_reason(const char* what, int error);
+
 #endif // CONVERT_RESULT_H

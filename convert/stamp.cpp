@@ -258,13 +258,6 @@ leaf_of_backup(const std::string& backup)
 
 
 bool
-names_backup_of(const std::string& backup, const std::string& leaf)
-{
-	return !leaf.empty() && leaf_of_backup(backup) == leaf;
-}
-
-
-bool
 is_leftover(int folder, const std::string& name)
 {
 	int fd = openat(folder, name.c_str(),

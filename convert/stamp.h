@@ -94,9 +94,6 @@ std::string backup_name(const std::string& leaf, int n);
 // n for a suffix "-BAK" (1) or "-BAKn" (n from 2 on); 0 for anything else.
 int backup_number(const std::string& suffix);
 
-// True when backup may be the backup of leaf: leaf-BAK, leaf-BAK2, ...
-bool names_backup_of(const std::string& backup, const std::string& leaf);
-
 // The leaf whose backup name is backup ("a" for "a-BAK3"), or empty.
 std::string leaf_of_backup(const std::string& backup);
 

@@ -45,17 +45,6 @@ const char kChangedMeanwhile[]
 		= N_("it was changed by another program while being converted");
 
 
-// Reasons in the person's words and language: what, translated, has the
-// host's error put in for its %s; a refusal by the folder is named as such.
-std::string
-folder_reason(const char* what, int error)
-{
-	if (error == EACCES || error == EPERM || error == EROFS)
-		return filled(_("the folder cannot be written: %s"), {strerror(error)});
-	return filled(what, {strerror(error)});
-}
-
-
 void
 step(const char* name)
 {
@@ -492,7 +481,9 @@ converted_text::ReplaceByExchange()
 		step("checked");
 		std::string hidden = fTarget.Name();
 		error = fTarget.TradeWith(fSource.leaf);
-		if (cannot_here(error)) {
+		// Only a host that trades no names here is asked for a rename, and
+		// only while the source is open to tell what the rename replaced.
+		if (cannot_trade(error) && fSource.fd >= 0) {
 			fSwap = false;
 			return ReplaceByRename();
 		}

@@ -29,16 +29,6 @@ folder_of(const char* path, const std::string& leaf)
 }
 
 
-// what, translated, has the host's error put in for its %s.
-std::string
-folder_reason(const char* what, int error)
-{
-	if (error == EACCES || error == EPERM || error == EROFS)
-		return filled(_("the folder cannot be written: %s"), {strerror(error)});
-	return filled(what, {strerror(error)});
-}
-
-
 // Why a file's stamp does not serve; empty when it does.
 std::string
 stamp_problem(int error)
