@@ -5,7 +5,8 @@
 # the peak memory. Then a batch of 3000 letters of 1 to 16 KiB (LETTERS says
 # otherwise, 0 for none) against cp -r of their folder. Textwend puts what it
 # writes on the disk before the names point to it; so it is also held
-# against cp and cp -r each followed by sync.
+# against cp and cp -r each followed by a sync of the file system written
+# to, as Textwend syncs only those.
 #
 # Each run writes into memory that the run before it gave back: on a
 # virtual machine, memory that has gone back to the host costs much more to
@@ -80,15 +81,15 @@ for run in $(seq "$runs"); do
 	times[cp]+="$t "; memory[cp]=$m
 	rm -f "$work/copy.txt"
 
-	read -r t m < <(measure sh -c "cp '$work/source.txt' '$work/copy.txt' && sync")
+	read -r t m < <(measure sh -c 'cp -- "$1" "$2" && sync -f "$2"' sh "$work/source.txt" "$work/copy.txt")
 	times[cpsync]+="$t "; memory[cpsync]=$m
 	rm -f "$work/copy.txt"
 
-	read -r t m < <(measure sh -c "cat '$work/source.txt' > '$work/copy.txt'")
+	read -r t m < <(measure sh -c 'cat -- "$1" > "$2"' sh "$work/source.txt" "$work/copy.txt")
 	times[cat]+="$t "; memory[cat]=$m
 	rm -f "$work/copy.txt"
 
-	read -r t m < <(measure sh -c "iconv -f CP437 -t UTF-8 '$work/source.txt' > '$work/iconv.txt'")
+	read -r t m < <(measure sh -c 'iconv -f CP437 -t UTF-8 -- "$1" > "$2"' sh "$work/source.txt" "$work/iconv.txt")
 	times[iconv]+="$t "; memory[iconv]=$m
 	if [ "$run" -lt "$runs" ]; then rm -f "$work/iconv.txt"; fi
 
@@ -148,9 +149,9 @@ for run in $(seq "$runs"); do
 	cp -r "$work/letters" "$work/batch-$run"
 	read -r t m < <(measure cp -r "$work/letters" "$work/copy-$run")
 	times[cpr]+="$t "
-	read -r t m < <(measure sh -c "cp -r '$work/letters' '$work/synced-$run' && sync")
+	read -r t m < <(measure sh -c 'cp -r -- "$1" "$2" && sync -f "$2"' sh "$work/letters" "$work/synced-$run")
 	times[cprsync]+="$t "
-	read -r t m < <(measure sh -c "'$convert' '$work'/batch-$run/*.txt")
+	read -r t m < <(measure sh -c '"$1" "$2"/*.txt' sh "$convert" "$work/batch-$run")
 	times[batch]+="$t "; memory[batch]=$m
 done
 awk -v t="$(med batch)" -v c="$(med cpr)" -v s="$(med cprsync)" -v n="$letters" -v m="${memory[batch]}" \
