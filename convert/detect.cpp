@@ -297,18 +297,45 @@ struct wanted_bytes {
 	__m256i high;
 };
 
+// For each flag, the rows of the bytes that can set it; the rows of the
+// wanted bytes are those of the flags not yet found, OR-ed.
+struct rows_by_flag {
+	uint64_t any; // the flags some byte can set
+	alignas(16) uint8_t rows[64][2][16];
+};
+
+rows_by_flag
+make_rows_by_flag(bool latex)
+{
+	rows_by_flag table = {};
+	for (int c = 0; c < 256; c++) {
+		uint64_t bits = kCould[latex ? 1 : 0].bits[c];
+		table.any |= bits;
+		for (; bits != 0; bits &= bits - 1) {
+			table.rows[__builtin_ctzll(bits)][c >> 7][c & 15]
+					|= (uint8_t)(1 << ((c >> 4) & 7));
+		}
+	}
+	return table;
+}
+
+const rows_by_flag kRowsByFlag[2]
+		= {make_rows_by_flag(false), make_rows_by_flag(true)};
+
+
 TEXTWEND_AVX2 wanted_bytes
 make_wanted(uint64_t found, bool latex)
 {
-	alignas(32) uint8_t rows[2][32] = {};
-	for (int c = 0; c < 256; c++) {
-		if ((kCould[latex ? 1 : 0].bits[c] & ~found) != 0)
-			rows[c >> 7][c & 15] |= (uint8_t)(1 << ((c >> 4) & 7));
+	const rows_by_flag& table = kRowsByFlag[latex ? 1 : 0];
+	__m128i low = _mm_setzero_si128();
+	__m128i high = _mm_setzero_si128();
+	for (uint64_t left = table.any & ~found; left != 0; left &= left - 1) {
+		const uint8_t(*rows)[16] = table.rows[__builtin_ctzll(left)];
+		low = _mm_or_si128(low, _mm_load_si128((const __m128i*)rows[0]));
+		high = _mm_or_si128(high, _mm_load_si128((const __m128i*)rows[1]));
 	}
-	for (int half = 0; half < 2; half++)
-		memcpy(rows[half] + 16, rows[half], 16);
-	return {_mm256_load_si256((const __m256i*)rows[0]),
-			_mm256_load_si256((const __m256i*)rows[1])};
+	return {_mm256_broadcastsi128_si256(low),
+			_mm256_broadcastsi128_si256(high)};
 }
 
 
