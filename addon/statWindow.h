@@ -38,7 +38,8 @@ public:
 	void OpenForTree();
 	void ShowCounting(uint64_t found);
 	// done files of total are converted, and name (a path below the tree,
-	// say) is the one at hand.
+	// say) is the one at hand. The strip of a selection shows the name
+	// alone, as ShowName() does.
 	void ShowProgress(uint64_t done, uint64_t total, const char* name);
 
 	// True once the person has pressed Stop or Escape in the window of a
