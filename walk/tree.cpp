@@ -184,12 +184,15 @@ walker::Walk(const char* root)
 	fPath = root;
 	while (fPath.size() > 1 && fPath.back() == '/')
 		fPath.pop_back();
-	fRootLength = fPath.size();
 
 	folder top;
 	top.fd = open_folder(AT_FDCWD, fPath.c_str());
 	if (top.fd < 0)
 		return errno;
+	// The paths below "/" start with one slash, not two.
+	if (fPath == "/")
+		fPath.clear();
+	fRootLength = fPath.size();
 	fStack.push_back(std::move(top));
 	folder& first = fStack.back();
 	int error = identify(first.fd, "", AT_EMPTY_PATH, fRoot, NULL);

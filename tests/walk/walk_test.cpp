@@ -216,7 +216,7 @@ TEST_F(TreeWalk, EveryKindIsCountedAndOnlyTextsAreHandedOn)
 }
 
 
-TEST_F(TreeWalk, ARootThatIsNoFolderIsRefused)
+TEST_F(TreeWalk, WhatTheRootMayBe)
 {
 	fScratch.add_file("Brief.txt", "x");
 	fScratch.add_folder("Ordner");
@@ -238,6 +238,18 @@ TEST_F(TreeWalk, ARootThatIsNoFolderIsRefused)
 				c.errors.end())
 				<< c.root << ": " << strerror(result);
 	}
+
+	// Below "/" a path starts with one slash, not two.
+	std::string first;
+	walk_hooks hooks;
+	hooks.file = [&](const walk_entry& file) {
+		first = file.path;
+		return kWalkStop;
+	};
+	walk_counts counts;
+	EXPECT_EQ(walk_tree("/", hooks, counts), ECANCELED);
+	EXPECT_EQ(first.substr(0, 1), "/");
+	EXPECT_NE(first.substr(0, 2), "//");
 }
 
 
