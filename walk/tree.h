@@ -16,9 +16,10 @@
  * order of their bytes; what changes in it from then on (a backup made
  * beside a file, a name traded, a file added or taken away) neither fails
  * the walk nor brings a name twice. A folder's descriptor is the one thing
- * it holds open, and at most kWalkDescriptors of them are open at once:
- * memory and descriptors depend on the depth of the folder at hand and on
- * the size of the folders on the way to it, never on the number of files.
+ * it holds open, and at most kWalkDescriptors of them are open at once (two
+ * more for a moment, on the way back up): memory and descriptors depend on
+ * the depth of the folder at hand and on the size of the folders on the
+ * way to it, never on the number of files.
  * Paths of any length work, as every call goes through the descriptor of
  * a folder.
  */
