@@ -2,15 +2,30 @@
  * The status window: a borderless strip with the add-on's name at the right
  * and the name of the file at hand below it. It runs on its own thread from
  * Open() on; the batch changes it only under its lock.
+ *
+ * The window of a tree is drawn from what the batch noted last, by a thread
+ * of the holder's own that wakes four times a second: the batch's thread
+ * never waits for the window, and a file that takes long is shown while it
+ * is converted, not only when the next one comes.
  */
 #include "addon/statWindow.h"
 
+#include "addon/sysProgressWindow.h"
+#include "app/numbers.h"
+#include "app/text_domain.h"
+
 #include <Box.h>
 #include <InterfaceDefs.h>
+#include <StatusBar.h>
 #include <StringView.h>
 #include <Window.h>
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <new>
+#include <string>
 
 
 namespace {
@@ -29,7 +44,35 @@ set_colors(BView* view)
 	view->SetLowColor(kBackgroundColor);
 }
 
+// How often the window of a tree is drawn at most.
+const std::chrono::milliseconds kDrawInterval(250);
+
 } // namespace
+
+
+// What the batch noted last, for the thread that draws it.
+struct statWindow::progress {
+	std::mutex lock;
+	std::condition_variable wake;
+	bool closing = false;
+	bool changed = false;
+	bool counting = true;
+	uint64_t found = 0;
+	uint64_t done = 0;
+	uint64_t total = 0;
+	std::string name;
+};
+
+
+statWindow::statWindow()
+{
+}
+
+
+statWindow::~statWindow()
+{
+	Close();
+}
 
 
 void
@@ -83,12 +126,161 @@ statWindow::ShowName(const char* name)
 
 
 void
+statWindow::OpenForTree()
+{
+	if (fWindow != NULL)
+		return;
+	try {
+		fStop = std::make_shared<std::atomic<bool>>(false);
+		fProgress = std::make_unique<progress>();
+	} catch (const std::bad_alloc&) {
+		fStop.reset();
+		return;
+	}
+	fTreeWindow = new (std::nothrow) sysProgressWindow(fStop);
+	if (fTreeWindow == NULL) {
+		fProgress.reset();
+		return;
+	}
+	fWindow = fTreeWindow;
+	fWindow->Show();
+	try {
+		fPump = std::thread(&statWindow::_Pump, this);
+	} catch (const std::system_error&) {
+		// Without its thread the window shows "counting…" to the end,
+		// and Stop still works.
+	}
+}
+
+
+void
+statWindow::ShowCounting(uint64_t found)
+{
+	if (fProgress == NULL)
+		return;
+	std::lock_guard<std::mutex> guard(fProgress->lock);
+	fProgress->counting = true;
+	fProgress->found = found;
+	fProgress->changed = true;
+}
+
+
+void
+statWindow::ShowProgress(uint64_t done, uint64_t total, const char* name)
+{
+	if (fProgress == NULL) {
+		// The strip of a selection shows the name alone.
+		ShowName(name);
+		return;
+	}
+	std::lock_guard<std::mutex> guard(fProgress->lock);
+	fProgress->counting = false;
+	fProgress->done = done;
+	fProgress->total = total;
+	try {
+		fProgress->name = name != NULL ? name : "";
+	} catch (const std::bad_alloc&) {
+		fProgress->name.clear();
+	}
+	fProgress->changed = true;
+}
+
+
+bool
+statWindow::StopRequested() const
+{
+	return fStop != NULL && fStop->load(std::memory_order_relaxed);
+}
+
+
+void
 statWindow::Close()
 {
+	if (fPump.joinable()) {
+		{
+			std::lock_guard<std::mutex> guard(fProgress->lock);
+			fProgress->closing = true;
+		}
+		fProgress->wake.notify_all();
+		fPump.join();
+	}
+	// What was noted last is shown before the window goes: on standard
+	// error it is the run's last word on its progress.
+	if (fProgress != NULL)
+		_Draw();
+
 	if (fWindow == NULL || !fWindow->Lock())
 		return;
 	// Quit deletes the window and its views.
 	fWindow->Quit();
 	fWindow = NULL;
 	fName = NULL;
+	fTreeWindow = NULL;
+	fProgress.reset();
+}
+
+
+void
+statWindow::_Pump()
+{
+	std::unique_lock<std::mutex> guard(fProgress->lock);
+	while (!fProgress->closing) {
+		fProgress->wake.wait_for(
+				guard, kDrawInterval, [this] { return fProgress->closing; });
+		if (fProgress->closing)
+			break;
+		guard.unlock();
+		_Draw();
+		guard.lock();
+	}
+}
+
+
+void
+statWindow::_Draw()
+{
+	bool counting;
+	uint64_t found;
+	uint64_t done;
+	uint64_t total;
+	std::string name;
+	{
+		std::lock_guard<std::mutex> guard(fProgress->lock);
+		if (!fProgress->changed)
+			return;
+		fProgress->changed = false;
+		counting = fProgress->counting;
+		found = fProgress->found;
+		done = fProgress->done;
+		// A tree that grew since it was counted: the bar stays full.
+		total = std::max(fProgress->total, done);
+		try {
+			name = fProgress->name;
+		} catch (const std::bad_alloc&) {
+		}
+	}
+
+	std::string text;
+	try {
+		if (counting) {
+			text = filled(P_("counting… %s file", "counting… %s files", found),
+					{grouped(found)});
+		} else {
+			text = filled(P_("%s of %s file", "%s of %s files", total),
+					{grouped(done), grouped(total)});
+		}
+	} catch (const std::bad_alloc&) {
+		return;
+	}
+
+	if (fTreeWindow == NULL || !fTreeWindow->Lock())
+		return;
+	BStatusBar* bar = fTreeWindow->Bar();
+	if (bar != NULL) {
+		// A bar without a maximum moves its block with each new count.
+		bar->SetMaxValue(counting ? 0 : static_cast<float>(total));
+		bar->SetTo(static_cast<float>(counting ? found : done), text.c_str(),
+				counting ? "" : name.c_str());
+	}
+	fTreeWindow->Unlock();
 }

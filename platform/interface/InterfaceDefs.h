@@ -31,6 +31,19 @@ enum {
 	B_PAGE_DOWN = 0x0c
 };
 
+// Modifier keys, as a window's shortcuts name them.
+enum {
+	B_SHIFT_KEY = 0x00000001,
+	B_COMMAND_KEY = 0x00000002,
+	B_CONTROL_KEY = 0x00000004,
+	B_OPTION_KEY = 0x00000040,
+	B_MENU_KEY = 0x00000080
+};
+
+// A shortcut of a key alone, without the command key that a shortcut has
+// unless it says otherwise.
+enum { B_NO_COMMAND_KEY = 0x80000000 };
+
 // Tints: below 1 lightens towards white, above 1 darkens towards black.
 const float B_LIGHTEN_MAX_TINT = 0.0f;
 const float B_LIGHTEN_2_TINT = 0.385f;

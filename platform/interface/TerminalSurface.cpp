@@ -3,19 +3,28 @@
  * an alert's answer read from the controlling terminal.
  *
  * A window is written when it is shown (its title and the texts of its
- * string views) and whenever a text changes, by the thread that changes it:
+ * string views and status bars) and whenever a text changes, by the thread
+ * that changes it:
  *	window "Title": first text | second text
+ * A status bar is its label and text, the share done in brackets where it
+ * has a maximum, then its trailing text and label:
+ *	window "Title": 1,234 of 5,000 files [24%] Briefe/Brief.txt
+ * It tells progress, not a record: its line is written by the window's
+ * thread once per turn of its loop, for everything that changed in it
+ * meanwhile.
  * An alert is written whole, its buttons in brackets; Enter on the terminal
  * presses the last button, a button's number and Enter presses that one.
  */
 #include <interface/utf8.h>
 #include <interface/window_surface.h>
 
+#include <StatusBar.h>
 #include <StringView.h>
 #include <Window.h>
 
 #include <errno.h>
 #include <fcntl.h>
+#include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -67,6 +76,31 @@ write_all(int descriptor, const std::string& text)
 }
 
 
+// A status bar's words, one after the other where they are there.
+void
+append_status_bar(std::string& line, BStatusBar* bar)
+{
+	std::string words;
+	auto add = [&words](const char* text) {
+		if (text[0] == '\0')
+			return;
+		if (!words.empty())
+			words += ' ';
+		words += text;
+	};
+	add(bar->Label());
+	add(bar->Text());
+	if (bar->MaxValue() > 0) {
+		int percent = static_cast<int>(
+				floorf(100 * bar->CurrentValue() / bar->MaxValue()));
+		add(("[" + std::to_string(percent) + "%]").c_str());
+	}
+	add(bar->TrailingText());
+	add(bar->TrailingLabel());
+	append_printable(line, words.c_str(), false);
+}
+
+
 void
 append_texts(std::string& line, BView* view, bool& first)
 {
@@ -74,6 +108,12 @@ append_texts(std::string& line, BView* view, bool& first)
 	if (stringView != NULL && stringView->Text() != NULL) {
 		line += first ? ": " : " | ";
 		append_printable(line, stringView->Text(), false);
+		first = false;
+	}
+	BStatusBar* bar = dynamic_cast<BStatusBar*>(view);
+	if (bar != NULL) {
+		line += first ? ": " : " | ";
+		append_status_bar(line, bar);
 		first = false;
 	}
 	for (int32 i = 0; i < view->CountChildren(); i++)
@@ -202,8 +242,21 @@ TerminalSurface::DispatchEvents()
 void
 TerminalSurface::Update(const std::vector<BView*>& changed)
 {
-	// Written as they changed.
-	(void)changed;
+	// Texts were written as they changed; a status bar once for all its
+	// changes.
+	for (BView* view : changed) {
+		BStatusBar* bar = dynamic_cast<BStatusBar*>(view);
+		if (bar == NULL)
+			continue;
+		try {
+			std::string line;
+			start_window_line(line, fWindow);
+			line += ": ";
+			append_status_bar(line, bar);
+			write_terminal_line(line.c_str());
+		} catch (const std::bad_alloc&) {
+		}
+	}
 }
 
 

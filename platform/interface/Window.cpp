@@ -3,6 +3,7 @@
  */
 #include <Window.h>
 
+#include <InterfaceDefs.h>
 #include <View.h>
 
 #include <interface/window_list.h>
@@ -12,6 +13,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include <ctype.h>
 
 #include <algorithm>
 #include <new>
@@ -24,6 +27,28 @@ namespace {
 
 // Wakes the window's thread to draw what another thread changed.
 const uint32 kUpdateWindow = 0x5F555044; // '_UPD'
+
+
+// A shortcut's keys as the window compares them: letters in lower case,
+// and the command key unless the shortcut says it has none.
+uint32
+prepared_key(uint32 key)
+{
+	return key < 0x80 ? static_cast<uint32>(tolower(static_cast<int>(key)))
+					  : key;
+}
+
+
+uint32
+prepared_modifiers(uint32 modifiers)
+{
+	uint32 prepared = modifiers
+			& (B_SHIFT_KEY | B_COMMAND_KEY | B_CONTROL_KEY | B_OPTION_KEY
+					| B_MENU_KEY);
+	if ((modifiers & B_NO_COMMAND_KEY) == 0)
+		prepared |= B_COMMAND_KEY;
+	return prepared;
+}
 
 } // namespace
 
@@ -60,6 +85,8 @@ BWindow::~BWindow()
 		fTopView->_Detach();
 		delete fTopView;
 	}
+	for (const Shortcut& shortcut : fShortcuts)
+		delete shortcut.message;
 	free(fTitle);
 }
 
@@ -191,6 +218,59 @@ BView*
 BWindow::CurrentFocus() const
 {
 	return fFocus;
+}
+
+
+void
+BWindow::AddShortcut(uint32 key, uint32 modifiers, BMessage* message)
+{
+	AddShortcut(key, modifiers, message, NULL);
+}
+
+
+void
+BWindow::AddShortcut(
+		uint32 key, uint32 modifiers, BMessage* message, BHandler* target)
+{
+	if (message == NULL)
+		return;
+	if (!_CheckLock("AddShortcut")) {
+		delete message;
+		return;
+	}
+	Shortcut shortcut = {
+			prepared_key(key), prepared_modifiers(modifiers), message, target};
+	if (Shortcut* existing = _FindShortcut(key, modifiers)) {
+		delete existing->message;
+		*existing = shortcut;
+		return;
+	}
+	try {
+		fShortcuts.push_back(shortcut);
+	} catch (const std::bad_alloc&) {
+		fputs("BWindow::AddShortcut: out of memory\n", stderr);
+		delete message;
+	}
+}
+
+
+void
+BWindow::RemoveShortcut(uint32 key, uint32 modifiers)
+{
+	if (!_CheckLock("RemoveShortcut"))
+		return;
+	Shortcut* shortcut = _FindShortcut(key, modifiers);
+	if (shortcut == NULL)
+		return;
+	delete shortcut->message;
+	fShortcuts.erase(fShortcuts.begin() + (shortcut - fShortcuts.data()));
+}
+
+
+bool
+BWindow::HasShortcut(uint32 key, uint32 modifiers)
+{
+	return _FindShortcut(key, modifiers) != NULL;
 }
 
 
@@ -390,6 +470,26 @@ BWindow::_InitData(BRect frame, const char* title, window_look look,
 		fInitStatus = B_NO_MEMORY;
 
 	BPrivate::add_window(this);
+}
+
+
+BWindow::Shortcut*
+BWindow::_FindShortcut(uint32 key, uint32 modifiers)
+{
+	key = prepared_key(key);
+	modifiers = prepared_modifiers(modifiers);
+	for (Shortcut& shortcut : fShortcuts) {
+		if (shortcut.key == key && shortcut.modifiers == modifiers)
+			return &shortcut;
+	}
+	return NULL;
+}
+
+
+bool
+BWindow::_TakesKeys() const
+{
+	return fFocus != NULL || !fShortcuts.empty();
 }
 
 

@@ -111,6 +111,17 @@ public:
 	BView* FindView(const char* name) const;
 	BView* CurrentFocus() const;
 
+	// A key that sends a copy of message to target (the focus view, or the
+	// window when none, where target is NULL) wherever the focus is. The
+	// window takes the message. Keys reach a window without their
+	// modifiers: only a shortcut of a key alone, B_NO_COMMAND_KEY, is ever
+	// pressed. A second shortcut of the same keys replaces the first.
+	void AddShortcut(uint32 key, uint32 modifiers, BMessage* message);
+	void AddShortcut(
+			uint32 key, uint32 modifiers, BMessage* message, BHandler* target);
+	void RemoveShortcut(uint32 key, uint32 modifiers);
+	bool HasShortcut(uint32 key, uint32 modifiers);
+
 	BRect Frame() const;
 	BRect Bounds() const;
 	void MoveTo(BPoint where);
@@ -139,8 +150,19 @@ private:
 	friend class BView;
 	friend class BPrivate::WindowSurface;
 
+	struct Shortcut {
+		uint32 key;
+		uint32 modifiers;
+		BMessage* message;
+		BHandler* target;
+	};
+
 	void _InitData(BRect frame, const char* title, window_look look,
 			window_feel feel, uint32 flags, uint32 workspace);
+	// The shortcut of those keys, as the window keeps them, or NULL.
+	Shortcut* _FindShortcut(uint32 key, uint32 modifiers);
+	// Whether keys are for the window: a focus view, or a shortcut.
+	bool _TakesKeys() const;
 	bool _CheckLock(const char* operation) const;
 	bool _OnOwnThread() const;
 	// Wakes the window's thread for what changed; coalesced.
@@ -176,6 +198,7 @@ private:
 	BView* fMouseView;
 	BView* fDrawingView;
 	std::vector<BView*> fChanged;
+	std::vector<Shortcut> fShortcuts;
 	bool fUpdatePending;
 	bool fHidden;
 	bool fLoopStarted;

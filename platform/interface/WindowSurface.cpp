@@ -68,6 +68,13 @@ WindowSurface::FrameMoved(BWindow* window, BPoint where)
 	window->_FrameMoved(where);
 }
 
+
+bool
+WindowSurface::TakesKeys(const BWindow* window)
+{
+	return window->_TakesKeys();
+}
+
 } // namespace BPrivate
 
 
@@ -120,6 +127,18 @@ BWindow::_DrawView(BView* view, BPoint parentOrigin, BRect clip)
 void
 BWindow::_KeyDown(const char* bytes, int32 numBytes)
 {
+	// A shortcut goes first, wherever the focus is; the keys come without
+	// their modifiers.
+	Shortcut* shortcut = numBytes == 1
+			? _FindShortcut(static_cast<uint8>(bytes[0]), B_NO_COMMAND_KEY)
+			: NULL;
+	if (shortcut != NULL) {
+		BHandler* target = shortcut->target;
+		if (target == NULL)
+			target = fFocus;
+		PostMessage(shortcut->message, target);
+		return;
+	}
 	if (fFocus != NULL)
 		fFocus->KeyDown(bytes, numBytes);
 }

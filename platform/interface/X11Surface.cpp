@@ -290,9 +290,8 @@ X11Surface::_HandleEvent(XEvent& event)
 
 	case MapNotify:
 		// Without a window manager keys go where the pointer is; a window
-		// with a view for them asks for them.
-		if (fWindow->CurrentFocus() != NULL
-				&& (fWindow->Flags() & B_AVOID_FOCUS) == 0)
+		// with a use for them (a view, a shortcut) asks for them.
+		if (TakesKeys(fWindow) && (fWindow->Flags() & B_AVOID_FOCUS) == 0)
 			XSetInputFocus(fDisplay, fXWindow, RevertToParent, CurrentTime);
 		break;
 

@@ -11,6 +11,7 @@
 #include <interface/window_looks.h>
 #include <InterfaceDefs.h>
 #include <Rect.h>
+#include <StatusBar.h>
 #include <StringView.h>
 #include <View.h>
 #include <Window.h>
@@ -19,6 +20,7 @@
 
 #include <stdlib.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -449,4 +451,50 @@ TEST(TerminalTest, GoDeletesTheAlert)
 	});
 	EXPECT_EQ(run.status, 0);
 	EXPECT_EQ(run.result, 10);
+}
+
+
+TEST(StatusBarTest, TheValueStaysWithinTheBarAndTheTextsChangeWithIt)
+{
+	BStatusBar bar(BRect(0, 0, 99, 29), "bar", "Label", "end");
+	struct Step {
+		const char* name;
+		std::function<void()> change;
+		float value;
+		float max;
+		const char* text;
+		const char* trailing;
+	};
+	const Step steps[] = {
+			{"made", [] {}, 0, 100, "", ""},
+			{"set", [&] { bar.SetTo(30, "30 of 100", "a.txt"); }, 30, 100,
+					"30 of 100", "a.txt"},
+			{"texts kept", [&] { bar.Update(20); }, 50, 100, "30 of 100",
+					"a.txt"},
+			{"past the end", [&] { bar.Update(80, "x"); }, 100, 100, "x",
+					"a.txt"},
+			{"below 0", [&] { bar.SetTo(-5); }, 0, 100, "x", "a.txt"},
+			{"a smaller maximum",
+					[&] {
+						bar.SetTo(90);
+						bar.SetMaxValue(40);
+					},
+					40, 40, "x", "a.txt"},
+			{"no end yet",
+					[&] {
+						bar.SetMaxValue(0);
+						bar.SetTo(1234, "counting");
+					},
+					1234, 0, "counting", "a.txt"},
+			{"reset", [&] { bar.Reset("New"); }, 0, 0, "", ""},
+	};
+	for (const Step& step : steps) {
+		step.change();
+		EXPECT_EQ(bar.CurrentValue(), step.value) << step.name;
+		EXPECT_EQ(bar.MaxValue(), step.max) << step.name;
+		EXPECT_STREQ(bar.Text(), step.text) << step.name;
+		EXPECT_STREQ(bar.TrailingText(), step.trailing) << step.name;
+	}
+	EXPECT_STREQ(bar.Label(), "New");
+	EXPECT_STREQ(bar.TrailingLabel(), "");
 }

@@ -1,20 +1,29 @@
 /*
  * The status window without a display: what Open() builds, names shown
- * from the batch's thread while the window's own runs, and Close().
+ * from the batch's thread while the window's own runs, and Close(); the
+ * window of a tree, its progress, and its lines on standard error.
  */
 #include "support/child.h"
 #include "watchdog.h"
 
 #include "addon/statWindow.h"
+#include "app/text_domain.h"
 
 #include <Application.h>
 #include <Box.h>
+#include <Button.h>
+#include <StatusBar.h>
 #include <StringView.h>
 #include <Window.h>
 
 #include <gtest/gtest.h>
 
+#include <locale.h>
 #include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
 
 #include <string>
 #include <thread>
@@ -186,4 +195,147 @@ TEST(StatusWindowTerminalTest, DrawnOnStandardErrorWithoutADisplay)
 	EXPECT_EQ(run.errors,
 			"window \"TXW-Addon\": Textwend-Addon | TXW-Addon\n"
 			"window \"TXW-Addon\": Grüße aus Köln.txt\n");
+}
+
+
+TEST_F(StatusWindowTest, TreeWindowCountsThenShowsTheFileAtHand)
+{
+	Watchdog watchdog(30, "the window of a tree");
+	statWindow status;
+	status.OpenForTree();
+	BWindow* window = OnlyWindow();
+	ASSERT_NE(window, nullptr);
+	ASSERT_TRUE(window->Lock());
+	// The strip's place, title, type and border; larger, with Stop.
+	EXPECT_EQ(window->Frame().LeftTop(), BPoint(100, 15));
+	EXPECT_STREQ(window->Title(), "TXW-Addon");
+	EXPECT_EQ(window->Feel(), B_MODAL_APP_WINDOW_FEEL);
+	EXPECT_EQ(window->Look(), B_BORDERED_WINDOW_LOOK);
+	BStatusBar* bar = dynamic_cast<BStatusBar*>(window->FindView("progress"));
+	BButton* stop = dynamic_cast<BButton*>(window->FindView("stop"));
+	BStringView* label = dynamic_cast<BStringView*>(window->FindView("BSI"));
+	ASSERT_NE(bar, nullptr);
+	ASSERT_NE(stop, nullptr);
+	ASSERT_NE(label, nullptr);
+	EXPECT_STREQ(label->Text(), "Textwend-Addon");
+	EXPECT_STREQ(stop->Label(), "Stop");
+	EXPECT_STREQ(bar->Text(), "counting…");
+	EXPECT_EQ(bar->MaxValue(), 0);
+	window->Unlock();
+
+	struct Step {
+		const char* name;
+		std::function<void()> tell;
+		const char* text;
+		const char* trailing;
+		float value;
+		float max;
+	};
+	const Step steps[] = {
+			{"counting", [&] { status.ShowCounting(1); }, "counting… 1 file",
+					"", 1, 0},
+			{"counted", [&] { status.ShowCounting(5000); },
+					"counting… 5,000 files", "", 5000, 0},
+			{"first file", [&] { status.ShowProgress(0, 5000, "a/Brief.txt"); },
+					"0 of 5,000 files", "a/Brief.txt", 0, 5000},
+			// Many quick calls: the last one is what the window shows.
+			{"many files",
+					[&] {
+						for (int i = 1; i <= 1234; i++)
+							status.ShowProgress(i, 5000,
+									("b/" + std::to_string(i)).c_str());
+					},
+					"1,234 of 5,000 files", "b/1234", 1234, 5000},
+			// The tree grew after it was counted: the bar is full, not
+			// past its end.
+			{"grown tree", [&] { status.ShowProgress(5002, 5000, "c.txt"); },
+					"5,002 of 5,002 files", "c.txt", 5002, 5002},
+	};
+	for (const Step& step : steps) {
+		SCOPED_TRACE(step.name);
+		step.tell();
+		std::string text;
+		std::string trailing;
+		float value = -1;
+		float max = -1;
+		auto shown = [&] {
+			if (!window->Lock())
+				return false;
+			text = bar->Text();
+			trailing = bar->TrailingText();
+			value = bar->CurrentValue();
+			max = bar->MaxValue();
+			window->Unlock();
+			return text == step.text && value == step.value;
+		};
+		auto deadline
+				= std::chrono::steady_clock::now() + std::chrono::seconds(5);
+		while (!shown() && std::chrono::steady_clock::now() < deadline)
+			std::this_thread::sleep_for(std::chrono::milliseconds(20));
+		EXPECT_EQ(text, step.text);
+		EXPECT_EQ(trailing, step.trailing);
+		EXPECT_EQ(value, step.value);
+		EXPECT_EQ(max, step.max);
+	}
+	EXPECT_FALSE(status.StopRequested());
+	status.Close();
+	EXPECT_EQ(application().CountWindows(), 0);
+	// Closed, the holder asks nothing of a window that is gone.
+	status.ShowProgress(1, 2, "late.txt");
+	EXPECT_FALSE(status.StopRequested());
+}
+
+
+TEST(StatusWindowTerminalTest, TreeProgressIsAFewLinesInThePersonsLanguage)
+{
+	struct Case {
+		const char* language;
+		std::string shown;
+		std::string last;
+	};
+	const Case cases[] = {
+			{"", "window \"TXW-Addon\": Textwend-Addon | counting…\n",
+					"window \"TXW-Addon\": 2,000 of 2,000 files [100%] "
+					"Ordner/Grüße 2000.txt\n"},
+			{"de", "window \"TXW-Addon\": Textwend-Addon | zählt…\n",
+					"window \"TXW-Addon\": 2.000 von 2.000 Dateien [100%] "
+					"Ordner/Grüße 2000.txt\n"},
+	};
+	for (const Case& c : cases) {
+		SCOPED_TRACE(c.language);
+		test::ChildOptions options;
+		options.environment = {
+				{"LANG", "C.UTF-8"}, {"LC_ALL", ""}, {"LANGUAGE", c.language}};
+		auto start = std::chrono::steady_clock::now();
+		test::ChildResult run = test::run_child(
+				[] {
+					setlocale(LC_MESSAGES, "");
+					bind_text_domain();
+					statWindow status;
+					status.OpenForTree();
+					for (int i = 1; i <= 2000; i++)
+						status.ShowCounting(i);
+					for (int i = 1; i <= 2000; i++) {
+						std::string name
+								= "Ordner/Grüße " + std::to_string(i) + ".txt";
+						status.ShowProgress(i, 2000, name.c_str());
+					}
+					status.Close();
+					return 0;
+				},
+				options);
+		double seconds = std::chrono::duration<double>(
+				std::chrono::steady_clock::now() - start)
+								 .count();
+		EXPECT_EQ(run.status, 0);
+		EXPECT_EQ(run.output, "");
+		ASSERT_GE(run.errors.size(), c.shown.size() + c.last.size());
+		EXPECT_EQ(run.errors.substr(0, c.shown.size()), c.shown);
+		EXPECT_EQ(run.errors.substr(run.errors.size() - c.last.size()), c.last);
+		// 4,000 calls, but at most a line each quarter of a second besides
+		// the first and the last.
+		size_t lines = std::count(run.errors.begin(), run.errors.end(), '\n');
+		EXPECT_LE(lines, 2 + static_cast<size_t>(seconds * 4) + 1)
+				<< run.errors;
+	}
 }

@@ -21,6 +21,10 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
+#include <math.h>
+
+#include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -318,4 +322,119 @@ TEST_F(XvfbTest, AVanishedServerEndsNoWindowAndNoProcess)
 	// The status window outlives its display: the batch goes on.
 	status.ShowName("after.txt");
 	status.Close();
+}
+
+
+TEST_F(XvfbTest, TreeWindowDrawsItsBarAndTheFileAtHand)
+{
+	Watchdog watchdog(60, "the window of a tree on the display");
+	statWindow status;
+	status.OpenForTree();
+	Window window = wait_for_window(fDisplay, "TXW-Addon", kWaitMilliseconds);
+	ASSERT_NE(window, None);
+	WindowGeometry geometry = window_geometry(fDisplay, window);
+	EXPECT_EQ(geometry.x, 100);
+	EXPECT_EQ(geometry.y, 15);
+
+	// A quarter done: the bar's colour over a quarter of its row.
+	status.ShowProgress(1250, 5000, "Briefe/Grüße aus Köln.txt");
+	const Pixel kBar = {50, 150, 255};
+	auto bar_share = [&](const Image& image, int row) {
+		int filled = 0;
+		int left = -1;
+		int right = -1;
+		for (int x = 0; x < image.width; x++) {
+			Pixel pixel = image.At(x, row);
+			if (pixel == kBar)
+				filled++;
+			// The bar's inside: lighter than the window around it.
+			if (pixel == kBar || pixel.red > 235) {
+				left = left < 0 ? x : left;
+				right = x;
+			}
+		}
+		return right > left ? double(filled) / (right - left + 1) : 0.0;
+	};
+	Image image;
+	int row = -1;
+	// Until then, the block of the count moves along the bar.
+	EXPECT_TRUE(wait_until(
+			[&] {
+				image = capture(fDisplay, window);
+				row = -1;
+				for (int y = 0; y < image.height && row < 0; y++) {
+					if (image.At(10, y) == kBar)
+						row = y;
+				}
+				return row >= 0 && fabs(bar_share(image, row) - 0.25) < 0.02;
+			},
+			kWaitMilliseconds));
+	ASSERT_GE(row, 0);
+	EXPECT_EQ(image.At(200, 3), kBackground);
+	// The count at the left above the bar, the file's name at its right.
+	EXPECT_GT(count_dark(image, 6, 8, 100, row - 3), 30);
+	EXPECT_GT(count_dark(image, 200, 8, 310, row - 3), 30);
+	EXPECT_TRUE(write_png(screenshot_path("status-window-tree.png"), image));
+
+	status.Close();
+	EXPECT_TRUE(wait_until([&] { return !window_shown(fDisplay, "TXW-Addon"); },
+			kWaitMilliseconds));
+}
+
+
+TEST_F(XvfbTest, StopOrEscapeReachesTheBatchThread)
+{
+	enum Action { kClick, kEscape, kReleasedBeside };
+	struct Case {
+		const char* name;
+		Action action;
+		bool stops;
+	};
+	const Case cases[] = {
+			{"a click on Stop", kClick, true},
+			{"Escape", kEscape, true},
+			{"a press on Stop released beside it", kReleasedBeside, false},
+	};
+	for (const Case& c : cases) {
+		SCOPED_TRACE(c.name);
+		Watchdog watchdog(60, std::string("a run stopped by ") + c.name);
+		statWindow status;
+		status.OpenForTree();
+		Window window
+				= wait_for_window(fDisplay, "TXW-Addon", kWaitMilliseconds);
+		ASSERT_NE(window, None);
+		// Escape needs the keys: the window takes them when it shows.
+		ASSERT_TRUE(
+				wait_until([&] { return focused_window(fDisplay) == window; },
+						kWaitMilliseconds));
+
+		// As the batch does: a file after the other, asking after each.
+		std::atomic<bool> stopped(false);
+		std::thread batch([&] {
+			for (int i = 0; i < 20000 && !status.StopRequested(); i++) {
+				status.ShowProgress(i, 20000, "Brief.txt");
+				std::this_thread::sleep_for(std::chrono::milliseconds(1));
+			}
+			stopped = status.StopRequested();
+		});
+
+		WindowGeometry geometry = window_geometry(fDisplay, window);
+		// The button's middle, in the window's right part.
+		int x = geometry.x + 358;
+		int y = geometry.y + 30;
+		if (c.action == kClick)
+			click(fDisplay, x, y);
+		else if (c.action == kEscape)
+			press_key(fDisplay, XK_Escape);
+		else
+			drag(fDisplay, x, y, x - 100, y);
+		if (!c.stops) {
+			std::this_thread::sleep_for(std::chrono::milliseconds(500));
+			EXPECT_FALSE(status.StopRequested());
+			press_key(fDisplay, XK_Escape);
+		}
+		batch.join();
+		EXPECT_TRUE(stopped.load());
+		status.Close();
+	}
 }

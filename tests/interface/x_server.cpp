@@ -296,6 +296,17 @@ click(Display* display, int x, int y)
 }
 
 
+void
+drag(Display* display, int fromX, int fromY, int toX, int toY)
+{
+	XTestFakeMotionEvent(display, -1, fromX, fromY, 0);
+	XTestFakeButtonEvent(display, 1, True, 0);
+	XTestFakeMotionEvent(display, -1, toX, toY, 0);
+	XTestFakeButtonEvent(display, 1, False, 0);
+	XFlush(display);
+}
+
+
 std::string
 screenshot_path(const std::string& name)
 {

@@ -66,6 +66,8 @@ Image capture(Display* display, Window window);
 // Through the XTEST extension, as from the keyboard and the mouse.
 void press_key(Display* display, unsigned long keysym);
 void click(Display* display, int x, int y);
+// The button pressed at one place and released at another.
+void drag(Display* display, int fromX, int fromY, int toX, int toY);
 
 // The folder that screenshots go to, made when missing.
 std::string screenshot_path(const std::string& name);

@@ -67,6 +67,8 @@ protected:
 	static void MouseUp(BWindow* window, BPoint where);
 	static void CloseRequested(BWindow* window);
 	static void FrameMoved(BWindow* window, BPoint where);
+	// Whether the window has a use for keys: a focus view, or a shortcut.
+	static bool TakesKeys(const BWindow* window);
 };
 
 // NULL when there is no display to draw on.
