@@ -142,7 +142,9 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 		std::string where(path.Path());
 		batch_then([&, leaf, where] {
 			tell({leaf,
-					last_result.converted ? kEntryConverted : kEntryLeftAlone,
+					last_result.converted            ? kEntryConverted
+							: last_result.passedOver ? kEntryPassedOver
+													 : kEntryLeftAlone,
 					describe_conversion(last_result, where)});
 			if (last_result.converted && last_result.doubtful) {
 				doubtful.push_back(
