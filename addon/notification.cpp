@@ -148,7 +148,7 @@ notification_text(const batch_counts& counts)
 					counts.lineEndsMade));
 		if (counts.alreadyUtf8 > 0)
 			lines.push_back(kind_line(counts.alreadyUtf8,
-					P_("%d file UTF-8 already", "%d files UTF-8 already",
+					P_("%d file already UTF-8", "%d files already UTF-8",
 							counts.alreadyUtf8),
 					counts.alreadyMade));
 	}

@@ -15,7 +15,7 @@
 // What became of a batch's entries.
 struct batch_counts {
 	int converted = 0;   // converted from an 8-bit set (undone, by the undo)
-	int alreadyUtf8 = 0; // UTF-8 already (plain ASCII too): written anew
+	int alreadyUtf8 = 0; // already UTF-8 (plain ASCII too): written anew
 	int lineEnds = 0;    // their line ends alone converted, as the build says
 	int leftAlone = 0;   // meant to be converted, but left as they were
 	int passedOver = 0;  // not files that the batch converts

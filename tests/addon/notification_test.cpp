@@ -44,10 +44,10 @@ const Batch kBatches[] = {
 				"2 files converted to UTF-8, the originals kept as "
 				"-BAK\\n1 entry passed over",
 				"Bilder: a folder, passed over"},
-		{"converted again: UTF-8 already, its original kept as -BAK2",
+		{"converted again: already UTF-8, its original kept as -BAK2",
 				"Textwend", {"a.txt", "undone.txt"}, "",
 				"1 file converted to UTF-8, the original kept as -BAK\\n1 "
-				"file UTF-8 already, the original kept as -BAK2",
+				"file already UTF-8, the original kept as -BAK2",
 				""},
 		{"one undone", "Textwend-Undo", {"undone.txt"}, "",
 				"1 conversion undone, the original is back", ""},

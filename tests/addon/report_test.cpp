@@ -100,11 +100,11 @@ TEST(Notification, CountsWhatEachConversionDid)
 		std::vector<convert_result> results;
 		std::string text;
 	} cases[] = {
-			{"UTF-8 already beside converted", 0, 0,
+			{"already UTF-8 beside converted", 0, 0,
 					{result(kStylePc, "-BAK"), result(kStyleBe, "-BAK2"),
 							result(kStyleNone, "-BAK")},
 					"1 file converted to UTF-8, the original kept as -BAK\n"
-					"2 files UTF-8 already, the originals kept as -BAK2/-BAK"},
+					"2 files already UTF-8, the originals kept as -BAK2/-BAK"},
 			{"many backups", 0, 0,
 					{result(kStyleTos, "-BAK"), result(kStyleTos, "-BAK2"),
 							result(kStyleTos, "-BAK3"),
