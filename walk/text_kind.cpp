@@ -25,7 +25,10 @@ const char kNoFormat[] = "application/octet-stream";
 
 
 // The bytes that no text holds, as libmagic's own test for text has them:
-// the C0 controls but BEL, BS, TAB, LF, VT, FF, CR and ESC, and DEL.
+// the C0 controls but BEL, BS, TAB, LF, VT, FF, CR and ESC, and DEL. The ^Z
+// that ended many a DOS text is taken for text here, so that such a text
+// costs no question to libmagic: every format of its own holds other
+// controls too.
 struct foreign_bytes {
 	bool table[256];
 
@@ -33,7 +36,7 @@ struct foreign_bytes {
 	{
 		for (int byte = 0; byte < 256; byte++) {
 			table[byte] = (byte < 0x20 && (byte < 0x07 || byte > 0x0d)
-								  && byte != 0x1b)
+								  && byte != 0x1a && byte != 0x1b)
 					|| byte == 0x7f;
 		}
 	}
