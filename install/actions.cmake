@@ -120,9 +120,12 @@ endif()
 set(images Textwend Textwend-Atari Textwend-DOS Textwend-Mac Textwend-Windows
 	Textwend-LaTeX Textwend-Undo)
 # LaTeX notation is read wherever "a stands, so its entry is offered for
-# TeX files alone: the MIME type of their names, and those names.
+# TeX files alone: the MIME type of their names, and those names, which
+# Thunar matches as they are written.
 set(tex_mime_types "text/x-tex;")
 set(tex_patterns "*.tex;*.ltx;*.sty;*.cls;*.dtx;*.ins")
+string(TOUPPER "${tex_patterns}" upper)
+string(APPEND tex_patterns ";${upper}")
 set(dolphin_actions "")
 set(dolphin_groups "")
 set(dolphin_tex_actions "")

@@ -785,8 +785,8 @@ TEST_F(ActionTest, ActionsAreForTextOnly)
 	EXPECT_EQ(actions.find("<other-files/>"), std::string::npos) << actions;
 	EXPECT_NE(actions.find("<text-files/>"), std::string::npos) << actions;
 	size_t latex = actions.find("<unique-id>" + kLatex.thunarId);
-	EXPECT_NE(actions.find("<patterns>*.tex;*.ltx;*.sty;*.cls;*.dtx;*.ins"
-						   "</patterns>",
+	EXPECT_NE(actions.find("<patterns>*.tex;*.ltx;*.sty;*.cls;*.dtx;*.ins;"
+						   "*.TEX;*.LTX;*.STY;*.CLS;*.DTX;*.INS</patterns>",
 					  latex),
 			std::string::npos)
 			<< actions;
