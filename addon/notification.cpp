@@ -5,18 +5,23 @@
 
 #include "app/text_domain.h"
 #include "charmap/options.h"
+#include "charmap/styles.h"
 
 #include <libnotify/notify.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 
 
 namespace {
 
 const char kIcon[] = "accessories-text-editor";
+
+// The most names a line lists; more are cut short.
+const size_t kNamesShown = 3;
 
 
 // format, which holds one %d, with count in it.
@@ -50,50 +55,124 @@ session_bus_there()
 	return stat(socket.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
 }
 
+
+// "-BAK/-BAK2": the names made, as few as fit.
+std::string
+names_made(const std::vector<std::string>& made)
+{
+	std::string names;
+	for (size_t i = 0; i < made.size() && i <= kNamesShown; i++) {
+		names += i == 0 ? "" : "/";
+		names += i < kNamesShown ? made[i] : "…";
+	}
+	return names;
+}
+
+
+// A line for count files of one kind: what became of them (head, which
+// holds one %d, translated), and the names their originals went to, or,
+// where the new texts go beside them, the names those took.
+std::string
+kind_line(int count, const char* head, const std::vector<std::string>& made)
+{
+	std::string line = counted(head, count);
+	if (made.empty())
+		return line;
+	const char* tail = r_modus == kRModusBeside
+			? P_(", written beside it as %s", ", written beside them as %s",
+					count)
+			: P_(", the original kept as %s", ", the originals kept as %s",
+					count);
+	return line + filled(tail, {names_made(made)});
+}
+
 } // namespace
+
+
+void
+count_conversion(batch_counts& counts, const convert_result& result,
+		const std::string& path)
+{
+	int* count = &counts.converted;
+	std::vector<std::string>* made = &counts.convertedMade;
+	if (undo_mod != 0) {
+		counts.converted++;
+		return;
+	}
+	// What a build that loads no table does is converting line ends; a
+	// text without 8-bit characters is UTF-8 already.
+	if ((uint32_t)pop_ind >= kPopIndNoTable) {
+		count = &counts.lineEnds;
+		made = &counts.lineEndsMade;
+	} else if (result.style == kStyleBe || result.style == kStyleNone) {
+		count = &counts.alreadyUtf8;
+		made = &counts.alreadyMade;
+	}
+	(*count)++;
+	const std::string& name
+			= result.backup.empty() ? result.output : result.backup;
+	if (name.size() > path.size() && name.compare(0, path.size(), path) == 0) {
+		std::string suffix = name.substr(path.size());
+		if (std::find(made->begin(), made->end(), suffix) == made->end())
+			made->push_back(suffix);
+	}
+}
 
 
 std::string
 notification_text(const batch_counts& counts)
 {
-	std::string text;
+	std::vector<std::string> lines;
 	if (undo_mod != 0) {
-		text = counts.converted == 0
-				? _("No conversion undone")
-				: counted(P_("%d conversion undone, the original is back",
-								  "%d conversions undone, the originals are "
-								  "back",
-								  counts.converted),
-						counts.converted);
+		lines.push_back(counts.converted == 0
+						? _("No conversion undone")
+						: counted(P_("%d conversion undone, the original is "
+									 "back",
+										  "%d conversions undone, the "
+										  "originals are back",
+										  counts.converted),
+								counts.converted));
+	} else if (counts.converted + counts.alreadyUtf8 + counts.lineEnds == 0) {
+		lines.push_back(_("No file converted"));
 	} else {
-		text = counts.converted == 0
-				? _("No file converted")
-				: counted(P_("%d file converted to UTF-8, the original kept "
-							 "as -BAK",
-								  "%d files converted to UTF-8, the originals "
-								  "kept as -BAK",
-								  counts.converted),
-						counts.converted);
+		if (counts.converted > 0)
+			lines.push_back(kind_line(counts.converted,
+					P_("%d file converted to UTF-8",
+							"%d files converted to UTF-8", counts.converted),
+					counts.convertedMade));
+		if (counts.lineEnds > 0)
+			lines.push_back(kind_line(counts.lineEnds,
+					P_("%d file with its line ends made LF",
+							"%d files with their line ends made LF",
+							counts.lineEnds),
+					counts.lineEndsMade));
+		if (counts.alreadyUtf8 > 0)
+			lines.push_back(kind_line(counts.alreadyUtf8,
+					P_("%d file already UTF-8", "%d files already UTF-8",
+							counts.alreadyUtf8),
+					counts.alreadyMade));
 	}
 	if (counts.doubtful > 0) {
-		text += "\n";
-		text += counted(
+		lines.push_back(counted(
 				P_("%d of them doubtful: check it",
 						"%d of them doubtful: check them", counts.doubtful),
-				counts.doubtful);
+				counts.doubtful));
 	}
 	if (counts.leftAlone > 0) {
-		text += "\n";
-		text += counted(P_("%d file left as it was",
+		lines.push_back(
+				counted(P_("%d file left as it was",
 								"%d files left as they were", counts.leftAlone),
-				counts.leftAlone);
+						counts.leftAlone));
 	}
 	if (counts.passedOver > 0) {
-		text += "\n";
-		text += counted(P_("%d entry passed over", "%d entries passed over",
+		lines.push_back(
+				counted(P_("%d entry passed over", "%d entries passed over",
 								counts.passedOver),
-				counts.passedOver);
+						counts.passedOver));
 	}
+	std::string text;
+	for (const std::string& line : lines)
+		text += (text.empty() ? "" : "\n") + line;
 	return text;
 }
 

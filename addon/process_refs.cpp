@@ -75,14 +75,14 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 	std::set<std::pair<dev_t, ino_t>> converted;
 	auto tell = [&](const entry_report& entry) {
 		fprintf(stderr, "%s\n", report_line(entry).c_str());
+		// A conversion is counted by what it did (below); an entry done with
+		// the one above it, not at all.
+		if (entry.outcome == kEntryLeftAlone)
+			counts.leftAlone++;
+		else if (entry.outcome == kEntryPassedOver)
+			counts.passedOver++;
 		if (entry.outcome != kEntryConverted)
 			notConverted.push_back(entry);
-		if (entry.outcome == kEntryConverted)
-			counts.converted++;
-		else if (entry.outcome == kEntryLeftAlone)
-			counts.leftAlone++;
-		else
-			counts.passedOver++;
 	};
 	// Told in selection order, once the conversions before have finished.
 	auto report = [&](const entry_report& entry) {
@@ -142,8 +142,12 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 		std::string where(path.Path());
 		batch_then([&, leaf, where] {
 			tell({leaf,
-					last_result.converted ? kEntryConverted : kEntryLeftAlone,
+					last_result.converted            ? kEntryConverted
+							: last_result.passedOver ? kEntryPassedOver
+													 : kEntryLeftAlone,
 					describe_conversion(last_result, where)});
+			if (last_result.converted)
+				count_conversion(counts, last_result, where);
 			if (last_result.converted && last_result.doubtful) {
 				doubtful.push_back(
 						{leaf, kEntryConverted, describe_doubt(last_result)});

@@ -145,6 +145,8 @@ std::string
 describe_conversion(const convert_result& result, const std::string& path)
 {
 	if (!result.converted) {
+		if (result.passedOver)
+			return result.reason;
 		if (result.reason.empty())
 			return _("left as it was");
 		// The reason comes in the person's language.

@@ -6,6 +6,7 @@
 
 #include "app/text_domain.h"
 #include "charmap/options.h"
+#include "convert/backup_owner.h"
 #include "convert/bus_guard.h"
 #include "convert/chosen_set.h"
 #include "convert/detect.h"
@@ -15,6 +16,7 @@
 #include "convert/source_file.h"
 #include "convert/stamp.h"
 #include "convert/threads.h"
+#include "walk/text_kind.h"
 
 #include <errno.h>
 #include <stdio.h>
@@ -236,6 +238,19 @@ AlyBFile(char* path)
 	if (!reason.empty()) {
 		printf("\n\tBFile error");
 		result_left_alone(reason);
+		return;
+	}
+	// The original of a conversion stays as it is, for its undo.
+	std::string owner = backup_owner(source.folder, source.leaf);
+	if (!owner.empty()) {
+		result_left_alone(filled(_("it is the backup of %s's conversion; "
+								   "undo %s to get it back"),
+				{owner, owner}));
+		return;
+	}
+	// A picture or a document of a word processor, whatever its name.
+	if (kind_of_file(source.fd).kind == kKindNotText) {
+		result_passed_over(_("not a text file, passed over"));
 		return;
 	}
 

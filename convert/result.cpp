@@ -26,6 +26,14 @@ result_left_alone(const std::string& reason)
 }
 
 
+void
+result_passed_over(const std::string& reason)
+{
+	result_left_alone(reason);
+	last_result.passedOver = true;
+}
+
+
 std::string
 folder_reason(const char* what, int error)
 {

@@ -29,6 +29,9 @@ struct convert_result {
 	// Why the file was left as it was, in the person's words and language;
 	// empty on success.
 	std::string reason;
+	// Not a file that is converted at all (no text): passed over, with
+	// reason, rather than left as it was.
+	bool passedOver = false;
 };
 
 // Why a file with 8-bit characters that read as no set was left as it was;
@@ -44,6 +47,9 @@ void result_start();
 // Notes why the file was left as it was; the first reason given stands, as
 // later ones only follow from it.
 void result_left_alone(const std::string& reason);
+
+// Notes that the file is none that is converted, and why.
+void result_passed_over(const std::string& reason);
 
 // A reason in the person's words and language: what, translated, with the
 // host's error put in for its %s; a refusal by the folder is named as such.

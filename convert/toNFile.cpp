@@ -232,6 +232,9 @@ private:
 	std::string fNotices;     // for standard error, once it is done
 	bool fAdopted = false;    // the backup was a second name already
 	int fClosed = 0;          // what closing the source said
+	// The set its map was loaded for: ostyle belongs to the file at hand,
+	// which in a batch is another by the time this one finishes.
+	const int32_t fStyle = ostyle;
 };
 
 
@@ -659,7 +662,7 @@ converted_text::Finish(int synced)
 	fputs(fNotices.c_str(), stderr);
 
 	static char html[] = "text/html";
-	if (pop_ind == kPopIndHtml && ostyle == kStyleBe) {
+	if (pop_ind == kPopIndHtml && fStyle == kStyleBe) {
 		// The name holds the new text, as was just checked.
 		std::string node = last_result.output;
 		mim_setA(node.data(), html);

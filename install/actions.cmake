@@ -113,12 +113,23 @@ endif()
 # the menus: the detected set, the four chosen sets, LaTeX, undo. Dolphin,
 # Thunar and GNOME Files show them in a submenu "Textwend" with the same
 # words; Nemo has no submenus, so there each entry carries the name in
-# front, and the files' names keep them together and in order. Dolphin
-# orders the actions of a submenu by their ids, so the ids are numbered.
+# front, and the files' names keep them together and in order. Nemo cuts a
+# label longer than about 36 characters, so there a long entry has a short
+# form of its own. Dolphin orders the actions of a submenu by their ids, so
+# the ids are numbered.
 set(images Textwend Textwend-Atari Textwend-DOS Textwend-Mac Textwend-Windows
 	Textwend-LaTeX Textwend-Undo)
+# LaTeX notation is read wherever "a stands, so its entry is offered for
+# TeX files alone: the MIME type of their names, and those names, which
+# Thunar matches as they are written.
+set(tex_mime_types "text/x-tex;")
+set(tex_patterns "*.tex;*.ltx;*.sty;*.cls;*.dtx;*.ins")
+string(TOUPPER "${tex_patterns}" upper)
+string(APPEND tex_patterns ";${upper}")
 set(dolphin_actions "")
 set(dolphin_groups "")
+set(dolphin_tex_actions "")
+set(dolphin_tex_groups "")
 set(thunar_actions "")
 set(nautilus_entries "")
 set(number 0)
@@ -128,7 +139,9 @@ foreach(image IN LISTS images)
 	string(TOLOWER ${image} base)
 	set(TEXTWEND_MIME_TYPES "text/plain;")
 	set(TEXTWEND_NEMO_MIME_TYPES "text/*;")
+	set(thunar_patterns "*")
 	set(thunar_id "${base}-convert-to-utf-8")
+	set(nemo_label "")
 	if(image STREQUAL "Textwend")
 		set(action convert)
 		set(entry "convert (find the set)")
@@ -137,8 +150,8 @@ foreach(image IN LISTS images)
 		set(action convert-latex)
 		set(entry "convert LaTeX umlauts")
 		set(comment "Converts LaTeX umlaut notation and 8-bit text in the selected files into UTF-8 and keeps each original as a -BAK file")
-		set(TEXTWEND_MIME_TYPES "text/x-tex;text/plain;")
-		set(TEXTWEND_NEMO_MIME_TYPES "text/x-tex;text/plain;")
+		set(TEXTWEND_NEMO_MIME_TYPES "${tex_mime_types}")
+		set(thunar_patterns "${tex_patterns}")
 	elseif(image STREQUAL "Textwend-Undo")
 		set(action undo)
 		set(entry "undo the conversion")
@@ -152,6 +165,7 @@ foreach(image IN LISTS images)
 			set(comment "Converts the selected text files from Atari ST into UTF-8 and keeps each original as a -BAK file")
 		elseif(set STREQUAL "DOS")
 			set(entry "convert from DOS code page 437")
+			set(nemo_label "Textwend: convert from DOS CP 437")
 			set(comment "Converts the selected text files from DOS code page 437 into UTF-8 and keeps each original as a -BAK file")
 		elseif(set STREQUAL "Mac")
 			set(entry "convert from Macintosh")
@@ -164,17 +178,13 @@ foreach(image IN LISTS images)
 	set(action "${number}-${action}")
 	set(out "${written}/${image}")
 
-	# Nemo: the name in front of the entry.
-	set(TEXTWEND_LABEL "Textwend: ${entry}")
+	# Nemo: the name in front of the entry, each language's label whole.
+	if(nemo_label STREQUAL "")
+		set(nemo_label "Textwend: ${entry}")
+	endif()
+	set(TEXTWEND_LABEL "${nemo_label}")
 	set(TEXTWEND_COMMENT "${comment}")
-	set(TEXTWEND_LABEL_TRANSLATIONS "")
-	foreach(language IN LISTS TEXTWEND_LANGUAGES)
-		translated(local ${language} "${entry}")
-		if(NOT local STREQUAL "")
-			string(APPEND TEXTWEND_LABEL_TRANSLATIONS
-				"Name[${language}]=Textwend: ${local}\n")
-		endif()
-	endforeach()
+	key_translations(TEXTWEND_LABEL_TRANSLATIONS Name "${nemo_label}")
 	key_translations(TEXTWEND_COMMENT_TRANSLATIONS Comment "${comment}")
 	configure_file("${TEXTWEND_ACTIONS_SOURCE_DIR}/textwend.nemo_action.in"
 		"${out}/textwend.nemo_action" @ONLY)
@@ -201,14 +211,22 @@ foreach(image IN LISTS images)
 			PERMISSIONS ${file_permissions})
 	endif()
 
+	# Dolphin: a service menu for text files, and one for TeX files that
+	# adds the LaTeX entry to the same submenu.
 	key_translations(names Name "${entry}")
-	string(APPEND dolphin_actions "${action};")
-	string(APPEND dolphin_groups "
+	set(group "
 [Desktop Action ${action}]
 Name=${entry}
 ${names}Icon=accessories-text-editor
 Exec=${TEXTWEND_HOST_DESKTOP} ${image} %F
 ")
+	if(image STREQUAL "Textwend-LaTeX")
+		string(APPEND dolphin_tex_actions "${action};")
+		string(APPEND dolphin_tex_groups "${group}")
+	else()
+		string(APPEND dolphin_actions "${action};")
+		string(APPEND dolphin_groups "${group}")
+	endif()
 	xml_translations(names name "${entry}")
 	xml_translations(descriptions description "${comment}")
 	string(APPEND thunar_actions "<action>
@@ -217,25 +235,39 @@ ${names}	<submenu>Textwend</submenu>
 	<unique-id>${thunar_id}</unique-id>
 	<command>${TEXTWEND_HOST_THUNAR} ${image} %F</command>
 ${descriptions}	<range></range>
-	<patterns>*</patterns>
+	<patterns>${thunar_patterns}</patterns>
 	<text-files/>
 </action>
 ")
 	string(REPLACE "\\" "\\\\" quoted "${entry}")
 	string(REPLACE "\"" "\\\"" quoted "${quoted}")
-	string(APPEND nautilus_entries "    (\"${image}\", N_(\"${quoted}\")),\n")
+	string(REGEX REPLACE ";.*" "" type "${TEXTWEND_NEMO_MIME_TYPES}")
+	if(type STREQUAL "text/*")
+		set(type "text/plain")
+	endif()
+	string(APPEND nautilus_entries
+		"    (\"${image}\", N_(\"${quoted}\"), \"${type}\"),\n")
 endforeach()
 
-# Dolphin: one service menu, all entries in its submenu.
-set(TEXTWEND_DOLPHIN_ACTIONS "${dolphin_actions}")
-set(TEXTWEND_DOLPHIN_GROUPS "${dolphin_groups}")
+# Dolphin: the service menus, all entries in one submenu.
 key_translations(TEXTWEND_COMMENT_TRANSLATIONS Comment
 	"Converts the selected 8-bit text files into UTF-8, or puts back their originals")
-configure_file("${TEXTWEND_ACTIONS_SOURCE_DIR}/textwend.desktop.in"
-	"${written}/textwend.desktop" @ONLY)
-file(INSTALL "${written}/textwend.desktop"
-	DESTINATION "${share}/kio/servicemenus"
-	PERMISSIONS ${menu_permissions})
+foreach(menu textwend textwend-latex)
+	if(menu STREQUAL "textwend")
+		set(TEXTWEND_MIME_TYPES "text/plain;")
+		set(TEXTWEND_DOLPHIN_ACTIONS "${dolphin_actions}")
+		set(TEXTWEND_DOLPHIN_GROUPS "${dolphin_groups}")
+	else()
+		set(TEXTWEND_MIME_TYPES "${tex_mime_types}")
+		set(TEXTWEND_DOLPHIN_ACTIONS "${dolphin_tex_actions}")
+		set(TEXTWEND_DOLPHIN_GROUPS "${dolphin_tex_groups}")
+	endif()
+	configure_file("${TEXTWEND_ACTIONS_SOURCE_DIR}/textwend.desktop.in"
+		"${written}/${menu}.desktop" @ONLY)
+	file(INSTALL "${written}/${menu}.desktop"
+		DESTINATION "${share}/kio/servicemenus"
+		PERMISSIONS ${menu_permissions})
+endforeach()
 
 # GNOME Files: an extension for its Python, found by every user in the
 # data folders, that asks gettext for the entries' words.

@@ -329,6 +329,84 @@ TEST(Batch, AFileSelectedTwiceIsConvertedOnce)
 				<< run.errors;
 }
 
+// A picture or a document of a word processor is no text, whatever its
+// name: every image that converts passes it over and leaves it as it was.
+TEST(Batch, WhatIsNoTextIsPassedOverByEveryImage)
+{
+	const struct {
+		const char* name;
+		std::string content;
+	} files[] = {
+			{"bild.txt",
+					std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\0\x01"
+								"\0\0\0\x01\x08\x02\0\0\0\x90wS\xDE",
+							33)},
+			{"Brief.doc", std::string("\xFFWPC\x10\0\0\0\x01\x0A\0\0", 12)},
+	};
+	for (const char* image : {"Textwend", "Textwend-DOS", "Textwend-LaTeX"}) {
+		SCOPED_TRACE(image);
+		Folder folder;
+		std::vector<std::string> paths;
+		for (const auto& f : files) {
+			write_file(folder / f.name, f.content);
+			paths.push_back(folder / f.name);
+		}
+		test::ChildResult run = run_host(folder, paths, kImages + "/" + image);
+		EXPECT_EQ(run.status, 0) << run.errors;
+		EXPECT_EQ(run.output, "");
+		for (const auto& f : files) {
+			EXPECT_EQ(read_file(folder / f.name), f.content) << f.name;
+			EXPECT_NE(run.errors.find(std::string("\nTextwend: ") + f.name
+							  + ": not a text file, passed over\n"),
+					std::string::npos)
+					<< run.errors;
+		}
+		EXPECT_EQ(test::folder_entries(folder.path()),
+				(std::vector<std::string> {"Brief.doc", "bild.txt"}));
+	}
+}
+
+// The originals of a conversion, and of each one before it, are its
+// backups: converting one would tangle its history. Undo takes them back.
+TEST(Batch, TheBackupsOfAConversionAreLeftAlone)
+{
+	Folder folder;
+	write_file(folder / "Brief.txt", "K\x84se\r\n");
+	write_file(folder / "Notiz.txt-BAK", "K\x84se\r\n");
+	ASSERT_EQ(run_host(folder, {folder / "Brief.txt"}).status, 0);
+	ASSERT_EQ(run_host(folder, {folder / "Brief.txt"}).status, 0);
+	const std::string refusal = ": left as it was: it is the backup of "
+								"Brief.txt's conversion; undo Brief.txt to "
+								"get it back\n";
+	for (const char* backup : {"Brief.txt-BAK2", "Brief.txt-BAK"}) {
+		for (const std::string image : {"Textwend", "Textwend-Windows"}) {
+			SCOPED_TRACE(std::string(backup) + ", " + image);
+			std::string before = read_file(folder / backup);
+			test::ChildResult run = run_host(
+					folder, {folder / backup}, kImages + "/" + image);
+			EXPECT_EQ(run.status, 1);
+			EXPECT_NE(run.errors.find(
+							  "\nTextwend: " + std::string(backup) + refusal),
+					std::string::npos)
+					<< run.errors;
+			EXPECT_EQ(read_file(folder / backup), before);
+		}
+	}
+	// A name like a backup's, with no conversion behind it, is a file.
+	EXPECT_EQ(run_host(folder, {folder / "Notiz.txt-BAK"}).status, 0);
+	EXPECT_EQ(test::folder_entries(folder.path()),
+			(std::vector<std::string> {"Brief.txt", "Brief.txt-BAK",
+					"Brief.txt-BAK2", "Notiz.txt-BAK", "Notiz.txt-BAK-BAK"}));
+	// Undone from its backups, newest first, the letter is back.
+	for (const char* backup : {"Brief.txt-BAK2", "Brief.txt-BAK"})
+		EXPECT_EQ(
+				run_host(folder, {folder / backup}, kImages + "/Textwend-Undo")
+						.status,
+				0)
+				<< backup;
+	EXPECT_EQ(read_file(folder / "Brief.txt"), "K\x84se\r\n");
+}
+
 TEST(Batch, AMissingPathIsPassedOverAndTheRestConverted)
 {
 	Folder folder;

@@ -21,6 +21,11 @@ const std::string kService
 const int kSkipped = 77;
 const int kNotStarted = 127;
 
+// The start of a PNG picture.
+const std::string kPicture("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\0\x01\0\0\0\x01"
+						   "\x08\x02\0\0\0\x90wS\xDE",
+		33);
+
 const std::string kDosLetter = "Gr\x81\xE1"
 							   "e\r\n";
 
@@ -34,20 +39,28 @@ struct Batch {
 };
 
 const Batch kBatches[] = {
-		{"two converted, a folder passed over", "Textwend",
-				{"a.txt", "b.txt", "Bilder"}, "",
+		{"two converted, one of them selected twice, a folder passed over",
+				"Textwend", {"a.txt", "b.txt", "a.txt", "Bilder"}, "",
 				"2 files converted to UTF-8, the originals kept as "
 				"-BAK\\n1 entry passed over",
 				"Bilder: a folder, passed over"},
+		{"converted again: already UTF-8, its original kept as -BAK2",
+				"Textwend", {"a.txt", "undone.txt"}, "",
+				"1 file converted to UTF-8, the original kept as -BAK\\n1 "
+				"file already UTF-8, the original kept as -BAK2",
+				""},
 		{"one undone", "Textwend-Undo", {"undone.txt"}, "",
 				"1 conversion undone, the original is back", ""},
+		{"a picture named .txt", "Textwend", {"Foto.txt"}, "",
+				"No file converted\\n1 entry passed over",
+				"Foto.txt: not a text file, passed over"},
 		{"a picture, which the file manager passed over", "Textwend",
 				{"--text-only", "Foto.png"}, "",
 				"No file converted\\n1 entry passed over",
 				"Foto.png: not a text file, passed over"},
-		{"in German", "Textwend", {"a.txt", "b.txt", "Bilder"}, "de",
-				"2 Dateien in UTF-8 umgewandelt, Originale als -BAK\\n1 "
-				"Eintrag übergangen",
+		{"in German", "Textwend", {"a.txt", "undone.txt", "Bilder"}, "de",
+				"1 Datei in UTF-8 umgewandelt, Original als -BAK\\n1 Datei "
+				"bereits UTF-8, Original als -BAK2\\n1 Eintrag übergangen",
 				""},
 };
 
@@ -60,6 +73,7 @@ TEST(Notification, SaysHowTheBatchWent)
 		write_file(folder / "b.txt", kDosLetter);
 		write_file(folder / "undone.txt", kDosLetter);
 		write_file(folder / "Foto.png", "\x89PNG\r\n\x1A\n");
+		write_file(folder / "Foto.txt", kPicture);
 		ASSERT_EQ(mkdir((folder / "Bilder").c_str(), 0755), 0);
 		ASSERT_EQ(test::run_program(
 						  {kHost, kImages + "/Textwend", folder / "undone.txt"})

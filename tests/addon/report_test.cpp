@@ -1,6 +1,10 @@
 // The words of the person's report: names shown safely, and the alert that
 // lists what a batch did not convert.
+#include "addon/notification.h"
 #include "addon/report.h"
+#include "charmap/options.h"
+#include "charmap/styles.h"
+#include "support/options.h"
 
 #include <gtest/gtest.h>
 
@@ -75,6 +79,55 @@ TEST(Report, TheAlertListsDoubtAfterWhatWasNotConverted)
 			"what reads wrong:\n\n"
 			"b.txt: taken for Macintosh, next best Windows ANSI\n"
 			"c.txt: taken for Macintosh, next best Windows ANSI");
+}
+
+// The notification counts each file by what became of it, and names the
+// names made beside the files: the backups, or the new texts of a build
+// that writes beside them.
+TEST(Notification, CountsWhatEachConversionDid)
+{
+	auto result = [](int32_t style, const std::string& made) {
+		convert_result r;
+		r.converted = true;
+		r.style = style;
+		(made.rfind("-N", 0) == 0 ? r.output : r.backup) = "/f/a.txt" + made;
+		return r;
+	};
+	const struct {
+		const char* what;
+		int32_t rModus;
+		int32_t popInd;
+		std::vector<convert_result> results;
+		std::string text;
+	} cases[] = {
+			{"already UTF-8 beside converted", 0, 0,
+					{result(kStylePc, "-BAK"), result(kStyleBe, "-BAK2"),
+							result(kStyleNone, "-BAK")},
+					"1 file converted to UTF-8, the original kept as -BAK\n"
+					"2 files already UTF-8, the originals kept as -BAK2/-BAK"},
+			{"many backups", 0, 0,
+					{result(kStyleTos, "-BAK"), result(kStyleTos, "-BAK2"),
+							result(kStyleTos, "-BAK3"),
+							result(kStyleTos, "-BAK4"),
+							result(kStyleTos, "-BAK2")},
+					"5 files converted to UTF-8, the originals kept as "
+					"-BAK/-BAK2/-BAK3/…"},
+			{"written beside", 1, 0,
+					{result(kStyleAnsi, "-N"), result(kStyleAnsi, "-N2")},
+					"2 files converted to UTF-8, written beside them as "
+					"-N/-N2"},
+			{"line ends only", 0, 50, {result(kStyleAnsi, "-BAK")},
+					"1 file with its line ends made LF, the original kept as "
+					"-BAK"},
+	};
+	for (const auto& c : cases) {
+		test::OptionScope place(r_modus, c.rModus);
+		test::OptionScope table(pop_ind, c.popInd);
+		batch_counts counts;
+		for (const convert_result& r : c.results)
+			count_conversion(counts, r, "/f/a.txt");
+		EXPECT_EQ(notification_text(counts), c.text) << c.what;
+	}
 }
 
 } // namespace

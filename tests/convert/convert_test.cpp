@@ -1,6 +1,7 @@
 // One file converted end to end: content, backup, standard output,
 // attributes and MIME type.
 #include "charmap/options.h"
+#include "convert/batch.h"
 #include "convert/convert.h"
 #include "convert/result.h"
 #include "convert/undo.h"
@@ -479,6 +480,47 @@ TEST(MimeType, BecomesHtmlOnlyForUtf8WithTheOption)
 		test::OptionScope pop(pop_ind, c.popInd);
 		convert(path);
 		EXPECT_EQ(type_of(path), c.after + '\0') << c.what;
+	}
+}
+
+// A batch holds its files back until its sync: each result is typed by the
+// set of its own text, not by that of the file converted last.
+TEST(MimeType, EachFileOfABatchKeepsItsOwnType)
+{
+	const struct {
+		int32_t rModus;
+		std::string suffix; // of the converted text's name
+	} modes[] = {{0, ""}, {1, "-N"}};
+	const std::vector<std::vector<std::string>> orders
+			= {{"utf-8", "dos"}, {"dos", "utf-8", "dos"}};
+	for (const auto& mode : modes) {
+		for (const auto& order : orders) {
+			SCOPED_TRACE("r_modus " + std::to_string(mode.rModus) + ", "
+					+ order.front() + " first");
+			Folder folder;
+			test::OptionScope pop(pop_ind, 1);
+			test::OptionScope place(r_modus, mode.rModus);
+			testing::internal::CaptureStdout();
+			batch_begin();
+			for (size_t i = 0; i < order.size(); i++) {
+				std::string path = folder / (order[i] + std::to_string(i));
+				write_file(path, order[i] == "dos" ? "\x84\r\n" : "Käse\n");
+				set_attributes(path,
+						{{"BEOS:TYPE",
+								{kMimeString,
+										std::string("text/plain\0", 11)}}});
+				AlyBFile(path.data());
+			}
+			batch_end();
+			testing::internal::GetCapturedStdout();
+			for (size_t i = 0; i < order.size(); i++) {
+				std::string name = order[i] + std::to_string(i);
+				EXPECT_EQ(type_of(folder / (name + mode.suffix)),
+						(order[i] == "dos" ? "text/plain" : "text/html")
+								+ std::string(1, '\0'))
+						<< name;
+			}
+		}
 	}
 }
 

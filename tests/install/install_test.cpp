@@ -197,8 +197,9 @@ protected:
 
 
 // Every image with its entry, in the order of the menus: the words of the
-// submenu "Textwend" (Dolphin, Thunar, GNOME Files) and their German, and
-// the names of its actions. Nemo shows the words after "Textwend: ".
+// submenu "Textwend" (Dolphin, Thunar, GNOME Files) and their German, the
+// names of its actions, and Nemo's label in both languages, which Nemo
+// shows whole up to kNemoLabel characters.
 struct Image {
 	std::string name;
 	std::string entry;    // in the submenu "Textwend"
@@ -206,30 +207,55 @@ struct Image {
 	std::string base;     // the Nemo action's file name
 	std::string dolphin;  // the Dolphin action
 	std::string thunarId; // the Thunar custom action
+	std::string nemo;     // Nemo's label
+	std::string nemoGerman;
 };
 
 const Image kImages[] = {
 		{"Textwend", "convert (find the set)",
 				"umwandeln (Zeichensatz erkennen)", "textwend-1-convert",
-				"1-convert", "textwend-convert-to-utf-8"},
+				"1-convert", "textwend-convert-to-utf-8",
+				"Textwend: convert (find the set)",
+				"Textwend: umwandeln (Satz erkennen)"},
 		{"Textwend-Atari", "convert from Atari ST", "aus Atari ST umwandeln",
 				"textwend-2-convert-atari", "2-convert-atari",
-				"textwend-atari-convert-to-utf-8"},
+				"textwend-atari-convert-to-utf-8",
+				"Textwend: convert from Atari ST",
+				"Textwend: aus Atari ST umwandeln"},
 		{"Textwend-DOS", "convert from DOS code page 437",
 				"aus DOS-Codepage 437 umwandeln", "textwend-3-convert-dos",
-				"3-convert-dos", "textwend-dos-convert-to-utf-8"},
+				"3-convert-dos", "textwend-dos-convert-to-utf-8",
+				"Textwend: convert from DOS CP 437",
+				"Textwend: aus DOS-CP 437 umwandeln"},
 		{"Textwend-Mac", "convert from Macintosh", "aus Macintosh umwandeln",
 				"textwend-4-convert-mac", "4-convert-mac",
-				"textwend-mac-convert-to-utf-8"},
+				"textwend-mac-convert-to-utf-8",
+				"Textwend: convert from Macintosh",
+				"Textwend: aus Macintosh umwandeln"},
 		{"Textwend-Windows", "convert from Windows ANSI",
 				"aus Windows ANSI umwandeln", "textwend-5-convert-windows",
-				"5-convert-windows", "textwend-windows-convert-to-utf-8"},
+				"5-convert-windows", "textwend-windows-convert-to-utf-8",
+				"Textwend: convert from Windows ANSI",
+				"Textwend: aus Windows ANSI umwandeln"},
 		{"Textwend-LaTeX", "convert LaTeX umlauts", "LaTeX-Umlaute umwandeln",
 				"textwend-6-convert-latex", "6-convert-latex",
-				"textwend-latex-convert-to-utf-8"},
+				"textwend-latex-convert-to-utf-8",
+				"Textwend: convert LaTeX umlauts",
+				"Textwend: LaTeX-Umlaute umwandeln"},
 		{"Textwend-Undo", "undo the conversion", "Umwandlung rückgängig machen",
-				"textwend-7-undo", "7-undo", "textwend-undo-the-conversion"},
+				"textwend-7-undo", "7-undo", "textwend-undo-the-conversion",
+				"Textwend: undo the conversion",
+				"Textwend: Umwandlung zurücknehmen"},
 };
+const size_t kNemoLabel = 36;
+
+// The characters of a UTF-8 text.
+size_t
+characters(const std::string& text)
+{
+	return std::count_if(text.begin(), text.end(),
+			[](char byte) { return (byte & 0xC0) != 0x80; });
+}
 const Image& kTextwend = kImages[0];
 const Image& kLatex = kImages[5];
 
@@ -270,6 +296,7 @@ installed_files()
 			{"share/doc/textwend/copyright", 0644},
 	};
 	files["share/kio/servicemenus/textwend.desktop"] = 0644;
+	files["share/kio/servicemenus/textwend-latex.desktop"] = 0644;
 	for (const Image& image : kImages) {
 		files["share/textwend/nautilus/Textwend/" + image.entry] = 0755;
 		files["share/nemo/actions/" + image.base + ".nemo_action"] = 0644;
@@ -320,6 +347,7 @@ TEST_F(InstallTest, DesktopFilesAndManualPagesAreWellFormed)
 	Install("", prefix);
 
 	for (const char* file : {"share/kio/servicemenus/textwend.desktop",
+				 "share/kio/servicemenus/textwend-latex.desktop",
 				 "share/Thunar/sendto/textwend.desktop"}) {
 		SCOPED_TRACE(file);
 		test::ChildResult run = test::run_program(
@@ -388,6 +416,16 @@ TEST_F(InstallTest, TheHostFindsAddOnsByNameUserFolderFirst)
 	EXPECT_EQ(run.errors,
 			"tracker-run: no add-on named 'Neither' in " + user + " or "
 					+ system + "\n");
+}
+
+
+// Dolphin's service menus, one after the other: the actions of both, which
+// it shows in one submenu.
+std::string
+dolphin_menus(const std::string& share)
+{
+	return read_file(share + "/kio/servicemenus/textwend.desktop") + "\n"
+			+ read_file(share + "/kio/servicemenus/textwend-latex.desktop");
 }
 
 
@@ -463,8 +501,7 @@ protected:
 					paths);
 		case kDolphin:
 			return desktop_exec(
-					key_value(read_file(share
-									  + "/kio/servicemenus/textwend.desktop"),
+					key_value(dolphin_menus(share),
 							"Desktop Action " + image.dolphin, "Exec"),
 					paths);
 		case kSendTo:
@@ -547,17 +584,23 @@ TEST_F(ActionTest, ActionsConvertTheSelectedFiles)
 		GTEST_SKIP() << "the add-on image is not part of this build";
 
 	// A line break too, which the recording image could not record.
-	Words names = kAwkwardNames;
-	names.push_back("new\nline.txt");
+	Words texts = kAwkwardNames;
+	texts.push_back("new\nline.txt");
+	// The LaTeX entry is offered for TeX files.
+	Words tex;
+	for (const std::string& name : texts)
+		tex.push_back(name + ".tex");
 	const struct {
 		const Image& image;
+		const Words& names;
 		std::string before;
 		std::string after;
 	} cases[] = {
-			{kTextwend, kDosLetter, kConverted},
-			{kLatex, "Gr\"u\"se\n", "Grüße\n"},
+			{kTextwend, texts, kDosLetter, kConverted},
+			{kLatex, tex, "Gr\"u\"se\n", "Grüße\n"},
 	};
 	for (const auto& c : cases) {
+		const Words& names = c.names;
 		for (const Action& action : kActions) {
 			if (action.manager == kSendTo && &c.image != &kTextwend)
 				continue;
@@ -591,42 +634,54 @@ words(const Image& image, bool german)
 
 // One menu everywhere: the submenu "Textwend" in Dolphin, Thunar and GNOME
 // Files, and in Nemo, which has no submenus, the entries with "Textwend: "
-// in front, kept together by the names of their files; in all four the
-// same words in the same order, in English and in German. Each entry runs
-// its own image.
+// in front, kept together by the names of their files and short enough to
+// be shown whole; in all four the same order, in English and in German.
+// Each entry runs its own image.
 TEST_F(ActionTest, EveryFileManagerShowsTheSameMenu)
 {
 	std::string share = fPrefix + "/share/";
-	std::string menu = read_file(share + "kio/servicemenus/textwend.desktop");
-	EXPECT_EQ(key_value(menu, "Desktop Entry", "X-KDE-Submenu"), "Textwend");
+	std::string menu = dolphin_menus(share);
+	for (const char* file : {"textwend.desktop", "textwend-latex.desktop"}) {
+		EXPECT_EQ(key_value(read_file(share + "kio/servicemenus/" + file),
+						  "Desktop Entry", "X-KDE-Submenu"),
+				"Textwend")
+				<< file;
+	}
 	std::string uca = fScratch + "/thunar/uca.xml";
 	ThunarCommand(kTextwend.thunarId);
 	std::string thunar = read_file(uca);
 	// Dolphin orders a submenu's actions by their ids.
 	Words dolphinIds;
-	std::istringstream actions(key_value(menu, "Desktop Entry", "Actions"));
-	for (std::string id; std::getline(actions, id, ';');)
-		dolphinIds.push_back(id);
-	EXPECT_TRUE(std::is_sorted(dolphinIds.begin(), dolphinIds.end()));
+	for (const char* file : {"textwend.desktop", "textwend-latex.desktop"}) {
+		std::istringstream actions(
+				key_value(read_file(share + "kio/servicemenus/" + file),
+						"Desktop Entry", "Actions"));
+		for (std::string id; std::getline(actions, id, ';');)
+			dolphinIds.push_back(id);
+	}
+	std::sort(dolphinIds.begin(), dolphinIds.end());
 	// Nemo orders its actions by the names of their files.
 	Words nemoFiles;
 	for (const auto& entry : fs::directory_iterator(share + "nemo/actions"))
 		nemoFiles.push_back(entry.path().string());
 	std::sort(nemoFiles.begin(), nemoFiles.end());
-	write_file(fScratch + "/a.txt", kDosLetter);
+	// All seven for a TeX file.
+	write_file(fScratch + "/a.tex", kDosLetter);
 
 	for (bool german : {false, true}) {
 		SCOPED_TRACE(german ? "German" : "English");
 		std::string key = german ? "Name[de]" : "Name";
-		Words expected, dolphin, nemo, thunarNames;
-		for (const Image& image : kImages)
+		Words expected, nemoExpected, dolphin, nemo, thunarNames;
+		for (const Image& image : kImages) {
 			expected.push_back(words(image, german));
+			nemoExpected.push_back(german ? image.nemoGerman : image.nemo);
+		}
 		for (const std::string& id : dolphinIds)
 			dolphin.push_back(key_value(menu, "Desktop Action " + id, key));
 		for (const std::string& file : nemoFiles) {
 			std::string label = key_value(read_file(file), "Nemo Action", key);
-			EXPECT_EQ(label.rfind("Textwend: ", 0), 0u) << label;
-			nemo.push_back(label.substr(strlen("Textwend: ")));
+			nemo.push_back(label);
+			EXPECT_LE(characters(label), kNemoLabel) << label;
 		}
 		std::string open = german ? "<name xml:lang=\"de\">" : "<name>";
 		for (size_t at = thunar.find(open); at != std::string::npos;
@@ -636,7 +691,7 @@ TEST_F(ActionTest, EveryFileManagerShowsTheSameMenu)
 					thunar.substr(start, thunar.find('<', start) - start));
 		}
 		EXPECT_EQ(dolphin, expected) << "Dolphin";
-		EXPECT_EQ(nemo, expected) << "Nemo";
+		EXPECT_EQ(nemo, nemoExpected) << "Nemo";
 		EXPECT_EQ(thunarNames, expected) << "Thunar";
 
 		Environment language;
@@ -647,7 +702,7 @@ TEST_F(ActionTest, EveryFileManagerShowsTheSameMenu)
 			language.Unset("LANGUAGE");
 		test::ChildResult run = test::run_program({kPython, kNautilusMenu,
 				share + "nautilus-python/extensions/textwend.py",
-				fScratch + "/a.txt"});
+				fScratch + "/a.tex"});
 		if (run.status == kSkipped) {
 			std::cout << "GNOME Files not tried: " << run.errors;
 			continue;
@@ -689,8 +744,9 @@ TEST_F(ActionTest, EveryFileManagerShowsTheSameMenu)
 }
 
 
-// The actions are offered for text only. GNOME Files offers its scripts
-// for every file; the script passes a file that is no text over.
+// The actions are offered for text only, the LaTeX entry for TeX files
+// only, as it reads "a as ä wherever it stands. GNOME Files offers its
+// scripts for every file; the add-on passes a file that is no text over.
 TEST_F(ActionTest, ActionsAreForTextOnly)
 {
 	std::string share = fPrefix + "/share/";
@@ -703,11 +759,13 @@ TEST_F(ActionTest, ActionsAreForTextOnly)
 			{"nemo/actions/textwend-1-convert.nemo_action", "Nemo Action",
 					"Mimetypes", "text/*;"},
 			{"nemo/actions/textwend-6-convert-latex.nemo_action", "Nemo Action",
-					"Mimetypes", "text/x-tex;text/plain;"},
+					"Mimetypes", "text/x-tex;"},
 			{"nemo/actions/textwend-7-undo.nemo_action", "Nemo Action",
 					"Mimetypes", "text/*;"},
 			{"kio/servicemenus/textwend.desktop", "Desktop Entry", "MimeType",
 					"text/plain;"},
+			{"kio/servicemenus/textwend-latex.desktop", "Desktop Entry",
+					"MimeType", "text/x-tex;"},
 			{"Thunar/sendto/textwend.desktop", "Desktop Entry", "MimeType",
 					"text/plain;"},
 	};
@@ -717,25 +775,54 @@ TEST_F(ActionTest, ActionsAreForTextOnly)
 				filter.value)
 				<< filter.file;
 	}
+	EXPECT_EQ(key_value(read_file(share + "kio/servicemenus/textwend.desktop"),
+					  "Desktop Entry", "Actions")
+					  .find(kLatex.dolphin),
+			std::string::npos);
 	std::string uca = fScratch + "/thunar/uca.xml";
 	ThunarCommand(kTextwend.thunarId);
 	std::string actions = read_file(uca);
 	EXPECT_EQ(actions.find("<other-files/>"), std::string::npos) << actions;
 	EXPECT_NE(actions.find("<text-files/>"), std::string::npos) << actions;
+	size_t latex = actions.find("<unique-id>" + kLatex.thunarId);
+	EXPECT_NE(actions.find("<patterns>*.tex;*.ltx;*.sty;*.cls;*.dtx;*.ins;"
+						   "*.TEX;*.LTX;*.STY;*.CLS;*.DTX;*.INS</patterns>",
+					  latex),
+			std::string::npos)
+			<< actions;
 
-	std::string folder = Folder("mixed", {"Brief.txt"}, kDosLetter);
+	std::string folder
+			= Folder("mixed", {"Brief.txt", "Arbeit.tex"}, kDosLetter);
 	fs::copy_file(which("true"), folder + "/program");
-	// The extension offers nothing for a selection with a program in it.
-	for (const Words& names :
-			{Words {"program"}, Words {"program", "Brief.txt"}}) {
+	// The extension offers nothing for a selection with a program in it,
+	// and its LaTeX entry only while every file is a TeX file.
+	const struct {
+		Words names;
+		bool menu;
+		bool latex;
+	} selections[] = {
+			{{"program"}, false, false},
+			{{"program", "Brief.txt"}, false, false},
+			{{"Brief.txt"}, true, false},
+			{{"Brief.txt", "Arbeit.tex"}, true, false},
+			{{"Arbeit.tex"}, true, true},
+	};
+	for (const auto& selection : selections) {
 		Words arguments = {kPython, kNautilusMenu,
 				share + "nautilus-python/extensions/textwend.py"};
-		for (const std::string& name : names)
+		for (const std::string& name : selection.names)
 			arguments.push_back(folder + "/" + name);
 		test::ChildResult run = test::run_program(arguments);
-		if (run.status != kSkipped) {
-			EXPECT_EQ(run.output, "") << run.errors;
-		}
+		if (run.status == kSkipped)
+			break;
+		SCOPED_TRACE(selection.names.back());
+		EXPECT_EQ(run.output.find("item\tTextwend\n") != std::string::npos,
+				selection.menu)
+				<< run.output << run.errors;
+		EXPECT_EQ(
+				run.output.find("/" + kLatex.entry + "\n") != std::string::npos,
+				selection.latex)
+				<< run.output;
 	}
 
 	if (!kImageBuilt)
@@ -745,8 +832,9 @@ TEST_F(ActionTest, ActionsAreForTextOnly)
 	EXPECT_EQ(run.status, 0) << run.errors;
 	EXPECT_EQ(read_file(folder + "/Brief.txt"), kConverted);
 	EXPECT_FALSE(fs::exists(folder + "/program-BAK"));
-	EXPECT_NE(
-			run.errors.find(": program: not a text file ("), std::string::npos)
+	EXPECT_NE(run.errors.find("\nTextwend: program: not a text file, passed "
+							  "over\n"),
+			std::string::npos)
 			<< run.errors;
 }
 
@@ -977,12 +1065,13 @@ TEST_F(InstallTest, TheDebianPackageInstallsAndPurgesCleanly)
 	std::string depends
 			= test::run_program({which("dpkg-deb"), "-f", package, "Depends"})
 					  .output;
-	for (const char* library : {"libc6 ", "libstdc++6 ", "libxxhash0 "})
+	for (const char* library :
+			{"libc6 ", "libstdc++6 ", "libxxhash0 ", "libmagic1 "})
 		EXPECT_NE(depends.find(library), std::string::npos) << depends;
 	EXPECT_EQ(
 			test::run_program({which("dpkg-deb"), "-f", package, "Recommends"})
 					.output,
-			"python3-nautilus, file\n");
+			"python3-nautilus\n");
 
 	if (geteuid() != 0)
 		GTEST_SKIP() << "installing a package with dpkg needs root";
