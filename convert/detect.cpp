@@ -29,7 +29,7 @@
 
 namespace {
 
-enum Lane { kBe, kTos, kPc, kMac, kAnsi, kLatex, kLines };
+enum Lane { kBe, kTos, kPc, kMac, kAnsi, kLatex, kLines, kAtariSigns };
 
 const uint8_t kAllSeven = 0x7F;
 
@@ -92,6 +92,16 @@ constexpr Code kSingleCodes[] = {
 
 		{0x0A, kLines, 0x01},
 		{0x0D, kLines, 0x02},
+
+		// Below 0x80, the bytes that the Atari table alone gives signs of
+		// their own (arrows, a note, ∆): where one occurs, an Atari text
+		// reads differently from a DOS one.
+		{0x01, kAtariSigns, 0x01},
+		{0x02, kAtariSigns, 0x01},
+		{0x03, kAtariSigns, 0x01},
+		{0x04, kAtariSigns, 0x01},
+		{0x0B, kAtariSigns, 0x01},
+		{0x7F, kAtariSigns, 0x01},
 };
 
 // Second bytes of the pairs opened by C3 (UTF-8) and by the quote (LaTeX).
@@ -206,6 +216,7 @@ look_at(const uint8_t* data, size_t p, const Openers& openers)
 
 const uint64_t kLfSeen = (uint64_t)0x01 << (8 * kLines);
 const uint64_t kCrSeen = (uint64_t)0x02 << (8 * kLines);
+const uint64_t kAtariSignSeen = (uint64_t)0x01 << (8 * kAtariSigns);
 
 
 // What a byte from 0x80 up opens as the first byte of a UTF-8 sequence: how
@@ -638,6 +649,9 @@ scan_piece(const uint8_t* data, size_t from, size_t to, uint64_t& foundSoFar,
 	const __m128i lf = _mm_set1_epi8(0x0A);
 	const __m128i cr = _mm_set1_epi8(0x0D);
 	const __m128i quote = _mm_set1_epi8('"');
+	const __m128i four = _mm_set1_epi8(4);
+	const __m128i vtab = _mm_set1_epi8(0x0B);
+	const __m128i del = _mm_set1_epi8(0x7F);
 	for (; path >= kScanSse2 && i + 16 <= to; i += 16) {
 		__m128i block = _mm_loadu_si128((const __m128i*)(data + i));
 		unsigned mask = (unsigned)_mm_movemask_epi8(block);
@@ -645,6 +659,14 @@ scan_piece(const uint8_t* data, size_t from, size_t to, uint64_t& foundSoFar,
 			mask |= (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(block, lf));
 		if ((found & kCrSeen) == 0)
 			mask |= (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(block, cr));
+		if ((found & kAtariSignSeen) == 0) {
+			// 0 to 4 (a zero byte tells nothing, and costs nothing), 0x0B
+			// and 0x7F.
+			__m128i low = _mm_cmpeq_epi8(_mm_min_epu8(block, four), block);
+			mask |= (unsigned)_mm_movemask_epi8(_mm_or_si128(low,
+					_mm_or_si128(_mm_cmpeq_epi8(block, vtab),
+							_mm_cmpeq_epi8(block, del))));
+		}
 		if (kLatex)
 			mask |= (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(block, quote));
 		while (mask != 0) {
@@ -766,6 +788,7 @@ text_scanner::findings() const
 	for (int lane = 0; lane < 6; lane++)
 		findings.candidate[lane] = (uint8_t)(fFound >> (8 * lane));
 	findings.lineEnds = (uint8_t)(fFound >> (8 * kLines));
+	findings.atariSigns = (fFound & kAtariSignSeen) != 0;
 	findings.validUtf8 = !fUtf8.invalid && fUtf8.need == 0;
 	findings.multiByte = fUtf8.multiByte;
 	return findings;

@@ -9,13 +9,16 @@
 #include <stdint.h>
 
 // One byte of flags per candidate, in the order Be, TOS, PC, MAC, ANSI,
-// LATEX; one flag per umlaut letter. Then the line-end flags, and what the
-// text is as UTF-8: valid as a whole, and holding a multi-byte sequence.
+// LATEX; one flag per umlaut letter. Then the line-end flags, what the text
+// is as UTF-8 (valid as a whole, and holding a multi-byte sequence), and
+// whether it holds a byte that only the Atari table reads as a sign.
 struct text_findings {
 	uint8_t candidate[6];
 	uint8_t lineEnds;
 	bool validUtf8 = true;
 	bool multiByte = false;
+	// A byte below 0x80 that the Atari table alone gives a sign of its own.
+	bool atariSigns = false;
 };
 
 // The loops that the scan can take, from the byte loop that every processor

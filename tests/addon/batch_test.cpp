@@ -246,7 +246,7 @@ TEST(Batch, TheSetIsTheOneTheLetterReadsIn)
 		std::string line;
 	} cases[] = {
 			{"Preis.txt", kImage, "Preis: 5 \x80 (\xA7 3)\r\n",
-					"Preis: 5 \xC2\x80 (§ 3)\n",
+					"Preis: 5 € (§ 3)\n",
 					"Windows ANSI (its umlaut codes also fit Macintosh), CR LF "
 					"→ LF; original kept as Preis.txt-BAK\n"},
 			{"Cafe.txt", kImage, "Caf\xE9 au lait\r\n", "Café au lait\n",
