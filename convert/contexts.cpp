@@ -6,8 +6,17 @@
  */
 #include "convert/contexts.h"
 
-#include <endian.h>
+#include "charmap/processor.h"
+
 #include <string.h>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define TEXTWEND_X86 1
+#endif
 
 
 namespace {
@@ -166,23 +175,248 @@ is_letter_character(const uint8_t* sequence, size_t size)
 // What one such character weighs against the bytes outside UTF-8.
 const uint64_t kLetterWeight = 4;
 
-const uint64_t kHighBits = 0x8080808080808080ull;
+} // namespace
+
+
+void
+text_contexts::Note(const uint8_t* data, size_t at, unsigned key)
+{
+	uint8_t byte = data[at];
+	fPresent[(byte >> 6) & 1] |= uint64_t(1) << (byte & 63);
+	fSeen[key]++;
+	fPlaces.push_back((uint64_t)key << kKeyShift | at);
+}
+
+
+// A byte from 0x80 up that starts a sequence: the length of the valid
+// sequence, counted, or 1 for a stray, noted; 0 where the text ends inside
+// a sequence, whose bytes are all noted then.
+size_t
+text_contexts::Lead(const uint8_t* data, size_t at, size_t length)
+{
+	bool cut = false;
+	size_t size = sequence_at(data, at, length, cut);
+	if (size > 0) {
+		fSequences++;
+		fLetterSequences += is_letter_character(data + at, size);
+		return size;
+	}
+	if (!cut) {
+		Stray(data, at);
+		return 1;
+	}
+	// What is left of the text is the start of a character.
+	fCutBytes = length - at;
+	for (; at < length; at++)
+		Stray(data, at);
+	return 0;
+}
+
+
+void
+text_contexts::Stray(const uint8_t* data, size_t at)
+{
+	if (!fSeen)
+		fSeen.reset(new uint8_t[kContexts]());
+	fStrays++;
+	unsigned key = context_of(data, at);
+	if (fSeen[key] < kPerContext)
+		Note(data, at, key);
+}
+
+
+size_t
+text_contexts::GatherAll(
+		const uint8_t* data, size_t from, size_t to, size_t length)
+{
+	// Nearly every byte from 0x80 up of a long 8-bit text is a stray whose
+	// context was seen enough already: that case goes without a call, and
+	// with as few branches as can be, as it comes by the million.
+	uint8_t* seen = fSeen.get();
+	uint64_t strays = 0;
+	auto high = [&](size_t at) -> size_t {
+		uint8_t c = data[at];
+		// A lead followed by a continuation byte may start a sequence, and
+		// the last byte may be the start of one cut short.
+		if (kLeads.lead[c].need != 0
+				&& ((data[at + 1] & 0xC0) == 0x80 || at + 1 == length)) {
+			size_t size = Lead(data, at, length);
+			seen = fSeen.get();
+			return size;
+		}
+		if (seen != NULL && seen[context_of(data, at)] >= kPerContext) {
+			strays++;
+			return 1;
+		}
+		Stray(data, at);
+		seen = fSeen.get();
+		return 1;
+	};
+	size_t i = from;
+	// Where the last sequence ends: it may reach into the next block.
+	size_t next = from;
+#ifdef __SSE2__
+	// Plain ASCII says nothing: the bytes from 0x80 up of a block are found
+	// at once.
+	for (; i + 16 <= to; i += 16) {
+		unsigned mask = (unsigned)_mm_movemask_epi8(
+				_mm_loadu_si128((const __m128i*)(data + i)));
+		while (mask != 0) {
+			size_t at = i + (size_t)__builtin_ctz(mask);
+			mask &= mask - 1;
+			if (at < next)
+				continue;
+			size_t size = high(at);
+			if (size == 0) {
+				fStrays += strays;
+				return length;
+			}
+			next = at + size;
+		}
+	}
+#endif
+	for (i = i > next ? i : next; i < to;) {
+		if (data[i] < 0x80) {
+			i++;
+			continue;
+		}
+		size_t size = high(i);
+		if (size == 0) {
+			i = length;
+			break;
+		}
+		i += size;
+	}
+	fStrays += strays;
+	return i;
+}
+
+
+// The first place of a byte value in a piece far into a long text.
+void
+text_contexts::Sample(const uint8_t* data, size_t at, size_t length)
+{
+	bool cut = false;
+	size_t size = data[at] >= 0xC2 ? sequence_at(data, at, length, cut) : 0;
+	if (size > 0) {
+		fSampledSequences++;
+		fSampledLetters += is_letter_character(data + at, size);
+		return;
+	}
+	// A continuation byte of a sequence that began before it.
+	for (size_t back = 1; back <= 3 && back <= at; back++) {
+		if (data[at - back] < 0x80)
+			break;
+		if (data[at - back] >= 0xC2) {
+			if (sequence_at(data, at - back, length, cut) > back)
+				return;
+			break;
+		}
+	}
+	fSampledStrays++;
+	if (!fSeen)
+		fSeen.reset(new uint8_t[kContexts]());
+	unsigned key = context_of(data, at);
+	if (fSeen[key] < kPerContext)
+		Note(data, at, key);
+}
+
+
+namespace {
+
+// The byte values from 0x80 up still wanted, as the rows of a table for a
+// byte shuffle: by the low four bits, one bit for each of the top ones.
+struct wanted_values {
+	alignas(16) uint8_t rows[16];
+
+	void
+	Take(uint8_t byte)
+	{
+		rows[byte & 15] &= (uint8_t) ~(1 << ((byte >> 4) & 7));
+	}
+
+	bool
+	Wants(uint8_t byte) const
+	{
+		return (rows[byte & 15] >> ((byte >> 4) & 7)) & 1;
+	}
+
+	bool
+	Any() const
+	{
+		uint8_t any = 0;
+		for (uint8_t row : rows)
+			any |= row;
+		return any != 0;
+	}
+};
+
+#ifdef TEXTWEND_X86
+
+// The first place of each wanted value in [from, to), 32 bytes at a time:
+// a block without one costs a few instructions.
+template<typename Found>
+TEXTWEND_AVX2 size_t
+first_places_avx2(const uint8_t* data, size_t from, size_t to,
+		wanted_values& wanted, Found found)
+{
+	const __m256i bitOf = _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 4, 8,
+			16, 32, 64, (char)128, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 4, 8, 16, 32,
+			64, (char)128);
+	__m256i rows = _mm256_broadcastsi128_si256(
+			_mm_load_si128((const __m128i*)wanted.rows));
+	size_t i = from;
+	for (; i + 32 <= to; i += 32) {
+		__m256i bytes = _mm256_loadu_si256((const __m256i*)(data + i));
+		// The shuffle gives 0 for bytes below 0x80, whose index keeps its
+		// top bit.
+		__m256i row = _mm256_shuffle_epi8(
+				rows, _mm256_xor_si256(bytes, _mm256_set1_epi8((char)0x80)));
+		__m256i bit = _mm256_shuffle_epi8(bitOf,
+				_mm256_and_si256(
+						_mm256_srli_epi16(bytes, 4), _mm256_set1_epi8(0x0F)));
+		uint32_t mask = (uint32_t)_mm256_movemask_epi8(_mm256_andnot_si256(
+				_mm256_cmpeq_epi8(bit, _mm256_setzero_si256()),
+				_mm256_cmpeq_epi8(_mm256_and_si256(row, bit), bit)));
+		if (mask == 0)
+			continue;
+		for (; mask != 0; mask &= mask - 1) {
+			size_t at = i + (size_t)__builtin_ctz(mask);
+			if (wanted.Wants(data[at])) {
+				wanted.Take(data[at]);
+				found(at);
+			}
+		}
+		if (!wanted.Any())
+			return to;
+		rows = _mm256_broadcastsi128_si256(
+				_mm_load_si128((const __m128i*)wanted.rows));
+	}
+	return i;
+}
+
+#endif
 
 } // namespace
 
 
 void
-text_contexts::Note(const uint8_t* data, size_t at)
+text_contexts::GatherValues(
+		const uint8_t* data, size_t from, size_t to, size_t length)
 {
-	uint8_t byte = data[at];
-	fPresent[(byte >> 6) & 1] |= uint64_t(1) << (byte & 63);
-	fStrays++;
-	unsigned key = context_of(data, at);
-	if (!fSeen)
-		fSeen.reset(new uint8_t[kContexts]());
-	if (fSeen[key] < kPerContext) {
-		fSeen[key]++;
-		fPlaces.push_back((uint64_t)key << kKeyShift | at);
+	wanted_values wanted;
+	memset(wanted.rows, 0xFF, sizeof(wanted.rows));
+	auto found = [&](size_t at) { Sample(data, at, length); };
+	size_t i = from;
+#ifdef TEXTWEND_X86
+	if (processor_has_avx2())
+		i = first_places_avx2(data, from, to, wanted, found);
+#endif
+	for (; i < to && wanted.Any(); i++) {
+		if (data[i] >= 0x80 && wanted.Wants(data[i])) {
+			wanted.Take(data[i]);
+			found(i);
+		}
 	}
 }
 
@@ -191,47 +425,20 @@ void
 text_contexts::gather(
 		const uint8_t* data, size_t from, size_t to, size_t length)
 {
-	size_t i = from;
-	while (i < to) {
-		// Plain ASCII says nothing: eight bytes at a time.
-		if (i + 8 <= to) {
-			uint64_t word;
-			memcpy(&word, data + i, sizeof(word));
-			uint64_t high = le64toh(word) & kHighBits;
-			if (high == 0) {
-				i += 8;
-				continue;
-			}
-			i += (size_t)__builtin_ctzll(high) / 8;
-		}
-		if (data[i] < 0x80) {
-			i++;
-			continue;
-		}
-		bool cut = false;
-		size_t size = sequence_at(data, i, length, cut);
-		if (size > 0) {
-			fSequences++;
-			fLetterSequences += is_letter_character(data + i, size);
-			i += size;
-			continue;
-		}
-		if (cut) {
-			// What is left of the text is the start of a character.
-			fCutBytes = length - i;
-			for (; i < length; i++)
-				Note(data, i);
-			return;
-		}
-		Note(data, i);
-		i++;
-	}
+	size_t at = from;
+	if (from < kWholeUpTo)
+		at = GatherAll(data, from, to < kWholeUpTo ? to : kWholeUpTo, length);
+	if (at < to)
+		GatherValues(data, at, to, length);
 }
 
 
 void
 text_contexts::join(const text_contexts& next)
 {
+	fSampledSequences += next.fSampledSequences;
+	fSampledLetters += next.fSampledLetters;
+	fSampledStrays += next.fSampledStrays;
 	fSequences += next.fSequences;
 	fLetterSequences += next.fLetterSequences;
 	fStrays += next.fStrays;
@@ -260,15 +467,26 @@ text_contexts::Reset()
 	fPlaces.clear();
 	fPresent[0] = fPresent[1] = 0;
 	fSequences = fLetterSequences = fStrays = fCutBytes = 0;
+	fSampledSequences = fSampledLetters = fSampledStrays = 0;
 }
 
 
 bool
 text_contexts::MostlyUtf8() const
 {
-	uint64_t weight = fSequences + (kLetterWeight - 1) * fLetterSequences
+	uint64_t sequences = fSequences;
+	uint64_t letters = fLetterSequences;
+	uint64_t strays = fStrays - fCutBytes;
+	// Where the whole of the start is ASCII, the first places of the rest
+	// tell.
+	if (sequences == 0 && strays == 0) {
+		sequences = fSampledSequences;
+		letters = fSampledLetters;
+		strays = fSampledStrays;
+	}
+	uint64_t weight = sequences + (kLetterWeight - 1) * letters
 			+ (fCutBytes > 0 ? kLetterWeight : 0);
-	return weight > 0 && weight > fStrays - fCutBytes;
+	return weight > 0 && weight > strays;
 }
 
 

@@ -22,6 +22,11 @@ public:
 	// How many places of one context are judged.
 	static const unsigned kPerContext = 16;
 
+	// So far into a text, every byte is looked at; beyond, in each piece
+	// the first place of each byte value, which costs a few instructions
+	// for a block of bytes seen before.
+	static const size_t kWholeUpTo = 4 * 1024 * 1024;
+
 	// Notes the positions from `from` up to `to`, counted from the start of
 	// the text that data holds; the text is length bytes long, and
 	// data[length] is readable. A sequence that starts before `to` is taken
@@ -50,7 +55,8 @@ public:
 		return (fPresent[(byte >> 6) & 1] >> (byte & 63)) & 1;
 	}
 
-	// Valid multi-byte sequences, and bytes from 0x80 up outside them.
+	// Valid multi-byte sequences, and bytes from 0x80 up outside them, in
+	// the start of the text that is looked at whole.
 	uint64_t
 	Sequences() const
 	{
@@ -71,7 +77,9 @@ public:
 		return fCutBytes;
 	}
 
-	// The text is UTF-8 but for a few bytes: its valid sequences outweigh
+	// The text is UTF-8 but for a few bytes, as far as its start tells, or
+	// where that is plain ASCII, the first places of the rest; the repair
+	// counts them all again. Its valid sequences outweigh
 	// the bytes outside them, each sequence of a character of Western
 	// letters (ä, é, €, –, “, a frame) weighing four bytes and any other
 	// one, such as bytes of an 8-bit text make by chance, one; a sequence
@@ -79,7 +87,14 @@ public:
 	bool MostlyUtf8() const;
 
 private:
-	void Note(const uint8_t* data, size_t at);
+	size_t GatherAll(
+			const uint8_t* data, size_t from, size_t to, size_t length);
+	void GatherValues(
+			const uint8_t* data, size_t from, size_t to, size_t length);
+	void Sample(const uint8_t* data, size_t at, size_t length);
+	size_t Lead(const uint8_t* data, size_t at, size_t length);
+	void Stray(const uint8_t* data, size_t at);
+	void Note(const uint8_t* data, size_t at, unsigned key);
 
 	std::vector<uint64_t> fPlaces;
 	// How often each context was seen, up to kPerContext; made on the first
@@ -90,6 +105,10 @@ private:
 	uint64_t fLetterSequences = 0;
 	uint64_t fStrays = 0;
 	uint64_t fCutBytes = 0;
+	// Of the first places of byte values beyond the start.
+	uint64_t fSampledSequences = 0;
+	uint64_t fSampledLetters = 0;
+	uint64_t fSampledStrays = 0;
 };
 
 // A place as Places() gives it: the position in the text.

@@ -166,8 +166,8 @@ constexpr char_class kClasses[] = {
 };
 
 // Letters that only certain letters follow, and those that some never
-// follow: ç before a, o, u; an umlaut before a vowel but for äu (Häuser)
-// and öe (Böe).
+// follow: ç before a, o, u; an umlaut before a vowel but for äu (Häuser),
+// öe (Böe) and the üe, üi of Spanish (pingüino).
 const struct {
 	uint32_t codePoint;
 	const char* followedBy;
@@ -177,10 +177,10 @@ const struct {
 		{0x00C7, "aouAOU", NULL}, // Ç
 		{0x00E4, NULL, "aeio"},   // ä
 		{0x00F6, NULL, "aiou"},   // ö
-		{0x00FC, NULL, "aeiou"},  // ü
+		{0x00FC, NULL, "aou"},    // ü
 		{0x00C4, NULL, "aeio"},   // Ä
 		{0x00D6, NULL, "aiou"},   // Ö
-		{0x00DC, NULL, "aeiou"},  // Ü
+		{0x00DC, NULL, "aou"},    // Ü
 };
 
 struct byte_class {
