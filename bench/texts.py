@@ -329,7 +329,8 @@ def debian_texts():
             keep(language, html.unescape(page))
     for language, folder in (("es", "es"), ("it", "it")):
         for path in sorted(glob.glob(f"/usr/share/games/fortunes/{folder}/*")):
-            if path.endswith((".dat", ".u8")) or os.path.islink(path):
+            if (path.endswith((".dat", ".u8")) or os.path.islink(path)
+                    or not os.path.isfile(path)):
                 continue
             opener = gzip.open if path.endswith(".gz") else open
             with opener(path, "rt", encoding="utf-8", errors="replace") as f:

@@ -35,7 +35,8 @@ enum Kind : uint8_t {
 enum Place : uint8_t {
 	kFree,        // nowhere in particular
 	kByNumber,    // € £ § ±: 12,50 €, € 30, § 3
-	kAfterNumber, // ° ² ‰: 19 °C, 78 m², 3 ‰
+	kAfterNumber, // ° ‰: 19 °C, 3 ‰
+	kAfterUnit,   // ² ³: 78 m², 5²
 	kBeforeYear,  // ©: © 1992, © Verlag
 	kAfterWord,   // ® ™: Gerät™
 	kBeforeUnit,  // µ: 99 µm
@@ -120,54 +121,54 @@ constexpr char_class kClasses[] = {
 		{0x0178, 0x0178, kUpper, 0, kFree, 0}, // Ÿ
 		{0x017D, 0x017D, kUpper, 0, kFree, 0}, // Ž
 		// The punctuation and signs of letters.
-		{0x00A0, 0x00A0, kJoiner, 1, kFree, 0},            // no-break space
-		{0x00A1, 0x00A1, kMark, 0, kOpens, 0},             // ¡
-		{0x00A2, 0x00A4, kMark, 1, kByNumber, 0},          // ¢ £ ¤ (Mac €)
-		{0x00A5, 0x00A5, kMark, 0, kByNumber, 0},          // ¥
-		{0x00A7, 0x00A7, kMark, 1, kByNumber, 0},          // §
-		{0x00A9, 0x00A9, kMark, 1, kBeforeYear, 0},        // ©
-		{0x00AA, 0x00AA, kMark, 0, kAfterNumber, 0},       // ª
-		{0x00AB, 0x00AB, kMark, 1, kOpens, 0},             // «
-		{0x00AD, 0x00AD, kJoiner, 0, kFree, 0},            // soft hyphen
-		{0x00AE, 0x00AE, kMark, 1, kAfterWord, 0},         // ®
-		{0x00B0, 0x00B0, kMark, 1, kAfterNumber, 0},       // °
-		{0x00B1, 0x00B1, kMark, 1, kByNumber, 0},          // ±
-		{0x00B2, 0x00B3, kMark, 1, kAfterNumber, kStrict}, // ² ³
-		{0x00B4, 0x00B4, kJoiner, 1, kFree, 0},            // ´, for ’
-		{0x00B5, 0x00B5, kMark, 1, kBeforeUnit, 0},        // µ
-		{0x00B6, 0x00B6, kMark, 0, kFree, 0},              // ¶
-		{0x00B7, 0x00B7, kJoiner, 0, kFree, 0},            // ·
-		{0x00B9, 0x00B9, kMark, 1, kAfterNumber, kStrict}, // ¹
-		{0x00BA, 0x00BA, kMark, 0, kAfterNumber, 0},       // º
-		{0x00BB, 0x00BB, kMark, 1, kCloses, 0},            // »
-		{0x00BC, 0x00BE, kMark, 1, kFree, 0},              // ¼ ½ ¾
-		{0x00BF, 0x00BF, kMark, 0, kOpens, 0},             // ¿
-		{0x00D7, 0x00D7, kMark, 1, kByNumber, 0},          // ×
-		{0x00F7, 0x00F7, kMark, 0, kByNumber, 0},          // ÷
-		{0x03BC, 0x03BC, kMark, 1, kBeforeUnit, 0},        // μ, the DOS µ
-		{0x2010, 0x2010, kJoiner, 1, kFree, 0},            // ‐
-		{0x2013, 0x2014, kMark, 1, kDash, 0},              // – —
-		{0x2018, 0x2018, kMark, 1, kQuote, 0},             // ‘
-		{0x2019, 0x2019, kJoiner, 1, kQuote, 0},           // ’
-		{0x201A, 0x201A, kMark, 1, kOpens, 0},             // ‚
-		{0x201C, 0x201C, kMark, 1, kQuote, 0},             // “
-		{0x201D, 0x201D, kMark, 1, kCloses, 0},            // ”
-		{0x201E, 0x201E, kMark, 1, kOpens, 0},             // „
-		{0x2020, 0x2021, kMark, 0, kFree, 0},              // † ‡
-		{0x2022, 0x2022, kMark, 1, kLineStart, 0},         // •
-		{0x2026, 0x2026, kMark, 1, kEllipsis, 0},          // …
-		{0x2030, 0x2030, kMark, 1, kAfterNumber, 0},       // ‰
-		{0x2039, 0x2039, kMark, 1, kOpens, 0},             // ‹
-		{0x203A, 0x203A, kMark, 1, kCloses, 0},            // ›
-		{0x20AC, 0x20AC, kMark, 1, kByNumber, 0},          // €
-		{0x2122, 0x2122, kMark, 1, kAfterWord, 0},         // ™
+		{0x00A0, 0x00A0, kJoiner, 1, kFree, 0},          // no-break space
+		{0x00A1, 0x00A1, kMark, 0, kOpens, 0},           // ¡
+		{0x00A2, 0x00A4, kMark, 1, kByNumber, 0},        // ¢ £ ¤ (Mac €)
+		{0x00A5, 0x00A5, kMark, 0, kByNumber, 0},        // ¥
+		{0x00A7, 0x00A7, kMark, 1, kByNumber, 0},        // §
+		{0x00A9, 0x00A9, kMark, 1, kBeforeYear, 0},      // ©
+		{0x00AA, 0x00AA, kMark, 0, kAfterNumber, 0},     // ª
+		{0x00AB, 0x00AB, kMark, 1, kOpens, 0},           // «
+		{0x00AD, 0x00AD, kJoiner, 0, kFree, 0},          // soft hyphen
+		{0x00AE, 0x00AE, kMark, 1, kAfterWord, 0},       // ®
+		{0x00B0, 0x00B0, kMark, 1, kAfterNumber, 0},     // °
+		{0x00B1, 0x00B1, kMark, 1, kByNumber, 0},        // ±
+		{0x00B2, 0x00B3, kMark, 1, kAfterUnit, kStrict}, // ² ³
+		{0x00B4, 0x00B4, kJoiner, 1, kFree, 0},          // ´, for ’
+		{0x00B5, 0x00B5, kMark, 1, kBeforeUnit, 0},      // µ
+		{0x00B6, 0x00B6, kMark, 0, kFree, 0},            // ¶
+		{0x00B7, 0x00B7, kJoiner, 0, kFree, 0},          // ·
+		{0x00B9, 0x00B9, kMark, 1, kAfterUnit, kStrict}, // ¹
+		{0x00BA, 0x00BA, kMark, 0, kAfterNumber, 0},     // º
+		{0x00BB, 0x00BB, kMark, 1, kCloses, 0},          // »
+		{0x00BC, 0x00BE, kMark, 1, kFree, 0},            // ¼ ½ ¾
+		{0x00BF, 0x00BF, kMark, 0, kOpens, 0},           // ¿
+		{0x00D7, 0x00D7, kMark, 1, kByNumber, 0},        // ×
+		{0x00F7, 0x00F7, kMark, 0, kByNumber, 0},        // ÷
+		{0x03BC, 0x03BC, kMark, 1, kBeforeUnit, 0},      // μ, the DOS µ
+		{0x2010, 0x2010, kJoiner, 1, kFree, 0},          // ‐
+		{0x2013, 0x2014, kMark, 1, kDash, 0},            // – —
+		{0x2018, 0x2018, kMark, 1, kQuote, 0},           // ‘
+		{0x2019, 0x2019, kJoiner, 1, kQuote, 0},         // ’
+		{0x201A, 0x201A, kMark, 1, kOpens, 0},           // ‚
+		{0x201C, 0x201C, kMark, 1, kQuote, 0},           // “
+		{0x201D, 0x201D, kMark, 1, kCloses, 0},          // ”
+		{0x201E, 0x201E, kMark, 1, kOpens, 0},           // „
+		{0x2020, 0x2021, kMark, 0, kFree, 0},            // † ‡
+		{0x2022, 0x2022, kMark, 1, kLineStart, 0},       // •
+		{0x2026, 0x2026, kMark, 1, kEllipsis, 0},        // …
+		{0x2030, 0x2030, kMark, 1, kAfterNumber, 0},     // ‰
+		{0x2039, 0x2039, kMark, 1, kOpens, 0},           // ‹
+		{0x203A, 0x203A, kMark, 1, kCloses, 0},          // ›
+		{0x20AC, 0x20AC, kMark, 1, kByNumber, 0},        // €
+		{0x2122, 0x2122, kMark, 1, kAfterWord, 0},       // ™
 		// Frames and tables.
 		{0x2500, 0x25A0, kFrame, 1, kFree, 0},
 };
 
 // Letters that only certain letters follow, and those that some never
-// follow: ç before a, o, u; an umlaut before a vowel but for äu (Häuser),
-// öe (Böe) and the üe, üi of Spanish (pingüino).
+// follow: ç before a, o, u; œ before u, i, e; an umlaut before a vowel but
+// for äu (Häuser), öe (Böe) and the üe, üi of Spanish (pingüino).
 const struct {
 	uint32_t codePoint;
 	const char* followedBy;
@@ -175,6 +176,7 @@ const struct {
 } kFollowers[] = {
 		{0x00E7, "aouAOU", NULL}, // ç
 		{0x00C7, "aouAOU", NULL}, // Ç
+		{0x0153, "uieUIE", NULL}, // œ: cœur, œil, œuvre
 		{0x00E4, NULL, "aeio"},   // ä
 		{0x00F6, NULL, "aiou"},   // ö
 		{0x00FC, NULL, "aou"},    // ü
@@ -415,8 +417,9 @@ at_place(const set_classes& set, const uint8_t* data, size_t length, size_t at,
 		return near_number(s);
 	case kAfterNumber:
 		return is_digit(s.before) || (s.before == ' ' && is_digit(s.before2))
-				|| (is_letter(s.left) && s.right != kLower && s.right != kUpper)
 				|| s.after == 'C' || s.after == 'F';
+	case kAfterUnit:
+		return is_digit(s.before) || (is_letter(s.left) && !is_letter(s.right));
 	case kBeforeYear:
 		return is_digit(s.after)
 				|| (s.after == ' '
@@ -425,27 +428,34 @@ at_place(const set_classes& set, const uint8_t* data, size_t length, size_t at,
 	case kAfterWord:
 		return is_letter(s.left) && !is_letter(s.right);
 	case kBeforeUnit:
-		return (is_digit(s.before) || s.before == ' ') && s.after != 0
-				&& strchr("mglsVAFW", s.after) != NULL;
+		return (is_digit(s.before) || s.before == ' ' || is_line_end(s.before))
+				&& s.after != 0 && strchr("mglsVAFW", s.after) != NULL;
 	case kLineStart:
 		return s.lineStart && (s.after == ' ' || s.after == '\t');
 	case kEllipsis:
-		// Ends a sentence or a line, or stands between words.
+		// Ends a sentence or what a bracket or quote holds, or stands
+		// between words; at the end of a line after a word it may as well
+		// be the last letter of già.
 		return (is_letter(s.left) || s.before == ' ' || s.before == '.')
-				&& (is_line_end(s.after)
+				&& ((s.after != 0 && strchr(")]\"'", s.after) != NULL)
 						|| (s.after == ' '
 								&& (set.of[s.after2].kind == kUpper
 										|| is_line_end(s.after2)))
-						|| (s.before == ' ' && s.after == ' '));
+						|| (s.before == ' '
+								&& (s.after == ' ' || is_line_end(s.after))));
 	case kOpens:
 	case kCloses:
 	case kQuote: {
+		// Also with the space inside that French puts there: « oui ».
+		auto word = [&set](uint8_t b) {
+			return is_letter(set.of[b].kind) || is_digit(b)
+					|| (b != 0 && strchr(".!?,/", b) != NULL);
+		};
 		bool opens = !is_letter(s.left)
 				&& (is_letter(s.right) || is_digit(s.after)
-						|| set.of[s.after].place == kEllipsis);
-		bool closes = (is_letter(s.left) || is_digit(s.before)
-							  || s.before == '.' || s.before == '!'
-							  || s.before == '?' || s.before == ',')
+						|| set.of[s.after].place == kEllipsis
+						|| (s.after == ' ' && word(s.after2)));
+		bool closes = (word(s.before) || (s.before == ' ' && word(s.before2)))
 				&& !is_letter(s.right);
 		auto partner = [&set, &s](uint8_t b) {
 			return (b < 0x80 || !s.utf8Around) && is_quote(set.of[b]);
@@ -461,6 +471,33 @@ at_place(const set_classes& set, const uint8_t* data, size_t length, size_t at,
 				|| (is_digit(s.before) && is_digit(s.after));
 	}
 	return false;
+}
+
+
+// Whether the apostrophe inside a word at data[at] stands where English,
+// French, Italian and German leave letters out: don’t, it’s, we’ll, I’ve;
+// l’école, qu’il, dell’anno; geht’s.
+bool
+elides(const uint8_t* data, size_t length, size_t at)
+{
+	static const char* const kEndings[]
+			= {"s", "t", "d", "m", "ll", "re", "ve"};
+	auto letter = [](uint8_t c) {
+		return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+	};
+	for (const char* ending : kEndings) {
+		size_t size = strlen(ending);
+		if (length - at - 1 >= size && memcmp(data + at + 1, ending, size) == 0
+				&& !letter(data[at + 1 + size]))
+			return true;
+	}
+	// One letter (l’, d’, qu’), or a word in ll (dell’, all’).
+	size_t start = at;
+	while (start > 0 && letter(data[start - 1]))
+		start--;
+	size_t size = at - start;
+	return size == 1 || (size == 2 && memcmp(data + start, "qu", 2) == 0)
+			|| (size >= 2 && data[at - 1] == 'l' && data[at - 2] == 'l');
 }
 
 
@@ -553,6 +590,8 @@ judge_letter(const set_classes& set, const uint8_t* data, size_t length,
 				|| (s.right == kUpper && set.of[s.after2].kind == kLower)
 				|| (!before && !after && s.after != '-' && !(c.flags & kAlone)))
 			reading.against++;
+		else if (!before && !s.sentenceStart && c.weight < kGermanWeight)
+			; // a name may begin so, but a small letter as well (el éxito)
 		else
 			reading.good += c.weight;
 		break;
@@ -568,7 +607,7 @@ judge_letter(const set_classes& set, const uint8_t* data, size_t length,
 			reading.good += s.sentenceStart ? 0 : c.weight;
 		else if (opens_french(set, data, length, at))
 			reading.good += kPhraseWeight;
-		else if (c.flags & kAlone)
+		else if ((c.flags & kAlone) && !s.sentenceStart)
 			reading.good += c.weight;
 		break;
 	case kCaseless:
@@ -612,12 +651,13 @@ judge(const set_classes& set, const uint8_t* data, size_t length, size_t at,
 			reading.good += c.weight;
 		break;
 	case kJoiner:
-		// ’ in geht’s and don’t; a no-break space in z. B.
+		// ’ in geht’s, don’t and l’école, but no other word; a no-break
+		// space in z. B., but not between two letters.
 		if (inWord && c.place == kQuote)
-			reading.good += kPlaceWeight;
+			reading.good += elides(data, length, at) ? kPlaceWeight : 0;
 		else if (at_place(set, data, length, at, c, s))
 			reading.good += kPlaceWeight;
-		else
+		else if (!inWord)
 			reading.good += c.weight;
 		break;
 	case kFrame: {
