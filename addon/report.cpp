@@ -222,8 +222,10 @@ describe_conversion(const convert_result& result, const std::string& path)
 std::string
 describe_doubt(const convert_result& result)
 {
-	std::string taken = result.sameText != 0 ? sets_taken(result)
-											 : short_set_name(result.style);
+	// For a text of UTF-8, the set of its bytes outside it.
+	std::string taken = result.strayBytes > 0 ? short_set_name(result.straySet)
+			: result.sameText != 0            ? sets_taken(result)
+											  : short_set_name(result.style);
 	return filled(_("taken for %s, next best %s"),
 			{taken, short_set_name(result.nextBest)});
 }

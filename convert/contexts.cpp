@@ -422,6 +422,39 @@ text_contexts::GatherValues(
 
 
 void
+text_contexts::count_sequences(const uint8_t* data, size_t from, size_t to)
+{
+	if (to > kWholeUpTo)
+		to = kWholeUpTo;
+	size_t i = from;
+#ifdef __SSE2__
+	const __m128i lead = _mm_set1_epi8((char)0xBF);
+	for (; i + 16 <= to; i += 16) {
+		__m128i bytes = _mm_loadu_si128((const __m128i*)(data + i));
+		// From 0xC0 up: above 0xBF once the top bit is flipped for a
+		// signed compare.
+		__m128i flip = _mm_set1_epi8((char)0x80);
+		unsigned leads = (unsigned)_mm_movemask_epi8(_mm_cmpgt_epi8(
+				_mm_xor_si128(bytes, flip), _mm_xor_si128(lead, flip)));
+		if (leads == 0)
+			continue;
+		unsigned letters = (unsigned)_mm_movemask_epi8(_mm_or_si128(
+				_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8((char)0xC2)),
+						_mm_cmpeq_epi8(bytes, _mm_set1_epi8((char)0xC3))),
+				_mm_cmpeq_epi8(bytes, _mm_set1_epi8((char)0xE2))));
+		fSequences += (uint64_t)__builtin_popcount(leads);
+		fLetterSequences += (uint64_t)__builtin_popcount(letters);
+	}
+#endif
+	for (; i < to; i++) {
+		fSequences += data[i] >= 0xC0;
+		fLetterSequences
+				+= data[i] == 0xC2 || data[i] == 0xC3 || data[i] == 0xE2;
+	}
+}
+
+
+void
 text_contexts::gather(
 		const uint8_t* data, size_t from, size_t to, size_t length)
 {

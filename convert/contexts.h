@@ -33,6 +33,12 @@ public:
 	// whole; the next piece must start where no sequence goes on.
 	void gather(const uint8_t* data, size_t from, size_t to, size_t length);
 
+	// For positions that hold valid UTF-8 only, counts the sequences in the
+	// start of the text that is looked at whole, as gather would, but for
+	// the characters of Western letters, which it takes to be those whose
+	// first byte is C2, C3 or E2.
+	void count_sequences(const uint8_t* data, size_t from, size_t to);
+
 	// Takes in what next found in the positions right after this one's.
 	void join(const text_contexts& next);
 

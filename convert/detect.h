@@ -54,6 +54,13 @@ public:
 	// invalid UTF-8.
 	text_findings findings() const;
 
+	// True while all that was scanned is UTF-8, with no sequence open.
+	bool
+	utf8_so_far() const
+	{
+		return !fUtf8.invalid && fUtf8.need == 0;
+	}
+
 	// Where a UTF-8 check stands between two pieces.
 	struct utf8_state {
 		size_t next;  // position of the continuation byte awaited

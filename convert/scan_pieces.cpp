@@ -39,7 +39,12 @@ scan_share(void* cookie)
 		text_scanner found = team->fresh;
 		found.scan(team->data, from, to);
 		gathered.Reset();
-		gathered.gather(team->data, from, to, team->length);
+		// A piece of valid UTF-8 holds no stray byte: its sequences are
+		// counted only.
+		if (found.utf8_so_far())
+			gathered.count_sequences(team->data, from, to);
+		else
+			gathered.gather(team->data, from, to, team->length);
 		if (!team->turns.Wait(piece))
 			return;
 		team->sum->Add(team->data + at, end - at);

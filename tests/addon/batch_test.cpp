@@ -335,14 +335,19 @@ TEST(Batch, TheAlertNamesWhatWasConvertedWithDoubt)
 	Folder folder;
 	write_file(folder / "a.txt", "K\xE4se\n");
 	write_file(folder / "b.txt", "\xC4\n");
+	write_file(folder / "c.txt", "K\xC3\xB6ln, Gr\xC3\xBC\xC3");
 
-	test::ChildResult run
-			= run_host(folder, {folder / "a.txt", folder / "b.txt"});
+	test::ChildResult run = run_host(
+			folder, {folder / "a.txt", folder / "b.txt", folder / "c.txt"});
 
 	EXPECT_EQ(run.status, 0) << run.errors;
-	EXPECT_NE(run.errors.find("1 of 2 entries was converted with doubt; check "
-							  "it, and undo it if it reads wrong:\n\nb.txt: "
+	EXPECT_NE(run.errors.find("2 of 3 entries were converted with doubt; check "
+							  "them, and undo what reads wrong:\n\nb.txt: "
 							  "taken for Windows ANSI, next best"),
+			std::string::npos)
+			<< run.errors;
+	// A text of UTF-8 cut short: the set of its last byte.
+	EXPECT_NE(run.errors.find("\nc.txt: taken for Windows ANSI, next best"),
 			std::string::npos)
 			<< run.errors;
 }
