@@ -175,6 +175,18 @@ is_letter_character(const uint8_t* sequence, size_t size)
 // What one such character weighs against the bytes outside UTF-8.
 const uint64_t kLetterWeight = 4;
 
+
+// The bits set in a mask of 16, without a call where the build has no
+// instruction for it.
+inline uint64_t
+bits_in(unsigned mask)
+{
+	mask = mask - ((mask >> 1) & 0x5555);
+	mask = (mask & 0x3333) + ((mask >> 2) & 0x3333);
+	mask = (mask + (mask >> 4)) & 0x0F0F;
+	return (mask + (mask >> 8)) & 0x1F;
+}
+
 } // namespace
 
 
@@ -401,18 +413,35 @@ first_places_avx2(const uint8_t* data, size_t from, size_t to,
 
 
 void
-text_contexts::GatherValues(
-		const uint8_t* data, size_t from, size_t to, size_t length)
+text_contexts::GatherValues(const uint8_t* data, size_t from, size_t to,
+		size_t length, const value_places* scanned)
 {
 	wanted_values wanted;
 	memset(wanted.rows, 0xFF, sizeof(wanted.rows));
 	auto found = [&](size_t at) { Sample(data, at, length); };
+	// Before the blocks the scan looked at, after them, or all of it.
+	size_t end = scanned != NULL ? scanned->begin : to;
 	size_t i = from;
 #ifdef TEXTWEND_X86
 	if (processor_has_avx2())
-		i = first_places_avx2(data, from, to, wanted, found);
+		i = first_places_avx2(data, from, end, wanted, found);
 #endif
-	for (; i < to && wanted.Any(); i++) {
+	for (; i < end && wanted.Any(); i++) {
+		if (data[i] >= 0x80 && wanted.Wants(data[i])) {
+			wanted.Take(data[i]);
+			found(i);
+		}
+	}
+	if (scanned == NULL)
+		return;
+	for (unsigned k = 0; k < scanned->count; k++) {
+		uint8_t byte = data[scanned->places[k]];
+		if (wanted.Wants(byte)) {
+			wanted.Take(byte);
+			found(scanned->places[k]);
+		}
+	}
+	for (i = scanned->end; i < to && wanted.Any(); i++) {
 		if (data[i] >= 0x80 && wanted.Wants(data[i])) {
 			wanted.Take(data[i]);
 			found(i);
@@ -442,8 +471,8 @@ text_contexts::count_sequences(const uint8_t* data, size_t from, size_t to)
 				_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8((char)0xC2)),
 						_mm_cmpeq_epi8(bytes, _mm_set1_epi8((char)0xC3))),
 				_mm_cmpeq_epi8(bytes, _mm_set1_epi8((char)0xE2))));
-		fSequences += (uint64_t)__builtin_popcount(leads);
-		fLetterSequences += (uint64_t)__builtin_popcount(letters);
+		fSequences += bits_in(leads);
+		fLetterSequences += bits_in(letters);
 	}
 #endif
 	for (; i < to; i++) {
@@ -455,14 +484,14 @@ text_contexts::count_sequences(const uint8_t* data, size_t from, size_t to)
 
 
 void
-text_contexts::gather(
-		const uint8_t* data, size_t from, size_t to, size_t length)
+text_contexts::gather(const uint8_t* data, size_t from, size_t to,
+		size_t length, const value_places* scanned)
 {
 	size_t at = from;
 	if (from < kWholeUpTo)
 		at = GatherAll(data, from, to < kWholeUpTo ? to : kWholeUpTo, length);
 	if (at < to)
-		GatherValues(data, at, to, length);
+		GatherValues(data, at, to, length, at == from ? scanned : NULL);
 }
 
 

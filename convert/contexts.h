@@ -11,6 +11,8 @@
 #ifndef CONVERT_CONTEXTS_H
 #define CONVERT_CONTEXTS_H
 
+#include "convert/detect.h"
+
 #include <stddef.h>
 #include <stdint.h>
 
@@ -30,8 +32,11 @@ public:
 	// Notes the positions from `from` up to `to`, counted from the start of
 	// the text that data holds; the text is length bytes long, and
 	// data[length] is readable. A sequence that starts before `to` is taken
-	// whole; the next piece must start where no sequence goes on.
-	void gather(const uint8_t* data, size_t from, size_t to, size_t length);
+	// whole; the next piece must start where no sequence goes on. Where the
+	// scan found the first places of the values of a piece beyond the start
+	// (from values.end on, all of it beyond), scanned holds them.
+	void gather(const uint8_t* data, size_t from, size_t to, size_t length,
+			const value_places* scanned = NULL);
 
 	// For positions that hold valid UTF-8 only, counts the sequences in the
 	// start of the text that is looked at whole, as gather would, but for
@@ -95,8 +100,8 @@ public:
 private:
 	size_t GatherAll(
 			const uint8_t* data, size_t from, size_t to, size_t length);
-	void GatherValues(
-			const uint8_t* data, size_t from, size_t to, size_t length);
+	void GatherValues(const uint8_t* data, size_t from, size_t to,
+			size_t length, const value_places* scanned);
 	void Sample(const uint8_t* data, size_t at, size_t length);
 	size_t Lead(const uint8_t* data, size_t at, size_t length);
 	void Stray(const uint8_t* data, size_t at);

@@ -350,6 +350,19 @@ make_wanted(uint64_t found, bool latex)
 }
 
 
+// The bytes that can still set a flag, and the values still wanted.
+TEXTWEND_AVX2 wanted_bytes
+wanted_with(uint64_t found, bool latex, const value_places* values)
+{
+	wanted_bytes wanted = make_wanted(found, latex);
+	if (values != NULL)
+		wanted.high = _mm256_or_si256(wanted.high,
+				_mm256_broadcastsi128_si256(
+						_mm_load_si128((const __m128i*)values->rows)));
+	return wanted;
+}
+
+
 // One bit for each wanted byte of a block of 32.
 TEXTWEND_AVX2 inline uint32_t
 wanted_in(const wanted_bytes& wanted, __m256i bytes)
@@ -566,7 +579,7 @@ open_sequence(text_scanner::utf8_state& state, const uint8_t* data,
 template<bool kLatex, bool kCheckUtf8>
 TEXTWEND_AVX2 size_t
 scan_blocks_avx2(const uint8_t* data, size_t i, size_t to, uint64_t& foundSoFar,
-		text_scanner::utf8_state& utf8SoFar)
+		text_scanner::utf8_state& utf8SoFar, value_places* values)
 {
 	const Openers& openers = kOpeners[kLatex ? 1 : 0];
 	uint64_t found = foundSoFar;
@@ -583,8 +596,13 @@ scan_blocks_avx2(const uint8_t* data, size_t i, size_t to, uint64_t& foundSoFar,
 	const size_t start = i;
 	utf8_blocks blocks;
 	// The blocks check UTF-8 themselves: only bytes that can set a flag
-	// need a look.
-	wanted_bytes wanted = make_wanted(found, kLatex);
+	// need a look, and the values still wanted.
+	// Once the text is no UTF-8, from where the blocks of the piece go on.
+	bool tracks = !kCheckUtf8 && values != NULL
+			&& (values->begin == SIZE_MAX || values->end == start);
+	if (tracks && values->begin == SIZE_MAX)
+		values->begin = start;
+	wanted_bytes wanted = wanted_with(found, kLatex, tracks ? values : NULL);
 	for (; i + 32 <= to; i += 32) {
 		__m256i bytes = _mm256_loadu_si256((const __m256i*)(data + i));
 		if (kCheckUtf8) {
@@ -596,13 +614,16 @@ scan_blocks_avx2(const uint8_t* data, size_t i, size_t to, uint64_t& foundSoFar,
 		uint32_t mask = wanted_in(wanted, bytes);
 		if (mask != 0) {
 			uint64_t before = found;
+			unsigned taken = tracks ? values->count : 0;
 			while (mask != 0) {
 				size_t p = i + (size_t)__builtin_ctz(mask);
 				mask &= mask - 1;
 				found |= look_at<kLatex>(data, p, openers);
+				if (tracks && data[p] >= 0x80 && values->Wants(data[p]))
+					values->Take(data[p], p);
 			}
-			if (found != before)
-				wanted = make_wanted(found, kLatex);
+			if (found != before || (tracks && values->count != taken))
+				wanted = wanted_with(found, kLatex, tracks ? values : NULL);
 		}
 		if (kCheckUtf8 && blocks.Invalid()) {
 			utf8.invalid = true;
@@ -612,6 +633,8 @@ scan_blocks_avx2(const uint8_t* data, size_t i, size_t to, uint64_t& foundSoFar,
 	}
 	if (kCheckUtf8 && !utf8.invalid)
 		open_sequence(utf8, data, start, i);
+	if (tracks)
+		values->end = i;
 	foundSoFar = found;
 	utf8SoFar = utf8;
 	return i;
@@ -625,7 +648,8 @@ scan_blocks_avx2(const uint8_t* data, size_t i, size_t to, uint64_t& foundSoFar,
 template<bool kLatex, bool kCheckUtf8>
 void
 scan_piece(const uint8_t* data, size_t from, size_t to, uint64_t& foundSoFar,
-		text_scanner::utf8_state& utf8SoFar, [[maybe_unused]] scan_path path)
+		text_scanner::utf8_state& utf8SoFar, [[maybe_unused]] scan_path path,
+		[[maybe_unused]] value_places* values)
 {
 	const Openers& openers = kOpeners[kLatex ? 1 : 0];
 	size_t i = from;
@@ -633,9 +657,10 @@ scan_piece(const uint8_t* data, size_t from, size_t to, uint64_t& foundSoFar,
 #ifdef TEXTWEND_X86
 	if (path >= kScanAvx2) {
 		i = scan_blocks_avx2<kLatex, kCheckUtf8>(
-				data, i, to, foundSoFar, utf8SoFar);
+				data, i, to, foundSoFar, utf8SoFar, values);
 		if (kCheckUtf8 && utf8SoFar.invalid) {
-			scan_piece<kLatex, false>(data, i, to, foundSoFar, utf8SoFar, path);
+			scan_piece<kLatex, false>(
+					data, i, to, foundSoFar, utf8SoFar, path, values);
 			return;
 		}
 	}
@@ -680,7 +705,7 @@ scan_piece(const uint8_t* data, size_t from, size_t to, uint64_t& foundSoFar,
 			foundSoFar = found;
 			utf8SoFar = utf8;
 			scan_piece<kLatex, false>(
-					data, i + 16, to, foundSoFar, utf8SoFar, path);
+					data, i + 16, to, foundSoFar, utf8SoFar, path, values);
 			return;
 		}
 	}
@@ -744,14 +769,18 @@ text_scanner::scan(const uint8_t* data, size_t from, size_t to)
 	bool check = !fUtf8.invalid;
 	if (fLatex) {
 		if (check)
-			scan_piece<true, true>(data, from, to, fFound, fUtf8, fPath);
+			scan_piece<true, true>(
+					data, from, to, fFound, fUtf8, fPath, fValues);
 		else
-			scan_piece<true, false>(data, from, to, fFound, fUtf8, fPath);
+			scan_piece<true, false>(
+					data, from, to, fFound, fUtf8, fPath, fValues);
 	} else {
 		if (check)
-			scan_piece<false, true>(data, from, to, fFound, fUtf8, fPath);
+			scan_piece<false, true>(
+					data, from, to, fFound, fUtf8, fPath, fValues);
 		else
-			scan_piece<false, false>(data, from, to, fFound, fUtf8, fPath);
+			scan_piece<false, false>(
+					data, from, to, fFound, fUtf8, fPath, fValues);
 	}
 }
 
@@ -767,6 +796,16 @@ text_scanner::join(const text_scanner& next)
 	fUtf8 = next.fUtf8;
 	fUtf8.invalid = invalid;
 	fUtf8.multiByte = multiByte;
+}
+
+
+bool
+text_scanner::track_values(value_places* values)
+{
+	if (fPath < kScanAvx2)
+		return false;
+	fValues = values;
+	return true;
 }
 
 

@@ -2,6 +2,8 @@
 
 #include "convert/threads.h"
 
+#include <string.h>
+
 
 namespace {
 
@@ -37,6 +39,14 @@ scan_share(void* cookie)
 		size_t from = at > 0 ? piece_start(team->data, at, team->length) : 0;
 		size_t to = piece_start(team->data, end, team->length);
 		text_scanner found = team->fresh;
+		// Beyond the start of the text that is looked at whole, the scan
+		// finds the first place of each value with its own blocks.
+		value_places values;
+		bool tracked = false;
+		if (from >= text_contexts::kWholeUpTo) {
+			memset(values.rows, 0xFF, sizeof(values.rows));
+			tracked = found.track_values(&values);
+		}
 		found.scan(team->data, from, to);
 		gathered.Reset();
 		// A piece of valid UTF-8 holds no stray byte: its sequences are
@@ -44,7 +54,8 @@ scan_share(void* cookie)
 		if (found.utf8_so_far())
 			gathered.count_sequences(team->data, from, to);
 		else
-			gathered.gather(team->data, from, to, team->length);
+			gathered.gather(team->data, from, to, team->length,
+					tracked && values.begin != SIZE_MAX ? &values : NULL);
 		if (!team->turns.Wait(piece))
 			return;
 		team->sum->Add(team->data + at, end - at);

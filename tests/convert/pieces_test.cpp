@@ -121,6 +121,34 @@ TEST(Pieces, ScannedApartTheyFindWhatOnePassFinds)
 	}
 }
 
+// Beyond the start of a long 8-bit text, the first place of each byte value
+// in every piece is judged, however it is found: by the scan's own blocks
+// or by a look of its own. A character that occurs once, near the end, is
+// among them.
+TEST(Pieces, EveryValueOfALongTextIsFoundByEveryPath)
+{
+	std::string text;
+	while (text.size() < text_contexts::kWholeUpTo + 1024 * 1024)
+		text += "Gr\x81\xE1"
+				"e aus K\x94ln, \x84 und \x8E.\r\n";
+	size_t lone = text.size() - 100;
+	text[lone] = '\xAB';
+	std::string padded = text + '\0';
+	const uint8_t* data = (const uint8_t*)padded.data();
+	std::vector<uint64_t> first;
+	for (scan_path path : test::processor_paths<scan_path>(kScanPaths)) {
+		test::OptionScope plan(forced_plan, {kThreads, 0});
+		text_scanner scanner(false, path);
+		text_contexts contexts;
+		text_checksum sum;
+		ASSERT_TRUE(scan_and_sum(data, text.size(), scanner, contexts, sum));
+		if (first.empty())
+			first = contexts.Places();
+		EXPECT_EQ(contexts.Places(), first) << "path " << path;
+		EXPECT_TRUE(contexts.Holds(0xAB)) << "path " << path;
+	}
+}
+
 // What write_converted puts into a fresh file: its bytes and the stamp's
 // size and checksum of them.
 struct Written {
