@@ -590,13 +590,13 @@ judge_letter(const set_classes& set, const uint8_t* data, size_t length,
 				|| (s.right == kUpper && set.of[s.after2].kind == kLower)
 				|| (!before && !after && s.after != '-' && !(c.flags & kAlone)))
 			reading.against++;
-		else if (!before && !s.sentenceStart && c.weight < kGermanWeight)
-			; // a name may begin so, but a small letter as well (el éxito)
-		else
+		else if (before || s.sentenceStart || c.weight == kGermanWeight)
 			reading.good += c.weight;
+		// Else a loan letter begins a name inside a sentence, where a small
+		// one begins a word as well (el éxito): it tells nothing.
 		break;
 	case kLower:
-		// äDie; a small letter that begins a sentence is none of a letter.
+		// äDie; a small letter seldom begins a sentence.
 		if (s.right == kUpper)
 			reading.against++;
 		else if (before && after)
