@@ -86,6 +86,21 @@ short_set_name(int32_t style)
 }
 
 
+// The set taken, with the other that gives the very same text.
+std::string
+sets_taken(const convert_result& result)
+{
+	if (result.sameText == 0)
+		return set_name(result.style);
+	int32_t first
+			= result.style < result.sameText ? result.style : result.sameText;
+	int32_t second
+			= result.style < result.sameText ? result.sameText : result.style;
+	return filled(_("%s or %s, the same text in both"),
+			{short_set_name(first), set_name(second)});
+}
+
+
 void
 append_names(std::string& text, const std::vector<entry_report>& entries,
 		size_t& shown)
@@ -166,15 +181,27 @@ describe_conversion(const convert_result& result, const std::string& path)
 	// set was found.
 	if (set == NULL || static_cast<uint32_t>(pop_ind) >= 50)
 		what = _("no known character set found, line ends only");
-	else if (result.style == kStyleBe && set_name(fix_set) != NULL)
+	else if (result.strayBytes > 0) {
+		unsigned long long strays = result.strayBytes;
+		what = filled(P_("UTF-8 with %d byte of %s",
+							  "UTF-8 with %d bytes of %s", strays),
+				{std::to_string(strays), short_set_name(result.straySet)});
+	} else if (result.style == kStyleBe && set_name(fix_set) != NULL)
 		what = filled(_("%s, not read as %s"), {set, set_name(fix_set)});
 	else {
-		what = set;
+		what = sets_taken(result);
 		if (set_name(result.umlautStyle) != NULL
-				&& result.umlautStyle != result.style) {
+				&& result.umlautStyle != result.style
+				&& result.umlautStyle != result.sameText) {
 			what += filled(_(" (its umlaut codes also fit %s)"),
 					{short_set_name(result.umlautStyle)});
 		}
+		if (result.lineEnds == (kLineEndCr | kLineEndLf))
+			what += ", CR LF → LF";
+		else if (result.lineEnds == kLineEndCr)
+			what += ", CR → LF";
+	}
+	if (result.strayBytes > 0 && set != NULL) {
 		if (result.lineEnds == (kLineEndCr | kLineEndLf))
 			what += ", CR LF → LF";
 		else if (result.lineEnds == kLineEndCr)
@@ -197,8 +224,12 @@ describe_conversion(const convert_result& result, const std::string& path)
 std::string
 describe_doubt(const convert_result& result)
 {
+	// For a text of UTF-8, the set of its bytes outside it.
+	std::string taken = result.strayBytes > 0 ? short_set_name(result.straySet)
+			: result.sameText != 0            ? sets_taken(result)
+											  : short_set_name(result.style);
 	return filled(_("taken for %s, next best %s"),
-			{short_set_name(result.style), short_set_name(result.nextBest)});
+			{taken, short_set_name(result.nextBest)});
 }
 
 

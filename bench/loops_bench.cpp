@@ -146,8 +146,10 @@ BM_ScanAndSum(benchmark::State& state)
 	forced_plan = {(int)state.range(0), 0};
 	for (auto _ : state) {
 		text_scanner scanner(false);
+		text_contexts contexts;
 		text_checksum sum;
-		scan_and_sum((const uint8_t*)text.data(), kSize, scanner, sum);
+		scan_and_sum(
+				(const uint8_t*)text.data(), kSize, scanner, contexts, sum);
 		benchmark::DoNotOptimize(sum.Result());
 	}
 	forced_plan = {0, 0};

@@ -148,13 +148,13 @@ mt::SetMac()
 }
 
 
-// ISO 8859-1 for 0x80 and 0xA0 to 0xFF; Windows-1252 in between, its five
-// unassigned bytes as the control characters of the same value, and the
-// system's own choices at 0x92 and 0x94.
+// ISO 8859-1 for 0xA0 to 0xFF; Windows-1252 from 0x80, the euro sign, to
+// 0x9F, its five unassigned bytes as the control characters of the same
+// value, and the system's own choices at 0x92 and 0x94.
 void
 mt::SetAnsi()
 {
-	put(this[0x80], 0x80);
+	put(this[0x80], 0x20AC);
 	for (int k = 0x81; k < 0xA0; k++)
 		put(this[k], kWindows[k - 0x81]);
 	for (int k = 0xA0; k < 0x100; k++)

@@ -9,7 +9,9 @@
 #include "convert/backup_owner.h"
 #include "convert/bus_guard.h"
 #include "convert/chosen_set.h"
+#include "convert/contexts.h"
 #include "convert/detect.h"
+#include "convert/repair_utf8.h"
 #include "convert/result.h"
 #include "convert/scan_pieces.h"
 #include "convert/second_opinion.h"
@@ -24,6 +26,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <memory>
 #include <string>
 
 int32_t ostyle = kStyleNone;
@@ -193,10 +196,21 @@ asks_second_opinion(int32_t umlaut, const text_findings& findings)
 			|| (umlaut == kStyleNone && !findings.validUtf8);
 }
 
+// A text that is UTF-8 but for a few bytes stays UTF-8; a build that
+// converts line ends only reads no set for those bytes either.
+bool
+repairs_utf8(const text_findings& findings, const text_contexts& contexts)
+{
+	return !findings.validUtf8 && contexts.MostlyUtf8()
+			&& (uint32_t)pop_ind < kPopIndNoTable;
+}
+
 struct opinion_job {
 	const uint8_t* data;
 	size_t length;
-	int32_t umlaut;
+	int32_t umlaut; // -1: for the bytes outside UTF-8
+	const text_contexts* contexts;
+	bool atariSigns;
 	set_opinion result;
 };
 
@@ -204,7 +218,28 @@ void
 give_opinion(void* cookie)
 {
 	opinion_job* job = (opinion_job*)cookie;
-	job->result = second_opinion(job->data, job->length, job->umlaut);
+	job->result = job->umlaut < 0
+			? stray_opinion(
+					job->data, job->length, *job->contexts, job->atariSigns)
+			: second_opinion(job->data, job->length, job->umlaut,
+					*job->contexts, job->atariSigns);
+}
+
+
+struct repair_job {
+	const uint8_t* data;
+	size_t length;
+	int32_t style;
+	char* text; // the repaired text, NULL when there was no memory
+	size_t textLength;
+};
+
+void
+repair_all(void* cookie)
+{
+	repair_job* job = (repair_job*)cookie;
+	job->text
+			= repair_utf8(job->data, job->length, job->style, job->textLength);
 }
 
 
@@ -300,10 +335,12 @@ AlyBFile(char* path)
 
 	// The rest, with the 0 after the data as the last byte's look-ahead. Only
 	// a mapping can fault when another program cuts the file short.
+	text_contexts contexts;
 	if (data.mapped != NULL) {
 		if (replace_step_hook != NULL)
 			replace_step_hook("mapped");
-		if (!scan_and_sum((const uint8_t*)buffer, (size_t)size, scanner, sum)) {
+		if (!scan_and_sum((const uint8_t*)buffer, (size_t)size, scanner,
+					contexts, sum)) {
 			printf("\n\tBFile error");
 			result_left_alone(source_fault(source, _(kCutShort)));
 			return;
@@ -311,6 +348,7 @@ AlyBFile(char* path)
 	} else {
 		scan_rest(scanner, (const uint8_t*)buffer, scanned, (size_t)size,
 				data.heap == NULL ? &sum : NULL);
+		contexts.gather((const uint8_t*)buffer, 0, (size_t)size, (size_t)size);
 	}
 	source.checksum = sum.Result();
 	printf("\t");
@@ -318,9 +356,42 @@ AlyBFile(char* path)
 	int32_t umlaut = decide_style(findings, latex);
 	ostyle = chosen_style(umlaut);
 	fstyle = findings.lineEnds;
-	if (asks_second_opinion(umlaut, findings)) {
-		opinion_job opinion
-				= {(const uint8_t*)buffer, (size_t)size, umlaut, {}};
+	// The text that goes to the writer: the file's, or its repair.
+	char* text = buffer;
+	off_t textLength = size;
+	std::unique_ptr<char, decltype(&free)> repaired(NULL, free);
+	if (repairs_utf8(findings, contexts)) {
+		// The few bytes outside UTF-8 are read in the set the person chose,
+		// else in the one that reads best for them.
+		opinion_job opinion = {(const uint8_t*)buffer, (size_t)size, -1,
+				&contexts, findings.atariSigns, {}};
+		if (!set_is_chosen()
+				&& !run_on(data, buffer, size, give_opinion, &opinion)) {
+			result_left_alone(source_fault(source, _(kCutShort)));
+			return;
+		}
+		repair_job repair = {(const uint8_t*)buffer, (size_t)size,
+				set_is_chosen() ? fix_set : opinion.result.style, NULL, 0};
+		if (!run_on(data, buffer, size, repair_all, &repair)) {
+			result_left_alone(source_fault(source, _(kCutShort)));
+			return;
+		}
+		if (repair.text == NULL) {
+			result_left_alone(filled(_("there is no memory for its %d bytes"),
+					{std::to_string((long long)size)}));
+			return;
+		}
+		repaired.reset(repair.text);
+		text = repair.text;
+		textLength = (off_t)repair.textLength;
+		ostyle = kStyleBe;
+		last_result.strayBytes = contexts.Strays();
+		last_result.straySet = repair.style;
+		last_result.doubtful = opinion.result.doubtful;
+		last_result.nextBest = opinion.result.nextBest;
+	} else if (asks_second_opinion(umlaut, findings)) {
+		opinion_job opinion = {(const uint8_t*)buffer, (size_t)size, umlaut,
+				&contexts, findings.atariSigns, {}};
 		if (!run_on(data, buffer, size, give_opinion, &opinion)) {
 			result_left_alone(source_fault(source, _(kCutShort)));
 			return;
@@ -329,6 +400,7 @@ AlyBFile(char* path)
 		last_result.umlautStyle = umlaut;
 		last_result.doubtful = opinion.result.doubtful;
 		last_result.nextBest = opinion.result.nextBest;
+		last_result.sameText = opinion.result.sameText;
 		if (ostyle == kStyleNone) {
 			// Written as it is, it would be no UTF-8.
 			result_left_alone(_(kNoKnownSet));
@@ -356,8 +428,9 @@ AlyBFile(char* path)
 		}
 	}
 
-	source.mapped = data.mapped != NULL;
+	// Only a mapping of the file can fault; a repair is the process's own.
+	source.mapped = data.mapped != NULL && text == buffer;
 	current_source = &source;
-	toNFile(buffer, size, path);
+	toNFile(text, textLength, path);
 	current_source = NULL;
 }

@@ -29,7 +29,7 @@
 
 namespace {
 
-enum Lane { kBe, kTos, kPc, kMac, kAnsi, kLatex, kLines };
+enum Lane { kBe, kTos, kPc, kMac, kAnsi, kLatex, kLines, kAtariSigns };
 
 const uint8_t kAllSeven = 0x7F;
 
@@ -92,6 +92,16 @@ constexpr Code kSingleCodes[] = {
 
 		{0x0A, kLines, 0x01},
 		{0x0D, kLines, 0x02},
+
+		// Below 0x80, the bytes that the Atari table alone gives signs of
+		// their own (arrows, a note, ∆): where one occurs, an Atari text
+		// reads differently from a DOS one.
+		{0x01, kAtariSigns, 0x01},
+		{0x02, kAtariSigns, 0x01},
+		{0x03, kAtariSigns, 0x01},
+		{0x04, kAtariSigns, 0x01},
+		{0x0B, kAtariSigns, 0x01},
+		{0x7F, kAtariSigns, 0x01},
 };
 
 // Second bytes of the pairs opened by C3 (UTF-8) and by the quote (LaTeX).
@@ -206,6 +216,7 @@ look_at(const uint8_t* data, size_t p, const Openers& openers)
 
 const uint64_t kLfSeen = (uint64_t)0x01 << (8 * kLines);
 const uint64_t kCrSeen = (uint64_t)0x02 << (8 * kLines);
+const uint64_t kAtariSignSeen = (uint64_t)0x01 << (8 * kAtariSigns);
 
 
 // What a byte from 0x80 up opens as the first byte of a UTF-8 sequence: how
@@ -336,6 +347,19 @@ make_wanted(uint64_t found, bool latex)
 	}
 	return {_mm256_broadcastsi128_si256(low),
 			_mm256_broadcastsi128_si256(high)};
+}
+
+
+// The bytes that can still set a flag, and the values still wanted.
+TEXTWEND_AVX2 wanted_bytes
+wanted_with(uint64_t found, bool latex, const value_places* values)
+{
+	wanted_bytes wanted = make_wanted(found, latex);
+	if (values != NULL)
+		wanted.high = _mm256_or_si256(wanted.high,
+				_mm256_broadcastsi128_si256(
+						_mm_load_si128((const __m128i*)values->rows)));
+	return wanted;
 }
 
 
@@ -555,7 +579,7 @@ open_sequence(text_scanner::utf8_state& state, const uint8_t* data,
 template<bool kLatex, bool kCheckUtf8>
 TEXTWEND_AVX2 size_t
 scan_blocks_avx2(const uint8_t* data, size_t i, size_t to, uint64_t& foundSoFar,
-		text_scanner::utf8_state& utf8SoFar)
+		text_scanner::utf8_state& utf8SoFar, value_places* values)
 {
 	const Openers& openers = kOpeners[kLatex ? 1 : 0];
 	uint64_t found = foundSoFar;
@@ -572,8 +596,13 @@ scan_blocks_avx2(const uint8_t* data, size_t i, size_t to, uint64_t& foundSoFar,
 	const size_t start = i;
 	utf8_blocks blocks;
 	// The blocks check UTF-8 themselves: only bytes that can set a flag
-	// need a look.
-	wanted_bytes wanted = make_wanted(found, kLatex);
+	// need a look, and the values still wanted.
+	// Once the text is no UTF-8, from where the blocks of the piece go on.
+	bool tracks = !kCheckUtf8 && values != NULL
+			&& (values->begin == SIZE_MAX || values->end == start);
+	if (tracks && values->begin == SIZE_MAX)
+		values->begin = start;
+	wanted_bytes wanted = wanted_with(found, kLatex, tracks ? values : NULL);
 	for (; i + 32 <= to; i += 32) {
 		__m256i bytes = _mm256_loadu_si256((const __m256i*)(data + i));
 		if (kCheckUtf8) {
@@ -585,13 +614,16 @@ scan_blocks_avx2(const uint8_t* data, size_t i, size_t to, uint64_t& foundSoFar,
 		uint32_t mask = wanted_in(wanted, bytes);
 		if (mask != 0) {
 			uint64_t before = found;
+			unsigned taken = tracks ? values->count : 0;
 			while (mask != 0) {
 				size_t p = i + (size_t)__builtin_ctz(mask);
 				mask &= mask - 1;
 				found |= look_at<kLatex>(data, p, openers);
+				if (tracks && data[p] >= 0x80 && values->Wants(data[p]))
+					values->Take(data[p], p);
 			}
-			if (found != before)
-				wanted = make_wanted(found, kLatex);
+			if (found != before || (tracks && values->count != taken))
+				wanted = wanted_with(found, kLatex, tracks ? values : NULL);
 		}
 		if (kCheckUtf8 && blocks.Invalid()) {
 			utf8.invalid = true;
@@ -601,6 +633,8 @@ scan_blocks_avx2(const uint8_t* data, size_t i, size_t to, uint64_t& foundSoFar,
 	}
 	if (kCheckUtf8 && !utf8.invalid)
 		open_sequence(utf8, data, start, i);
+	if (tracks)
+		values->end = i;
 	foundSoFar = found;
 	utf8SoFar = utf8;
 	return i;
@@ -614,7 +648,8 @@ scan_blocks_avx2(const uint8_t* data, size_t i, size_t to, uint64_t& foundSoFar,
 template<bool kLatex, bool kCheckUtf8>
 void
 scan_piece(const uint8_t* data, size_t from, size_t to, uint64_t& foundSoFar,
-		text_scanner::utf8_state& utf8SoFar, [[maybe_unused]] scan_path path)
+		text_scanner::utf8_state& utf8SoFar, [[maybe_unused]] scan_path path,
+		[[maybe_unused]] value_places* values)
 {
 	const Openers& openers = kOpeners[kLatex ? 1 : 0];
 	size_t i = from;
@@ -622,9 +657,10 @@ scan_piece(const uint8_t* data, size_t from, size_t to, uint64_t& foundSoFar,
 #ifdef TEXTWEND_X86
 	if (path >= kScanAvx2) {
 		i = scan_blocks_avx2<kLatex, kCheckUtf8>(
-				data, i, to, foundSoFar, utf8SoFar);
+				data, i, to, foundSoFar, utf8SoFar, values);
 		if (kCheckUtf8 && utf8SoFar.invalid) {
-			scan_piece<kLatex, false>(data, i, to, foundSoFar, utf8SoFar, path);
+			scan_piece<kLatex, false>(
+					data, i, to, foundSoFar, utf8SoFar, path, values);
 			return;
 		}
 	}
@@ -638,6 +674,9 @@ scan_piece(const uint8_t* data, size_t from, size_t to, uint64_t& foundSoFar,
 	const __m128i lf = _mm_set1_epi8(0x0A);
 	const __m128i cr = _mm_set1_epi8(0x0D);
 	const __m128i quote = _mm_set1_epi8('"');
+	const __m128i four = _mm_set1_epi8(4);
+	const __m128i vtab = _mm_set1_epi8(0x0B);
+	const __m128i del = _mm_set1_epi8(0x7F);
 	for (; path >= kScanSse2 && i + 16 <= to; i += 16) {
 		__m128i block = _mm_loadu_si128((const __m128i*)(data + i));
 		unsigned mask = (unsigned)_mm_movemask_epi8(block);
@@ -645,6 +684,14 @@ scan_piece(const uint8_t* data, size_t from, size_t to, uint64_t& foundSoFar,
 			mask |= (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(block, lf));
 		if ((found & kCrSeen) == 0)
 			mask |= (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(block, cr));
+		if ((found & kAtariSignSeen) == 0) {
+			// 0 to 4 (a zero byte tells nothing, and costs nothing), 0x0B
+			// and 0x7F.
+			__m128i low = _mm_cmpeq_epi8(_mm_min_epu8(block, four), block);
+			mask |= (unsigned)_mm_movemask_epi8(_mm_or_si128(low,
+					_mm_or_si128(_mm_cmpeq_epi8(block, vtab),
+							_mm_cmpeq_epi8(block, del))));
+		}
 		if (kLatex)
 			mask |= (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(block, quote));
 		while (mask != 0) {
@@ -658,7 +705,7 @@ scan_piece(const uint8_t* data, size_t from, size_t to, uint64_t& foundSoFar,
 			foundSoFar = found;
 			utf8SoFar = utf8;
 			scan_piece<kLatex, false>(
-					data, i + 16, to, foundSoFar, utf8SoFar, path);
+					data, i + 16, to, foundSoFar, utf8SoFar, path, values);
 			return;
 		}
 	}
@@ -722,14 +769,18 @@ text_scanner::scan(const uint8_t* data, size_t from, size_t to)
 	bool check = !fUtf8.invalid;
 	if (fLatex) {
 		if (check)
-			scan_piece<true, true>(data, from, to, fFound, fUtf8, fPath);
+			scan_piece<true, true>(
+					data, from, to, fFound, fUtf8, fPath, fValues);
 		else
-			scan_piece<true, false>(data, from, to, fFound, fUtf8, fPath);
+			scan_piece<true, false>(
+					data, from, to, fFound, fUtf8, fPath, fValues);
 	} else {
 		if (check)
-			scan_piece<false, true>(data, from, to, fFound, fUtf8, fPath);
+			scan_piece<false, true>(
+					data, from, to, fFound, fUtf8, fPath, fValues);
 		else
-			scan_piece<false, false>(data, from, to, fFound, fUtf8, fPath);
+			scan_piece<false, false>(
+					data, from, to, fFound, fUtf8, fPath, fValues);
 	}
 }
 
@@ -745,6 +796,16 @@ text_scanner::join(const text_scanner& next)
 	fUtf8 = next.fUtf8;
 	fUtf8.invalid = invalid;
 	fUtf8.multiByte = multiByte;
+}
+
+
+bool
+text_scanner::track_values(value_places* values)
+{
+	if (fPath < kScanAvx2)
+		return false;
+	fValues = values;
+	return true;
 }
 
 
@@ -766,6 +827,7 @@ text_scanner::findings() const
 	for (int lane = 0; lane < 6; lane++)
 		findings.candidate[lane] = (uint8_t)(fFound >> (8 * lane));
 	findings.lineEnds = (uint8_t)(fFound >> (8 * kLines));
+	findings.atariSigns = (fFound & kAtariSignSeen) != 0;
 	findings.validUtf8 = !fUtf8.invalid && fUtf8.need == 0;
 	findings.multiByte = fUtf8.multiByte;
 	return findings;

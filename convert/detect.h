@@ -9,13 +9,16 @@
 #include <stdint.h>
 
 // One byte of flags per candidate, in the order Be, TOS, PC, MAC, ANSI,
-// LATEX; one flag per umlaut letter. Then the line-end flags, and what the
-// text is as UTF-8: valid as a whole, and holding a multi-byte sequence.
+// LATEX; one flag per umlaut letter. Then the line-end flags, what the text
+// is as UTF-8 (valid as a whole, and holding a multi-byte sequence), and
+// whether it holds a byte that only the Atari table reads as a sign.
 struct text_findings {
 	uint8_t candidate[6];
 	uint8_t lineEnds;
 	bool validUtf8 = true;
 	bool multiByte = false;
+	// A byte below 0x80 that the Atari table alone gives a sign of its own.
+	bool atariSigns = false;
 };
 
 // The loops that the scan can take, from the byte loop that every processor
@@ -32,6 +35,32 @@ const int kScanPaths = kScanAvx2 + 1;
 bool processor_has(scan_path path);
 scan_path widest_scan_path();
 
+// The first place of each byte value from 0x80 up in a piece of a text
+// that is no UTF-8, found by the scan where its widest path looks at blocks
+// anyway: a value still wanted costs no more than a byte that can still set
+// a flag. The blocks looked at so run from begin to end; what comes before
+// and after is for the caller to look at.
+struct value_places {
+	alignas(16) uint8_t rows[16]; // wanted: bit (b >> 4) & 7 of row b & 15
+	size_t places[128];
+	unsigned count = 0;
+	size_t begin = SIZE_MAX; // none looked at yet
+	size_t end = SIZE_MAX;
+
+	bool
+	Wants(uint8_t byte) const
+	{
+		return (rows[byte & 15] >> ((byte >> 4) & 7)) & 1;
+	}
+
+	void
+	Take(uint8_t byte, size_t at)
+	{
+		rows[byte & 15] &= (uint8_t) ~(1 << ((byte >> 4) & 7));
+		places[count++] = at;
+	}
+};
+
 // Notes the findings of a text that may come in pieces: each call looks at
 // the positions from `from` up to `to`, counted from the start of the text
 // that data holds, with data[to] as the look-ahead of the last one. A UTF-8
@@ -43,6 +72,12 @@ public:
 
 	void scan(const uint8_t* data, size_t from, size_t to);
 
+	// From now on, where the widest path is taken and the text turns out to
+	// be no UTF-8, also the first place of each value that values still
+	// wants, from where that is found on; false where this scanner's path
+	// cannot.
+	bool track_values(value_places* values);
+
 	// Takes in what next found in the positions right after this one's,
 	// which it scanned on its own from a place that piece_start gave.
 	void join(const text_scanner& next);
@@ -50,6 +85,13 @@ public:
 	// For the whole text: a sequence still open at this point makes the text
 	// invalid UTF-8.
 	text_findings findings() const;
+
+	// True while all that was scanned is UTF-8, with no sequence open.
+	bool
+	utf8_so_far() const
+	{
+		return !fUtf8.invalid && fUtf8.need == 0;
+	}
 
 	// Where a UTF-8 check stands between two pieces.
 	struct utf8_state {
@@ -65,6 +107,7 @@ private:
 	bool fLatex;
 	scan_path fPath;
 	uint64_t fFound;
+	value_places* fValues = NULL;
 	utf8_state fUtf8;
 };
 

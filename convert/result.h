@@ -22,6 +22,11 @@ struct convert_result {
 	// choice, and nextBest the one that read best beside it.
 	bool doubtful = false;
 	int32_t nextBest = 0;
+	// Another set that gives the very same text.
+	int32_t sameText = 0;
+	// A text that is UTF-8 but for these bytes, which were read in straySet.
+	uint64_t strayBytes = 0;
+	int32_t straySet = 0;
 	// Where the converted text is, and where the original was kept (empty
 	// when it stayed under its own name).
 	std::string output;

@@ -186,9 +186,8 @@ TEST(Batch, EachEntryIsReportedInAPersonsWords)
 			{"Brief.txt",
 					"Gr\x81\xE1"
 					"e\r\n",
-					"Brief.txt: DOS code page 437, CR LF → LF; original kept "
-					"as "
-					"Brief.txt-BAK"},
+					"Brief.txt: Atari ST or DOS code page 437, the same text "
+					"in both, CR LF → LF; original kept as Brief.txt-BAK"},
 			{"mac.txt",
 					"K\x8A"
 					"se\r",
@@ -246,7 +245,7 @@ TEST(Batch, TheSetIsTheOneTheLetterReadsIn)
 		std::string line;
 	} cases[] = {
 			{"Preis.txt", kImage, "Preis: 5 \x80 (\xA7 3)\r\n",
-					"Preis: 5 \xC2\x80 (§ 3)\n",
+					"Preis: 5 € (§ 3)\n",
 					"Windows ANSI (its umlaut codes also fit Macintosh), CR LF "
 					"→ LF; original kept as Preis.txt-BAK\n"},
 			{"Cafe.txt", kImage, "Caf\xE9 au lait\r\n", "Café au lait\n",
@@ -262,6 +261,30 @@ TEST(Batch, TheSetIsTheOneTheLetterReadsIn)
 			{"noise", kImage, noise, "-",
 					"; original kept as noise-BAK; doubtful: check it, and "
 					"undo if it reads wrong\n"},
+			// UTF-8 with a line from an older file stays UTF-8, also where
+			// the person named a set; so does UTF-8 cut inside its last
+			// character.
+			{"stray.txt", kImage,
+					"Gr\xC3\xBC\xC3\x9F"
+					"e\nCaf\xE9\n",
+					"Grüße\nCafé\n",
+					"stray.txt: UTF-8 with 1 byte of Windows ANSI; original "
+					"kept as stray.txt-BAK\n"},
+			{"chosen.txt", kImages + "/Textwend-Mac",
+					"Gr\xC3\xBC\xC3\x9F"
+					"e\nCaf\xE9\n",
+					"Grüße\nCafÈ\n",
+					"chosen.txt: UTF-8 with 1 byte of Macintosh; original kept "
+					"as chosen.txt-BAK\n"},
+			{"cut.txt", kImage, "K\xC3\xB6ln, Gr\xC3\xBC\xC3", "Köln, GrüÃ",
+					"cut.txt: UTF-8 with 1 byte of Windows ANSI; original kept "
+					"as cut.txt-BAK; doubtful"},
+			{"dos.txt", kImage,
+					"Gr\x81\xE1"
+					"e aus K\x94ln\r\n",
+					"Grüße aus Köln\n",
+					"dos.txt: Atari ST or DOS code page 437, the same text in "
+					"both, CR LF → LF; original kept as dos.txt-BAK\n"},
 			{"Wert.txt", kImage, "Wert \x8F\xE0 gesetzt\r\n", "",
 					"Wert.txt: no known character set found; left as it "
 					"was\n"},
@@ -287,6 +310,24 @@ TEST(Batch, TheSetIsTheOneTheLetterReadsIn)
 	}
 }
 
+// A text repaired into UTF-8 is stamped with its own bytes: undo gives
+// them back.
+TEST(Batch, ARepairedTextIsUndoneToItsOwnBytes)
+{
+	Folder folder;
+	const std::string before = "Gr\xC3\xBC\xC3\x9F"
+							   "e\nCaf\xE9\n";
+	write_file(folder / "a.txt", before);
+	run_host(folder, {folder / "a.txt"});
+	ASSERT_EQ(read_file(folder / "a.txt"), "Grüße\nCafé\n");
+
+	test::ChildResult run
+			= run_host(folder, {folder / "a.txt"}, kImages + "/Textwend-Undo");
+
+	EXPECT_EQ(run.status, 0) << run.errors;
+	EXPECT_EQ(read_file(folder / "a.txt"), before);
+}
+
 // Converted with doubt, a file is still converted, but the alert at the
 // end names it with the set taken and the next best.
 TEST(Batch, TheAlertNamesWhatWasConvertedWithDoubt)
@@ -294,14 +335,19 @@ TEST(Batch, TheAlertNamesWhatWasConvertedWithDoubt)
 	Folder folder;
 	write_file(folder / "a.txt", "K\xE4se\n");
 	write_file(folder / "b.txt", "\xC4\n");
+	write_file(folder / "c.txt", "K\xC3\xB6ln, Gr\xC3\xBC\xC3");
 
-	test::ChildResult run
-			= run_host(folder, {folder / "a.txt", folder / "b.txt"});
+	test::ChildResult run = run_host(
+			folder, {folder / "a.txt", folder / "b.txt", folder / "c.txt"});
 
 	EXPECT_EQ(run.status, 0) << run.errors;
-	EXPECT_NE(run.errors.find("1 of 2 entries was converted with doubt; check "
-							  "it, and undo it if it reads wrong:\n\nb.txt: "
+	EXPECT_NE(run.errors.find("2 of 3 entries were converted with doubt; check "
+							  "them, and undo what reads wrong:\n\nb.txt: "
 							  "taken for Windows ANSI, next best"),
+			std::string::npos)
+			<< run.errors;
+	// A text of UTF-8 cut short: the set of its last byte.
+	EXPECT_NE(run.errors.find("\nc.txt: taken for Windows ANSI, next best"),
 			std::string::npos)
 			<< run.errors;
 }
@@ -556,8 +602,9 @@ TEST(Batch, SpeaksThePersonsLanguage)
 	EXPECT_EQ(read_file(german / "Brief.txt"), "Grüße\n");
 	for (const char* line :
 			{"window \"TXW-Addon\": Textwend-Addon | TXW-Addon\n",
-					"\nTextwend: Brief.txt: DOS-Codepage 437, CR LF → LF; "
-					"Original behalten als Brief.txt-BAK\n",
+					"\nTextwend: Brief.txt: Atari ST oder DOS-Codepage 437, in "
+					"beiden derselbe Text, CR LF → LF; Original behalten als "
+					"Brief.txt-BAK\n",
 					"\nTextwend: 'FOLDER/Brief.txt': ihre 2 anderen Namen "
 					"behalten den ursprünglichen Text\n",
 					"\nTextwend: Bilder: ein Ordner, übergangen\n",

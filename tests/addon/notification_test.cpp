@@ -125,7 +125,8 @@ TEST(Notification, NoneWithoutASessionBus)
 	EXPECT_EQ(run.errors,
 			"window \"TXW-Addon\": Textwend-Addon | TXW-Addon\n"
 			"window \"TXW-Addon\": a.txt\n"
-			"Textwend: a.txt: DOS code page 437, CR LF → LF; original kept "
+			"Textwend: a.txt: Atari ST or DOS code page 437, the same text in "
+			"both, CR LF → LF; original kept "
 			"as a.txt-BAK\n");
 	EXPECT_EQ(read_file(folder / "a.txt"), "Grüße\n");
 }

@@ -93,6 +93,9 @@ reference_scan(const std::string& text, bool latex)
 			found.lineEnds |= 0x01;
 		if (c == '\r')
 			found.lineEnds |= n == '\n' ? 0x03 : 0x02;
+		if (std::string("\x01\x02\x03\x04\x0B\x7F").find(c)
+				!= std::string::npos)
+			found.atariSigns = true;
 		if ((unsigned char)c >= 0x80)
 			found.multiByte = true;
 	}
@@ -108,6 +111,7 @@ expect_same(const text_findings& a, const text_findings& b, const char* what)
 	EXPECT_EQ(a.lineEnds, b.lineEnds) << what;
 	EXPECT_EQ(a.validUtf8, b.validUtf8) << what;
 	EXPECT_EQ(a.validUtf8 && a.multiByte, b.validUtf8 && b.multiByte) << what;
+	EXPECT_EQ(a.atariSigns, b.atariSigns) << what;
 }
 
 struct DetectCase {

@@ -72,6 +72,7 @@ const PairText kPairTexts[] = {
 		{"a surrogate", "\xC3\xA4\xED\xA0\x80 ", false},
 		{"LaTeX pairs", "Gr\"u\"se \\\"o \"\"a\r\n", true},
 		{"a Be indicator", "x\xC2y\xC3", false},
+		{"the Atari table's signs", "a\x01 \x7F\x0B\x84 ", false},
 };
 
 void
@@ -83,6 +84,7 @@ expect_same(
 	EXPECT_EQ(a.lineEnds, b.lineEnds) << what;
 	EXPECT_EQ(a.validUtf8, b.validUtf8) << what;
 	EXPECT_EQ(a.validUtf8 && a.multiByte, b.validUtf8 && b.multiByte) << what;
+	EXPECT_EQ(a.atariSigns, b.atariSigns) << what;
 }
 
 TEST(Pieces, ScannedApartTheyFindWhatOnePassFinds)
@@ -94,22 +96,56 @@ TEST(Pieces, ScannedApartTheyFindWhatOnePassFinds)
 			std::string padded = whole + '\0';
 			const uint8_t* data = (const uint8_t*)padded.data();
 			text_findings one = scan_text(data, size, text.latex, kScanBytes);
+			text_contexts all = gather_contexts(data, size);
 			for (size_t pieceSize : kPieceSizes) {
 				for (scan_path path :
 						test::processor_paths<scan_path>(kScanPaths)) {
 					test::OptionScope plan(forced_plan, {kThreads, pieceSize});
 					text_scanner scanner(text.latex, path);
 					text_checksum sum;
-					ASSERT_TRUE(scan_and_sum(data, size, scanner, sum));
+					text_contexts contexts;
+					ASSERT_TRUE(
+							scan_and_sum(data, size, scanner, contexts, sum));
 					std::string what = std::string(text.what) + ", "
 							+ std::to_string(size) + " bytes in pieces of "
 							+ std::to_string(pieceSize) + ", path "
 							+ std::to_string(path);
 					expect_same(scanner.findings(), one, what);
+					EXPECT_EQ(contexts.Places(), all.Places()) << what;
+					EXPECT_EQ(contexts.Strays(), all.Strays()) << what;
+					EXPECT_EQ(contexts.MostlyUtf8(), all.MostlyUtf8()) << what;
 					EXPECT_EQ(sum.Result(), checksum_of(whole)) << what;
 				}
 			}
 		}
+	}
+}
+
+// Beyond the start of a long 8-bit text, the first place of each byte value
+// in every piece is judged, however it is found: by the scan's own blocks
+// or by a look of its own. A character that occurs once, near the end, is
+// among them.
+TEST(Pieces, EveryValueOfALongTextIsFoundByEveryPath)
+{
+	std::string text;
+	while (text.size() < text_contexts::kWholeUpTo + 1024 * 1024)
+		text += "Gr\x81\xE1"
+				"e aus K\x94ln, \x84 und \x8E.\r\n";
+	size_t lone = text.size() - 100;
+	text[lone] = '\xAB';
+	std::string padded = text + '\0';
+	const uint8_t* data = (const uint8_t*)padded.data();
+	std::vector<uint64_t> first;
+	for (scan_path path : test::processor_paths<scan_path>(kScanPaths)) {
+		test::OptionScope plan(forced_plan, {kThreads, 0});
+		text_scanner scanner(false, path);
+		text_contexts contexts;
+		text_checksum sum;
+		ASSERT_TRUE(scan_and_sum(data, text.size(), scanner, contexts, sum));
+		if (first.empty())
+			first = contexts.Places();
+		EXPECT_EQ(contexts.Places(), first) << "path " << path;
+		EXPECT_TRUE(contexts.Holds(0xAB)) << "path " << path;
 	}
 }
 
