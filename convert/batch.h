@@ -30,8 +30,7 @@ public:
 	virtual dev_t Device() const = 0;
 	virtual int Folder() const = 0;
 
-	// Lets go of what it need not hold while it waits; then says how many
-	// descriptors it still holds.
+	// How many descriptors it holds while it waits.
 	virtual size_t Wait() = 0;
 
 	// Puts the new text in place once synced is 0, or leaves the source as

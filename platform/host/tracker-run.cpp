@@ -56,7 +56,7 @@ struct AddOnCall {
 
 
 const char kUsage[] = N_(
-		"usage: tracker-run [--text-only] IMAGE [PATH...]\n"
+		"usage: tracker-run [--text-only] [--] IMAGE [--] [PATH...]\n"
 		"Loads the add-on IMAGE and calls its process_refs with the PATHs\n"
 		"as the selection, as the file manager does. Relative PATHs are\n"
 		"taken from the current folder; a link is passed as the link; a\n"
@@ -68,7 +68,9 @@ const char kUsage[] = N_(
 		"when a PATH or an entry was left as it was, 2 when the arguments\n"
 		"or IMAGE cannot be used; the add-on is then not called.\n"
 		"--text-only passes over every PATH that file(1) does not take\n"
-		"for text, as file managers that cannot filter want it.\n");
+		"for text, as file managers that cannot filter want it. A --\n"
+		"before IMAGE takes the next argument as IMAGE; one after it\n"
+		"takes every argument that follows as a PATH.\n");
 
 
 const char*
@@ -410,9 +412,14 @@ main(int argc, char** argv)
 		usable = false;
 	}
 
+	// Options end at a "--" after the image as well: a file named "--"
+	// follows it.
+	int paths = first + 1;
+	if (paths < argc && strcmp(argv[paths], "--") == 0)
+		paths++;
 	BMessage refs(B_REFS_RECEIVED);
 	bool leftAlone = false;
-	for (int i = first + 1; i < argc; i++) {
+	for (int i = paths; i < argc; i++) {
 		if (!add_entry(refs, argv[i], textOnly))
 			leftAlone = true;
 	}
