@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 
 namespace {
@@ -272,13 +273,22 @@ put_back(source_file& converted, const std::string& backup,
 }
 
 
-// Removes name in the folder of kept, a spare name of kept's file or the
-// converted text that an undo cut off left, which what now has the name
-// can make again; what the rest of the family holds of runs cut off goes
-// too. Notes the undo as done: empty, or why it is left.
+// A name beside a file that holds what a run cut off left, and what to say
+// of it.
+struct cut_off {
+	std::string name;
+	std::string what;
+};
+
+
+// Removes the names beside kept that hold what runs cut off left: spare
+// names of kept's file, or converted texts that an undo cut off left, which
+// what now has the name can make again; what the rest of the family holds
+// of runs cut off goes too. Notes the undo of the conversion whose backup
+// was backup as done: empty, or why it is left.
 std::string
-remove_leftover(const source_file& kept, const std::string& name,
-		const std::string& folder, const std::string& what)
+remove_leftovers(const source_file& kept, const std::vector<cut_off>& names,
+		const std::string& folder, const std::string& backup)
 {
 	struct stat seen;
 	uint64_t size = 0;
@@ -288,54 +298,70 @@ remove_leftover(const source_file& kept, const std::string& name,
 		return _(kChangedMeanwhile);
 	if (checksum_file(kept.fd, size, checksum) != 0)
 		return filled(_("it cannot be read: %s"), {strerror(errno)});
-	if (unlinkat(kept.folder, name.c_str(), 0) != 0)
-		return folder_reason(_("it cannot be removed: %s"), errno);
-	tell(folder + name, what);
+	for (const cut_off& leftover : names) {
+		if (unlinkat(kept.folder, leftover.name.c_str(), 0) != 0)
+			return folder_reason(_("it cannot be removed: %s"), errno);
+		tell(folder + leftover.name, leftover.what);
+	}
 	std::string notices;
 	clear_leftovers(kept, size, checksum, notices);
 	fputs(notices.c_str(), stderr);
 	last_result.converted = true;
 	last_result.output = folder + kept.leaf;
-	last_result.backup = folder + name;
+	last_result.backup = folder + backup;
 	return std::string();
 }
 
 
-// For the file named, which carries no stamp: a backup name that holds
-// what a run cut off left beside it, a second name of it or the converted
-// text of an undo. found receives what to say of it; empty when none does.
-std::string
-cut_off_backup(const source_file& named, std::string& found)
+// For the file named, which carries no stamp: the names beside it that hold
+// what runs cut off left, second names of it or converted texts of what it
+// holds (an undo's), under a backup's name or set aside. backup receives
+// the backup they stand for.
+std::vector<cut_off>
+cut_off_names(const source_file& named, std::string& backup)
 {
+	std::vector<cut_off> found;
 	uint64_t size = 0;
 	uint64_t checksum = 0;
 	if (checksum_file(named.fd, size, checksum) != 0)
-		return std::string();
+		return found;
 	struct stat status;
-	for (int n = 1; n <= kMaxBackups; n++) {
-		std::string name = backup_name(named.leaf, n);
+	for (int n = 0; n <= kMaxBackups; n++) {
+		// The name set aside first, then the backups while they follow.
+		std::string name = n == 0
+				? family_name(named.leaf, family_member::kAside)
+				: backup_name(named.leaf, n);
 		if (fstatat(named.folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW)
-				!= 0)
+				!= 0) {
+			if (n == 0)
+				continue;
 			break;
-		if (names_file(
-					named.folder, name, named.status, name_match::kSameFile)) {
-			found = filled(_("a second name of %s, left by an interrupted "
+		}
+		if (n > 0
+				&& names_file(named.folder, name, named.status,
+						name_match::kSameFile)) {
+			if (backup.empty())
+				backup = name;
+			found.push_back({name,
+					filled(_("a second name of %s, left by an interrupted "
 							 "run; removed"),
-					{named.leaf});
-			return name;
+							{named.leaf})});
+			continue;
 		}
 		int fd = openat(named.folder, name.c_str(),
 				O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+		conversion_stamp stamp;
 		bool converted = fd >= 0 && !held_by_run(fd)
-				&& converted_from(fd, size, checksum);
+				&& converted_from(fd, size, checksum)
+				&& read_stamp(fd, stamp) == 0;
 		if (fd >= 0)
 			close(fd);
 		if (converted) {
-			found = _("left by an interrupted undo; removed");
-			return name;
+			backup = backup_name(named.leaf, stamp.backup);
+			found.push_back({name, _("left by an interrupted undo; removed")});
 		}
 	}
-	return std::string();
+	return found;
 }
 
 
@@ -369,6 +395,7 @@ undo_conversion(char* path)
 		return;
 	}
 	std::string folder = folder_of(path, selected.leaf);
+	int error = 0;
 
 	// What an earlier Textwend left when it was interrupted: the converted
 	// text under the backup's name, while the name still holds the
@@ -407,13 +434,28 @@ undo_conversion(char* path)
 		}
 		hasNamed = reason.empty();
 	}
+	// What runs cut off left beside the file whose name is at stake goes
+	// first, whatever comes of the undo.
+	source_file* file = hasNamed ? &named : leaf.empty() ? &selected : NULL;
+	uint64_t size = 0;
+	uint64_t checksum = 0;
+	if (file != NULL) {
+		error = checksum_file(file->fd, size, checksum);
+		std::string notices;
+		reason = error != 0
+				? filled(_("it cannot be read: %s"), {strerror(error)})
+				: clear_leftovers(*file, size, checksum, notices);
+		fputs(notices.c_str(), stderr);
+		if (!reason.empty()) {
+			result_left_alone(reason);
+			return;
+		}
+	}
 	// A backup that holds what a run cut off left beside the file: a second
 	// name of it (a conversion cut off before its exchange of names), or
 	// the converted text of what it holds now (an undo cut off after its
 	// own). The file holds the original: undone, the leftover goes.
-	uint64_t size = 0;
-	uint64_t checksum = 0;
-	if (hasNamed && checksum_file(named.fd, size, checksum) == 0) {
+	if (hasNamed) {
 		std::string what;
 		if (named.status.st_ino == selected.status.st_ino
 				&& named.status.st_dev == selected.status.st_dev)
@@ -423,20 +465,21 @@ undo_conversion(char* path)
 		else if (converted_from(selected.fd, size, checksum))
 			what = _("left by an interrupted undo; removed");
 		if (!what.empty()) {
-			reason = remove_leftover(named, selected.leaf, folder, what);
+			reason = remove_leftovers(
+					named, {{selected.leaf, what}}, folder, selected.leaf);
 			if (!reason.empty())
 				result_left_alone(reason);
 			return;
 		}
 	}
 	conversion_stamp stamp;
-	int error = read_stamp(selected.fd, stamp);
-	std::string found;
-	std::string name = leaf.empty() && error == ENODATA
-			? cut_off_backup(selected, found)
-			: std::string();
-	if (!name.empty()) {
-		reason = remove_leftover(selected, name, folder, found);
+	error = read_stamp(selected.fd, stamp);
+	std::string shown;
+	std::vector<cut_off> found = leaf.empty() && error == ENODATA
+			? cut_off_names(selected, shown)
+			: std::vector<cut_off>();
+	if (!found.empty()) {
+		reason = remove_leftovers(selected, found, folder, shown);
 		if (!reason.empty())
 			result_left_alone(reason);
 		return;
@@ -472,7 +515,7 @@ undo_conversion(char* path)
 			&& (error = checksum_file(converted->fd, size, checksum)) != 0)
 		reason = filled(_("it cannot be read: %s"), {strerror(error)});
 	std::string notices;
-	if (reason.empty())
+	if (reason.empty() && converted != file)
 		reason = clear_leftovers(*converted, size, checksum, notices);
 	fputs(notices.c_str(), stderr);
 	kept_original original;
