@@ -322,3 +322,10 @@ batch_end()
 	sOpen = false;
 	sJustWaited = false;
 }
+
+
+bool
+output_is_terminal()
+{
+	return isatty(sHolding && sOut.saved >= 0 ? sOut.saved : STDOUT_FILENO);
+}

@@ -54,4 +54,7 @@ void batch_then(const std::function<void()>& then);
 // Syncs and finishes every conversion that waits, and closes the batch.
 void batch_end();
 
+// Whether standard output, held back or not, goes to a terminal.
+bool output_is_terminal();
+
 #endif // CONVERT_BATCH_H

@@ -7,6 +7,7 @@
 #include "convert/convert.h"
 
 #include "app/text_domain.h"
+#include "convert/batch.h"
 #include "convert/stamp.h"
 
 #include <fs_attr.h>
@@ -263,7 +264,7 @@ echo_values(const std::string& echoes)
 {
 	if (echoes.empty())
 		return;
-	if (!isatty(STDOUT_FILENO)) {
+	if (!output_is_terminal()) {
 		fwrite(echoes.data(), 1, echoes.size(), stdout);
 		return;
 	}

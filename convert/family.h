@@ -22,7 +22,7 @@ enum class family_member {
 			 // gives no nameless files
 	kCopy,   // a copied backup while it is written and synced
 	kAside,  // the name's file, set aside while another takes the name
-			// where the file system trades no names
+			 // where the file system trades no names
 };
 
 // The member's name for leaf: ".LEAF.textwend" and ".LEAF.textwend-new",

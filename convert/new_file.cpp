@@ -83,7 +83,7 @@ new_file::Create(mode_t mode, const std::string& leaf)
 								&& fStatus.st_ino == seen.st_ino
 								&& fStatus.st_dev == seen.st_dev))) {
 			sPathsChecked = true;
-			take_run_lock(fFd);
+			mark_new(fFd);
 			return 0;
 		}
 		close(fFd);
@@ -95,7 +95,7 @@ new_file::Create(mode_t mode, const std::string& leaf)
 	if (fFd < 0)
 		return errno;
 	fName = name;
-	take_run_lock(fFd);
+	mark_new(fFd);
 	return fstat(fFd, &fStatus) == 0 ? 0 : errno;
 }
 

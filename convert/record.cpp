@@ -5,8 +5,9 @@
  */
 #include "convert/convert.h"
 
+#include "convert/batch.h"
+
 #include <stdio.h>
-#include <unistd.h>
 
 
 namespace {
@@ -44,7 +45,7 @@ printable_length(const std::string& name, size_t i)
 std::string
 recorded_name(const std::string& name)
 {
-	if (!isatty(STDOUT_FILENO))
+	if (!output_is_terminal())
 		return name;
 	std::string shown;
 	for (size_t i = 0; i < name.size();) {

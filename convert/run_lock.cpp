@@ -7,9 +7,12 @@
 #include <linux/magic.h>
 #include <signal.h>
 #include <stdint.h>
+#include <sys/stat.h>
 #include <sys/vfs.h>
 #include <time.h>
 #include <unistd.h>
+
+#include <map>
 
 const char kOtherRun[] = N_("it is being converted by another Textwend run");
 const char kLockedElsewhere[] = N_("it is locked by another program");
@@ -82,23 +85,33 @@ wait_a_little(int attempt)
 
 
 // Whether a failed read lease tells of a writer: on a network file system
-// the lease is also refused for want of the server's leave to cache.
+// the lease is also refused for want of the server's leave to cache. Asked
+// once per file system.
 bool
 leases_tell(int fd)
 {
+	static std::map<dev_t, bool> known;
+	struct stat status;
+	if (fstat(fd, &status) != 0)
+		return false;
+	auto found = known.find(status.st_dev);
+	if (found != known.end())
+		return found->second;
 	struct statfs where;
 	if (fstatfs(fd, &where) != 0)
 		return false;
+	bool tells = true;
 	switch ((unsigned long)where.f_type) {
 	case NFS_SUPER_MAGIC:
 	case SMB_SUPER_MAGIC:
 	case CIFS_SUPER_MAGIC:
 	case SMB2_SUPER_MAGIC:
 	case CEPH_SUPER_MAGIC:
-		return false;
-	default:
-		return true;
+		tells = false;
+		break;
 	}
+	known[status.st_dev] = tells;
+	return tells;
 }
 
 
@@ -168,6 +181,13 @@ take_run_lock(int fd)
 		wait_a_little(attempt);
 	}
 	return run_lock::kOtherRun;
+}
+
+
+void
+mark_new(int fd)
+{
+	set_mark(fd, F_RDLCK);
 }
 
 

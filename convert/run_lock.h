@@ -31,6 +31,9 @@ extern const char kLockedElsewhere[];
 // of their own, so that one of them has it.
 run_lock take_run_lock(int fd);
 
+// Marks a file of this run's own, which no other can have reached yet.
+void mark_new(int fd);
+
 // True when another live run has marked the file open as fd: what it made
 // is not to be touched.
 bool held_by_run(int fd);

@@ -33,9 +33,9 @@ struct source_file {
 
 // Opens the folder of path and then the file itself, read-only, without
 // following a link at the leaf and without waiting on a pipe, and marks it
-// as this run's (run_lock.h). Empty when the file is open, regular, marked
-// where the file system keeps locks, and held by no other program; else why
-// it is left alone, in the person's words and language. A file missing, or
+// as this run's (run_lock.h). Empty when the file is open, regular, and
+// marked where the file system keeps locks; else why it is left alone, in
+// the person's words and language. A file missing, or
 // a backup whose name's file is missing, because a run was cut off in the
 // moment when it was set aside, is put back under its name first.
 std::string open_source(const char* path, source_file& source);

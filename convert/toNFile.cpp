@@ -475,7 +475,7 @@ converted_text::CopyBackup()
 			O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
 	if (fd < 0)
 		return errno;
-	take_run_lock(fd);
+	mark_new(fd);
 	int error = WriteCopy(fd);
 	if (error == 0 && fstat(fd, &fBackup) != 0)
 		error = errno;

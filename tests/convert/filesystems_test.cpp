@@ -101,6 +101,10 @@ const Kind kKinds[] = {
 		{"no second names either (exFAT)", kNetwork | test::kNoSecondNames,
 				true},
 		{"FAT", kNetwork | test::kNoSecondNames | test::kNoAttributes, false},
+		{"vfat since Linux 6.0: an exchange, but no second names",
+				test::kNoNamelessFiles | test::kNoSecondNames
+						| test::kNoAttributes,
+				false},
 };
 
 TEST(FileSystems, EveryKindEndsWithTheSameFolder)

@@ -1,6 +1,7 @@
 // People's files come first: whatever fails, the file is either converted
 // whole or left as it was.
 #include "charmap/options.h"
+#include "convert/batch.h"
 #include "convert/convert.h"
 #include "convert/result.h"
 #include "convert/source_file.h"
@@ -695,13 +696,16 @@ TEST(Safety, WhatReachesATerminalIsEscaped)
 		const char* what;
 		bool terminal;
 		bool convert; // a file of that name, else the value echoed
+		bool batch;   // its words held back until the batch's end
 		std::string shown;
 	} cases[] = {
-			{"a value, on a terminal", true, false,
+			{"a value, on a terminal", true, false, false,
 					"title\\e]0;owned\\x07 and \\x0C\\xC2\\x9B"},
-			{"a value, into a pipe", false, false, value},
-			{"a name, on a terminal", true, true, shownName},
-			{"a name, into a pipe", false, true, name},
+			{"a value, into a pipe", false, false, false, value},
+			{"a name, on a terminal", true, true, false, shownName},
+			{"a name, on a terminal, in a batch", true, true, true, shownName},
+			{"a name, into a pipe", false, true, false, name},
+			{"a name, into a pipe, in a batch", false, true, true, name},
 	};
 	for (const auto& c : cases) {
 		Folder folder;
@@ -715,10 +719,14 @@ TEST(Safety, WhatReachesATerminalIsEscaped)
 			int own = open(terminal.c_str(), O_RDWR | O_NOCTTY);
 			if (c.terminal && (own < 0 || dup2(own, STDOUT_FILENO) < 0))
 				return 1;
+			if (c.batch)
+				batch_begin();
 			if (c.convert)
 				AlyBFile(path.data());
 			else
 				echo_values(value);
+			if (c.batch)
+				batch_end();
 			fflush(stdout);
 			return 0;
 		});
