@@ -323,6 +323,7 @@ put_back_set_aside(
 		return errno;
 	struct stat status;
 	int error = 0;
+	std::string stale;
 	if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
 		error = ENOENT;
 	else if (take_run_lock(fd) == run_lock::kOtherRun)
@@ -330,8 +331,9 @@ put_back_set_aside(
 	else if (!names_file(folder, aside, status, name_match::kSameFile))
 		error = ENOENT;
 	else
-		error = move_name(folder, aside, leaf);
+		error = move_name(folder, aside, leaf, &stale);
 	close(fd);
+	drop_stale(folder, stale, status);
 	if (error == 0)
 		fprintf(stderr, "Textwend: '%s': %s\n", (folderPath + aside).c_str(),
 				filled(_("left by an interrupted run; put back as %s"), {leaf})

@@ -25,6 +25,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -366,6 +367,15 @@ main(int argc, char** argv)
 	// As a file manager does: the host and the add-on speak the person's
 	// language.
 	setlocale(LC_MESSAGES, "");
+	// A batch keeps the files it waits on open, in windows as large as the
+	// limit allows: as many as the hard limit gives, since nothing here
+	// waits with select(), which would not take the higher ones.
+	struct rlimit descriptors;
+	if (getrlimit(RLIMIT_NOFILE, &descriptors) == 0
+			&& descriptors.rlim_cur < descriptors.rlim_max) {
+		descriptors.rlim_cur = descriptors.rlim_max;
+		setrlimit(RLIMIT_NOFILE, &descriptors);
+	}
 	bind_text_domain();
 	int first = 1;
 	if (argc > 1
