@@ -167,7 +167,7 @@ repeats(int fd, const struct stat& status, family_member member,
 }
 
 
-enum class leftover { kNone, kRemoved, kKept, kHeld, kUnreadable };
+enum class leftover { kNone, kRemoved, kKept, kHeld, kUnreadable, kStuck };
 
 leftover
 clear_one(int folder, const std::string& name, family_member member,
@@ -202,9 +202,9 @@ clear_one(int folder, const std::string& name, family_member member,
 		removable = repeats(fd, status, member, *kept);
 	}
 	close(fd);
-	if (removable && names_file(folder, name, status, name_match::kSameFile)
-			&& unlinkat(folder, name.c_str(), 0) == 0)
-		verdict = leftover::kRemoved;
+	if (removable && names_file(folder, name, status, name_match::kSameFile))
+		verdict = unlinkat(folder, name.c_str(), 0) == 0 ? leftover::kRemoved
+														 : leftover::kStuck;
 	return verdict;
 }
 
@@ -296,6 +296,10 @@ clear_leftovers(const source_file& source, uint64_t size, uint64_t checksum,
 			return _(kOtherRun);
 		if (found == leftover::kUnreadable)
 			return filled(_("%s beside it cannot be looked at: %s"),
+					{name, strerror(errno)});
+		if (found == leftover::kStuck)
+			return filled(_("%s beside it, left by an interrupted run, cannot "
+							"be removed: %s"),
 					{name, strerror(errno)});
 		if (found == leftover::kKept)
 			return filled(_("%s beside it, left by an interrupted run, holds "

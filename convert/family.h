@@ -16,13 +16,17 @@
 #include <string>
 
 enum class family_member {
-	kHidden, // the new text before it takes the name; the original after
-			 // an exchange of names, until it goes
-	kNew,    // the new text while it is written, where the file system
-			 // gives no nameless files
-	kCopy,   // a copied backup while it is written and synced
-	kAside,  // the name's file, set aside while another takes the name
-			 // where the file system trades no names
+	// The new text before it takes the name; after an exchange of names,
+	// the original until it goes.
+	kHidden,
+	// The new text while it is written, where the file system gives no
+	// nameless files.
+	kNew,
+	// A copied backup while it is written and synced.
+	kCopy,
+	// The name's file, set aside while the new text takes the name where
+	// the file system trades no names.
+	kAside,
 };
 
 // The member's name for leaf: ".LEAF.textwend" and ".LEAF.textwend-new",
