@@ -23,6 +23,7 @@
 #include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -82,10 +83,15 @@ read_some(int fd, char* buffer, size_t size)
 }
 
 
-// True when exactly size bytes came and the file has nothing beyond them;
-// buffer holds size + 1 bytes. All but the last byte read are scanned on the
-// way, since the look-ahead of the last one has not come yet, and summed.
-bool
+// read_whole's answers beside the host's errors.
+const int kReadShort = -1; // the file ended before its size
+const int kReadLong = -2;  // it went on beyond it
+
+// 0 when exactly size bytes came and the file has nothing beyond them;
+// else the host's error, kReadShort or kReadLong. buffer holds size + 1
+// bytes. All but the last byte read are scanned on the way, since the
+// look-ahead of the last one has not come yet, and summed.
+int
 read_whole(int fd, char* buffer, off_t size, text_scanner& scanner,
 		text_checksum& sum)
 {
@@ -96,16 +102,20 @@ read_whole(int fd, char* buffer, off_t size, text_scanner& scanner,
 		size_t want = (size_t)size - done < kReadPiece ? (size_t)size - done
 													   : kReadPiece;
 		ssize_t got = read_some(fd, buffer + done, want);
-		if (got <= 0)
-			return false;
+		if (got < 0)
+			return errno;
+		if (got == 0)
+			return kReadShort;
 		sum.Add(buffer + done, (size_t)got);
 		done += got;
 		scanner.scan(data, scanned, done - 1);
 		scanned = done - 1;
 	}
 	// A file that grew since its size was taken would lose its tail.
-	return read_some(fd, buffer + size, 1) == 0;
+	ssize_t beyond = read_some(fd, buffer + size, 1);
+	return beyond == 0 ? 0 : beyond < 0 ? errno : kReadLong;
 }
+
 
 // The file's bytes: a private mapping of the file where the host allows, so
 // that no copy of it is made in fresh memory; else read into the heap.
@@ -153,6 +163,19 @@ map_file(int fd, size_t size, size_t& mappedSize, bool populate)
 
 const char kCutShort[]
 		= N_("it was cut short by another program while being read");
+
+// Why a file could not be read whole, in the person's words and language:
+// error is read_whole's answer.
+std::string
+not_whole(int error)
+{
+	if (error == kReadShort)
+		return _(kCutShort);
+	if (error == kReadLong)
+		return _("it grew while being read: another program is writing to "
+				 "it");
+	return filled(_("it could not be read whole: %s"), {strerror(error)});
+}
 
 // What a buffer read into memory has left to scan, and to sum where it was
 // not summed while read: piece by piece, each while it is in the cache.
@@ -275,6 +298,8 @@ AlyBFile(char* path)
 		result_left_alone(reason);
 		return;
 	}
+	if (replace_step_hook != NULL)
+		replace_step_hook("opened");
 	// The original of a conversion stays as it is, for its undo.
 	std::string owner = backup_owner(source.folder, source.leaf);
 	if (!owner.empty()) {
@@ -308,9 +333,10 @@ AlyBFile(char* path)
 		buffer = data.heap;
 		if (buffer != NULL) {
 			prefer_huge_pages(buffer, (size_t)size + 1);
-			if (!read_whole(source.fd, buffer, size, scanner, sum)) {
+			int error = read_whole(source.fd, buffer, size, scanner, sum);
+			if (error != 0) {
 				printf("\n\tBFile error");
-				result_left_alone(_("it could not be read whole"));
+				result_left_alone(not_whole(error));
 				return;
 			}
 			// All but the last byte were scanned on the way.
@@ -322,7 +348,9 @@ AlyBFile(char* path)
 				printf(" Size:'%d'", (int)got);
 			if (got != size) {
 				printf("\n\tBFile error");
-				result_left_alone(_("it could not be read whole"));
+				result_left_alone(not_whole(got < 0 ? errno
+								: got < size        ? kReadShort
+													: kReadLong));
 				return;
 			}
 		} else {

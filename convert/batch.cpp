@@ -1,8 +1,12 @@
 #include "convert/batch.h"
 
+#include "app/text_domain.h"
+
+#include <dirent.h>
 #include <errno.h>
 #include <stdio.h>
 #include <stdio_ext.h>
+#include <string.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -13,22 +17,51 @@
 
 namespace {
 
-// Conversions wait in windows, each ended by one sync: as long as the
-// descriptors they hold leave room for the rest of the process.
+// Conversions wait in windows, each ended by one sync, as many as the
+// descriptors they hold leave room for what one more conversion and the
+// held streams need meanwhile.
 const size_t kMaxWaiting = 4096;
-const rlim_t kDescriptorsKept = 256;
-const size_t kMinDescriptors = 64;
+const size_t kReserve = 16;
 
 
-// How many descriptors the waiting conversions may hold.
+// How many descriptors the process has open now.
+size_t
+open_descriptors()
+{
+	DIR* listing = opendir("/proc/self/fd");
+	if (listing == NULL) {
+		// The lowest free one stands for them all.
+		int free = dup(STDIN_FILENO);
+		if (free >= 0)
+			close(free);
+		return free >= 0 ? (size_t)free : kReserve;
+	}
+	size_t open = 0;
+	while (struct dirent* entry = readdir(listing)) {
+		if (entry->d_name[0] != '.')
+			open++;
+	}
+	closedir(listing);
+	// The listing's own.
+	return open > 0 ? open - 1 : 0;
+}
+
+
+// How many descriptors the waiting conversions may hold: what the
+// process's limit leaves beside those open and the reserve; 0 where not
+// even that is left.
 size_t
 descriptor_budget()
 {
 	struct rlimit limit;
-	if (getrlimit(RLIMIT_NOFILE, &limit) != 0
-			|| limit.rlim_cur < kDescriptorsKept + kMinDescriptors)
-		return kMinDescriptors;
-	return (size_t)(limit.rlim_cur - kDescriptorsKept);
+	if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
+		return 0;
+	size_t used = open_descriptors() + kReserve;
+	if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur <= used)
+		return 0;
+	rlim_t left = limit.rlim_cur == RLIM_INFINITY ? (rlim_t)kMaxWaiting * 4
+												  : limit.rlim_cur - used;
+	return (size_t)left;
 }
 
 
@@ -125,11 +158,11 @@ struct item {
 	piece err = {0, 0};
 	std::function<void()> then;
 	bool ownRecord = false; // then follows its conversion's record
-	convert_result record;  // else this one
+	convert_result record;  // else this one; a conversion's own
 };
 
 bool sOpen = false;
-size_t sBudget = kMinDescriptors;
+size_t sBudget = 0;
 size_t sHeld = 0; // descriptors held by the waiting conversions
 bool sHolding = false;
 bool sJustWaited = false;
@@ -147,28 +180,60 @@ cut_pieces()
 }
 
 
-// One sync of each file system; then every item in turn.
+// Syncs the file system of each conversion once: 0, or its error.
+std::map<dev_t, int>
+sync_each(const std::vector<item>& queue, bool convertedOnly)
+{
+	std::map<dev_t, int> synced;
+	for (const item& next : queue) {
+		if (next.conversion == NULL || (convertedOnly && !next.record.converted)
+				|| synced.count(next.conversion->Device()) != 0)
+			continue;
+		synced[next.conversion->Device()]
+				= syncfs(next.conversion->Folder()) == 0 ? 0 : errno;
+	}
+	return synced;
+}
+
+
+// One sync of each file system, then every new text takes its name; one
+// more sync puts the folders' changes on the disk, and only then is
+// anything told, each item in turn: a power cut after "converted" cannot
+// bring the original back under its name.
 void
 finish_waiting()
 {
 	if (!sHolding)
 		return;
 	cut_pieces();
+	std::map<dev_t, int> synced = sync_each(sQueue, false);
+	for (item& next : sQueue) {
+		if (next.conversion == NULL)
+			continue;
+		next.conversion->Finish(synced[next.conversion->Device()]);
+		next.record = last_result;
+		next.out = cut(sOut);
+		next.err = cut(sErr);
+	}
+	std::map<dev_t, int> named = sync_each(sQueue, true);
 	release(sOut);
 	release(sErr);
 	sHolding = false;
 
-	std::map<dev_t, int> synced;
-	for (const item& next : sQueue) {
-		if (next.conversion != NULL
-				&& synced.count(next.conversion->Device()) == 0) {
-			synced[next.conversion->Device()]
-					= syncfs(next.conversion->Folder()) == 0 ? 0 : errno;
-		}
-	}
 	for (item& next : sQueue) {
 		if (next.conversion != NULL) {
-			next.conversion->Finish(synced[next.conversion->Device()]);
+			hand_on(sOut, next.out);
+			hand_on(sErr, next.err);
+			last_result = next.record;
+			int error = last_result.converted ? named[next.conversion->Device()]
+											  : 0;
+			if (error != 0)
+				fprintf(stderr, "Textwend: '%s': %s\n",
+						last_result.output.c_str(),
+						filled(_("its new name could not be put on the disk: "
+								 "%s"),
+								{strerror(error)})
+								.c_str());
 			next.conversion.reset();
 		} else if (next.then) {
 			if (!next.ownRecord)
@@ -203,6 +268,10 @@ batch_wait(std::unique_ptr<waiting_conversion>& conversion)
 {
 	if (!sOpen)
 		return false;
+	// Where not even one fits, it finishes at once.
+	size_t needs = conversion->Wait();
+	if (needs > sBudget)
+		return false;
 	if (!sHolding) {
 		if (!hold(sOut))
 			return false;
@@ -218,10 +287,11 @@ batch_wait(std::unique_ptr<waiting_conversion>& conversion)
 	}
 	item waiting;
 	waiting.conversion = std::move(conversion);
-	sHeld += waiting.conversion->Wait();
+	sHeld += needs;
 	sQueue.push_back(std::move(waiting));
 	sJustWaited = true;
-	if (++sWaiting >= kMaxWaiting || sHeld >= sBudget)
+	// The window ends where the next one would not fit.
+	if (++sWaiting >= kMaxWaiting || sHeld + needs > sBudget)
 		finish_waiting();
 	return true;
 }
@@ -251,4 +321,11 @@ batch_end()
 	finish_waiting();
 	sOpen = false;
 	sJustWaited = false;
+}
+
+
+bool
+output_is_terminal()
+{
+	return isatty(sHolding && sOut.saved >= 0 ? sOut.saved : STDOUT_FILENO);
 }

@@ -30,8 +30,7 @@ public:
 	virtual dev_t Device() const = 0;
 	virtual int Folder() const = 0;
 
-	// Lets go of what it need not hold while it waits; then says how many
-	// descriptors it still holds.
+	// How many descriptors it holds while it waits.
 	virtual size_t Wait() = 0;
 
 	// Puts the new text in place once synced is 0, or leaves the source as
@@ -54,5 +53,8 @@ void batch_then(const std::function<void()>& then);
 
 // Syncs and finishes every conversion that waits, and closes the batch.
 void batch_end();
+
+// Whether standard output, held back or not, goes to a terminal.
+bool output_is_terminal();
 
 #endif // CONVERT_BATCH_H

@@ -49,6 +49,10 @@ attribute_copy copy_attributes(int from, int to, const char* file);
 // could retitle or clear it.
 void echo_values(const std::string& echoes);
 
+// A name for standard output's record: byte for byte, or on a terminal with
+// what is no printable UTF-8 escaped ("\x1B") as standard error shows it.
+std::string recorded_name(const std::string& name);
+
 // Gives the file path the MIME type type.
 void mim_setA(char* path, char* type);
 

@@ -7,6 +7,7 @@
 #include "convert/convert.h"
 
 #include "app/text_domain.h"
+#include "convert/batch.h"
 #include "convert/stamp.h"
 
 #include <fs_attr.h>
@@ -30,6 +31,20 @@ namespace {
 const char kTypedNamespace[] = "user.haiku.";
 const char kAccessList[] = "system.posix_acl_access";
 const char kSecurityNamespace[] = "security.";
+
+
+const char kUserNamespace[] = "user.";
+
+
+// An attribute of the person's that could be read but not written leaves
+// the file as it was: every one is promised byte for byte.
+void
+not_written(attribute_copy& copy, const char* attribute, int error)
+{
+	if (copy.refusal.empty())
+		copy.refusal = filled(_("its attribute '%s' could not be kept: %s"),
+				{attribute, strerror(error)});
+}
 
 
 void
@@ -107,7 +122,7 @@ copy_typed(int from, int to, const char* file, attribute_copy& copy)
 			copy.echoes.append(value, strnlen(value, size));
 			if (fs_write_attr(to, entry->d_name, info.type, 0, value, size)
 					!= (ssize_t)size)
-				not_carried_over(copy, file, entry->d_name, errno);
+				not_written(copy, entry->d_name, errno);
 		} else {
 			not_carried_over(copy, file, entry->d_name, got < 0 ? errno : EIO);
 		}
@@ -159,6 +174,8 @@ copy_untyped(int from, int to, const std::vector<char>& names, const char* file,
 		if (strcmp(name, kAccessList) == 0)
 			copy.refusal = filled(_("its access list could not be kept: %s"),
 					{strerror(errno)});
+		else if (strncmp(name, kUserNamespace, sizeof(kUserNamespace) - 1) == 0)
+			not_written(copy, name, errno);
 		else if (label_refused(name, errno))
 			copy.warnings += std::string("Textwend: '") + file + "': "
 					+ filled(_("security label '%s' not carried over: the "
@@ -247,7 +264,7 @@ echo_values(const std::string& echoes)
 {
 	if (echoes.empty())
 		return;
-	if (!isatty(STDOUT_FILENO)) {
+	if (!output_is_terminal()) {
 		fwrite(echoes.data(), 1, echoes.size(), stdout);
 		return;
 	}

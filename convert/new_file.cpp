@@ -1,52 +1,15 @@
 #include "convert/new_file.h"
 
-#include "app/text_domain.h"
+#include "convert/family.h"
+#include "convert/run_lock.h"
 #include "convert/source_file.h"
-#include "convert/stamp.h"
 
 #include <errno.h>
 #include <fcntl.h>
-#include <limits.h>
-#include <pthread.h>
-#include <stdio.h>
-#include <string.h>
-#include <time.h>
 #include <unistd.h>
-
-#include <map>
 
 
 namespace {
-
-// Fresh temporary names are tried this often before giving up.
-const int kMaxAttempts = 100;
-
-
-// A hidden name that no earlier run can have left in use for long.
-std::string
-temporary_name()
-{
-	static unsigned counter = 0;
-	struct timespec now;
-	clock_gettime(CLOCK_REALTIME, &now);
-	char name[64];
-	snprintf(name, sizeof(name), ".textwend-%x-%x-%lx", (unsigned)getpid(),
-			counter++, (unsigned long)now.tv_nsec);
-	return name;
-}
-
-
-// Removes a file of our own from folder; says so on standard error when it
-// stays.
-void
-left_behind(int folder, const std::string& name)
-{
-	if (unlinkat(folder, name.c_str(), 0) != 0)
-		fprintf(stderr,
-				_("Textwend: '%s' of our own could not be removed: %s\n"),
-				name.c_str(), strerror(errno));
-}
-
 
 // True once the host's path of an open file has been seen to lead to that
 // file: it does for every file of the process then.
@@ -88,75 +51,6 @@ cannot_trade(int error)
 }
 
 
-bool
-can_swap_names(int folder, dev_t device)
-{
-	// A child of the process may run under rules of its own (a filter on
-	// its calls), and asks again.
-	static std::map<dev_t, bool> known;
-	static bool forgetting
-			= pthread_atfork(NULL, NULL, [] { known.clear(); }) == 0;
-	(void)forgetting;
-	auto found = known.find(device);
-	if (found != known.end())
-		return found->second;
-	// Two hidden files of our own, traded: the file system's answer alone
-	// tells, as it checks the flag only once it has found both names.
-	std::string name[2];
-	int made = 0;
-	for (; made < 2; made++) {
-		name[made] = temporary_name();
-		int fd = openat(folder, name[made].c_str(),
-				O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-		if (fd < 0)
-			break;
-		close(fd);
-	}
-	bool swapped = made == 2
-			&& renameat2(folder, name[0].c_str(), folder, name[1].c_str(),
-					   RENAME_EXCHANGE)
-					== 0;
-	int error = errno;
-	for (int i = 0; i < made; i++)
-		left_behind(folder, name[i]);
-	// Only a refusal by the file system is its answer; anything else
-	// (a full folder) is asked again with the next file.
-	if (swapped || (made == 2 && cannot_here(error)))
-		known[device] = swapped;
-	return swapped;
-}
-
-
-std::string
-hidden_name(const std::string& leaf)
-{
-	std::string name = "." + leaf + ".textwend";
-	return name.size() <= NAME_MAX ? name : std::string();
-}
-
-
-bool
-remove_cut_off(int folder, const std::string& name, const struct stat& original,
-		uint64_t size, uint64_t checksum)
-{
-	int fd = openat(folder, name.c_str(),
-			O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-	if (fd < 0)
-		return errno == ENOENT;
-	struct stat status;
-	conversion_stamp stamp;
-	bool ours = fstat(fd, &status) == 0 && S_ISREG(status.st_mode)
-			&& ((status.st_dev == original.st_dev
-						&& status.st_ino == original.st_ino)
-					|| (status.st_nlink == 1 && read_stamp(fd, stamp) == 0
-							&& stamp.originalSize == size
-							&& stamp.originalChecksum == checksum));
-	close(fd);
-	return ours && names_file(folder, name, status, name_match::kSameFile)
-			&& unlinkat(folder, name.c_str(), 0) == 0;
-}
-
-
 new_file::new_file(int folder)
 	: fFolder(folder)
 {
@@ -165,18 +59,20 @@ new_file::new_file(int folder)
 
 new_file::~new_file()
 {
-	// A name is only ever taken back from this very file.
-	if (!fName.empty() && Names(fName))
-		left_behind(fFolder, fName);
 	if (fFd >= 0)
 		close(fFd);
+	// A name is only ever taken back from this very file.
+	if (!fName.empty() && Names(fName))
+		unlinkat(fFolder, fName.c_str(), 0);
+	drop_stale(fFolder, fStale, fStatus);
 }
 
 
 int
-new_file::Create(mode_t mode)
+new_file::Create(mode_t mode, const std::string& leaf)
 {
-	fFd = openat(fFolder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+	// Open for reading as well: the run's mark is a read lock.
+	fFd = openat(fFolder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
 	if (fFd >= 0) {
 		// Where the host does not name a file by its descriptor, naming
 		// it later goes through the host's path of the open file.
@@ -187,23 +83,20 @@ new_file::Create(mode_t mode)
 								&& fStatus.st_ino == seen.st_ino
 								&& fStatus.st_dev == seen.st_dev))) {
 			sPathsChecked = true;
+			mark_new(fFd);
 			return 0;
 		}
 		close(fFd);
 	}
 	fAnonymous = false;
-	for (int attempt = 0; attempt < kMaxAttempts; attempt++) {
-		std::string name = temporary_name();
-		fFd = openat(fFolder, name.c_str(),
-				O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-		if (fFd >= 0) {
-			fName = name;
-			return fstat(fFd, &fStatus) == 0 ? 0 : errno;
-		}
-		if (errno != EEXIST)
-			return errno;
-	}
-	return EEXIST;
+	std::string name = family_name(leaf, family_member::kNew);
+	fFd = openat(fFolder, name.c_str(),
+			O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+	if (fFd < 0)
+		return errno;
+	fName = name;
+	mark_new(fFd);
+	return fstat(fFd, &fStatus) == 0 ? 0 : errno;
 }
 
 
@@ -217,32 +110,21 @@ new_file::TakeFreeName(const std::string& name)
 		fName = name;
 		return 0;
 	}
-	if (renameat2(
-				fFolder, fName.c_str(), fFolder, name.c_str(), RENAME_NOREPLACE)
-			== 0) {
+	int error = move_name(fFolder, fName, name, &fStale);
+	if (error == 0)
 		fName = name;
-		return 0;
-	}
-	if (!cannot_here(errno))
-		return errno;
-	// Where renameat2 takes no flags (NFS), a second name is made only if
-	// free, and the first then given up.
-	if (linkat(fFolder, fName.c_str(), fFolder, name.c_str(), 0) != 0)
-		return errno;
-	std::string old = fName;
-	fName = name;
-	return unlinkat(fFolder, old.c_str(), 0) == 0 ? 0 : errno;
+	return error;
 }
 
 
 int
-new_file::TakeHiddenName()
+new_file::TakeFamilyName(const std::string& name)
 {
-	if (!fAnonymous)
-		return 0;
-	int error = EEXIST;
-	for (int attempt = 0; attempt < kMaxAttempts && error == EEXIST; attempt++)
-		error = TakeFreeName(temporary_name());
+	if (fAnonymous)
+		return TakeFreeName(name);
+	int error = move_into_family(fFolder, fName, name);
+	if (error == 0)
+		fName = name;
 	return error;
 }
 
@@ -260,21 +142,15 @@ new_file::TradeWith(const std::string& other)
 
 
 int
-new_file::ReplaceName(const std::string& name)
-{
-	if (renameat(fFolder, fName.c_str(), fFolder, name.c_str()) != 0)
-		return errno;
-	fName = name;
-	return 0;
-}
-
-
-int
 new_file::Close()
 {
+	if (fFd < 0)
+		return 0;
 	int fd = fFd;
 	fFd = -1;
-	return close(fd) == 0 ? 0 : errno;
+	int error = close(fd) == 0 ? 0 : errno;
+	drop_stale(fFolder, fStale, fStatus);
+	return error;
 }
 
 

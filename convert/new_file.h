@@ -1,8 +1,10 @@
 /*
  * The converted text on its way: a file in the source's folder that nobody
- * else can have made or opened. It has no name at all where the file system
- * allows, so that nothing of it remains when the process dies. A name it
- * takes goes again with this object, unless it is kept.
+ * else can have made or opened, marked as this run's (run_lock.h). It has
+ * no name at all where the file system allows, so that nothing of it
+ * remains when the process dies; elsewhere a name derived from the
+ * source's (family.h), which the next run recognises. A name it takes goes
+ * again with this object, unless it is kept.
  */
 #ifndef CONVERT_NEW_FILE_H
 #define CONVERT_NEW_FILE_H
@@ -24,22 +26,6 @@ bool cannot_here(int error);
 // The host trades no names here: renameat2 takes no such flag.
 bool cannot_trade(int error);
 
-// Whether the file system of folder (device) trades two names in one step:
-// asked of it once per run, with two files of our own.
-bool can_swap_names(int folder, dev_t device);
-
-// The hidden name under which the new text of leaf takes its place: the
-// same for a leaf every time, so that what a run cut off there is found
-// again; empty where leaf leaves no room for it.
-std::string hidden_name(const std::string& leaf);
-
-// Removes what a run cut off left under name in folder while converting
-// the original seen (its status, the size and checksum of its text): a
-// second name of it, or the converted text of it, stamped and nameless but
-// for this one name. True when the name is free then.
-bool remove_cut_off(int folder, const std::string& name,
-		const struct stat& original, uint64_t size, uint64_t checksum);
-
 class new_file {
 public:
 	explicit new_file(int folder);
@@ -54,9 +40,10 @@ public:
 		return fFd;
 	}
 
-	// Made with the permission bits mode where it has no name; with a name,
-	// for its owner only. 0, or the host's error.
-	int Create(mode_t mode);
+	// Made with the permission bits mode where it has no name; with a name
+	// derived from leaf, the source's, for its owner only. 0, or the host's
+	// error.
+	int Create(mode_t mode, const std::string& leaf);
 
 	// As it was made: its owner, and what tells it among the folder's files.
 	const struct stat&
@@ -66,12 +53,13 @@ public:
 	}
 
 	// Gives the file name only if name is free: 0, or the host's error
-	// (EEXIST when it is taken).
+	// (EEXIST when it is taken). A name it had before may stay until the
+	// file is closed (family.h, move_name).
 	int TakeFreeName(const std::string& name);
 
-	// A hidden name of its own for a file that has no name yet: 0, or the
-	// host's error.
-	int TakeHiddenName();
+	// The same for a name of the source's family (family.h), which no other
+	// program makes.
+	int TakeFamilyName(const std::string& name);
 
 	// True while it has no name at all.
 	bool
@@ -93,12 +81,9 @@ public:
 	// renames, other's first: a view that follows it keeps other's name.
 	int TradeWith(const std::string& other);
 
-	// Takes name in one step, whatever held it, which loses its name. The
-	// file must have a name already.
-	int ReplaceName(const std::string& name);
-
-	// Closes the descriptor; the file stays as it is: 0, or the host's
-	// error, which may be one of writing it.
+	// Closes the descriptor, and gives up a name left until then; the file
+	// stays as it is: 0, or the host's error, which may be one of writing
+	// it.
 	int Close();
 
 	// True when name is this file.
@@ -117,6 +102,7 @@ private:
 	struct stat fStatus = {};
 	bool fAnonymous = true; // no name at all
 	std::string fName;      // the name it has, unless kept
+	std::string fStale;     // a name it had, to go once it is closed
 };
 
 #endif // CONVERT_NEW_FILE_H

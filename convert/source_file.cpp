@@ -1,14 +1,28 @@
 #include "convert/source_file.h"
 
 #include "app/text_domain.h"
+#include "convert/family.h"
+#include "convert/run_lock.h"
+#include "convert/stamp.h"
 
 #include <errno.h>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <string.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 source_file* current_source = NULL;
 void (*replace_step_hook)(const char* step) = NULL;
+
+
+namespace {
+
+// A name that went to another file in the instant the file was opened is
+// opened again, this often.
+const int kOpenAgain = 3;
+
+} // namespace
 
 
 source_file::~source_file()
@@ -28,6 +42,7 @@ source_file::source_file(source_file&& other)
 	, status(other.status)
 	, mapped(other.mapped)
 	, checksum(other.checksum)
+	, putBack(std::move(other.putBack))
 {
 	other.folder = -1;
 	other.fd = -1;
@@ -51,19 +66,72 @@ open_source(const char* path, source_file& source)
 	source.folder = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 	if (source.folder < 0)
 		return filled(_("its folder cannot be opened: %s"), {strerror(errno)});
+	std::string prefix(path, strlen(path) - source.leaf.size());
 
-	source.fd = openat(source.folder, source.leaf.c_str(),
-			O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-	if (source.fd < 0) {
-		if (errno == ELOOP)
-			return _("it is a symbolic link, not a file");
-		return filled(_("it cannot be read: %s"), {strerror(errno)});
+	// A backup whose name's file was set aside by a run cut off: that file
+	// goes back under its name first, and the backup is what it was.
+	std::string named = leaf_of_backup(source.leaf);
+	struct stat seen;
+	if (!named.empty()
+			&& fstatat(source.folder, named.c_str(), &seen, AT_SYMLINK_NOFOLLOW)
+					!= 0
+			&& errno == ENOENT
+			&& put_back_set_aside(source.folder, prefix, named) == 0)
+		source.putBack = named;
+
+	for (int attempt = 0;; attempt++) {
+		source.fd = openat(source.folder, source.leaf.c_str(),
+				O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+		if (source.fd < 0 && errno == ENOENT && attempt == 0) {
+			int error = put_back_set_aside(source.folder, prefix, source.leaf);
+			if (error == EBUSY)
+				return _(kOtherRun);
+			if (error == 0)
+				continue;
+			errno = ENOENT;
+		}
+		if (source.fd < 0) {
+			if (errno == ELOOP)
+				return _("it is a symbolic link, not a file");
+			return filled(_("it cannot be read: %s"), {strerror(errno)});
+		}
+		if (fstat(source.fd, &source.status) != 0)
+			return filled(_("it cannot be read: %s"), {strerror(errno)});
+		if (!S_ISREG(source.status.st_mode))
+			return _("it is not a regular file");
+		run_lock lock = take_run_lock(source.fd);
+		if (lock == run_lock::kOtherRun)
+			return _(kOtherRun);
+		if (lock == run_lock::kOtherLock) {
+			std::string held = held_by_program(source.fd);
+			return held.empty() ? _(kLockedElsewhere) : held;
+		}
+		// Marked only now: the name must still be this file's, or the file
+		// that has it now is the one to convert.
+		if (attempt == kOpenAgain
+				|| names_file(source.folder, source.leaf, source.status,
+						name_match::kSameFile))
+			break;
+		close(source.fd);
+		source.fd = -1;
 	}
-	if (fstat(source.fd, &source.status) != 0)
-		return filled(_("it cannot be read: %s"), {strerror(errno)});
-	if (!S_ISREG(source.status.st_mode))
-		return _("it is not a regular file");
-	return "";
+	return std::string();
+}
+
+
+std::string
+fixed_by_flag(int fd)
+{
+	int flags = 0;
+	if (ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0)
+		return std::string();
+	if ((flags & FS_IMMUTABLE_FL) != 0)
+		return _("it is marked immutable (chattr +i), so it cannot be "
+				 "replaced");
+	if ((flags & FS_APPEND_FL) != 0)
+		return _("it is marked append-only (chattr +a), so it cannot be "
+				 "replaced");
+	return std::string();
 }
 
 

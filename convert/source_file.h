@@ -26,13 +26,24 @@ struct source_file {
 	struct stat status = {}; // as it was when opened
 	bool mapped = false;     // read through a mapping, which can fault
 	uint64_t checksum = 0;   // of its bytes as they were read
+	// Where the file is a backup (name-BAK) and its name's file had been set
+	// aside by a run cut off, that name, put back on opening.
+	std::string putBack;
 };
 
 // Opens the folder of path and then the file itself, read-only, without
-// following a link at the leaf and without waiting on a pipe. Empty when the
-// file is open and regular; else why it is left alone, in the person's words
-// and language.
+// following a link at the leaf and without waiting on a pipe, and marks it
+// as this run's (run_lock.h). Empty when the file is open, regular, and
+// marked where the file system keeps locks; else why it is left alone, in
+// the person's words and language. A file missing, or
+// a backup whose name's file is missing, because a run was cut off in the
+// moment when it was set aside, is put back under its name first.
 std::string open_source(const char* path, source_file& source);
+
+// Why a flag of the file's own keeps the open file fd from being given a
+// backup name and replaced (immutable, append-only), in the person's words
+// and language; empty when none does.
+std::string fixed_by_flag(int fd);
 
 // True when a and b are the same file with the same size and modification
 // time: nobody wrote to it or replaced it in between.

@@ -4,19 +4,23 @@
  * owner, group, attributes and permissions, or not at all; it is on the disk
  * before any name points to it as the converted file. Then it takes the
  * source's name in the one way the file system allows (an exchange of
- * names; a rename after a second name of the source; a rename after a copy
- * of it), each checking before and after. At every instant the name holds
- * either the original or the whole converted text, no entry that exists is
- * ever replaced, and a file changed meanwhile by another program keeps that
- * program's version.
+ * names; where there is none, the source set aside and the name taken
+ * without replacing anything), each checking before and after. At every
+ * instant the name holds either the original or the whole converted text,
+ * but for a moment without it where there is no exchange; no entry that
+ * exists is ever replaced; a file changed meanwhile, or held open for
+ * writing, by another program keeps that program's version; and the
+ * original always keeps a name: no name goes that this run did not make.
  */
 #include "convert/convert.h"
 
 #include "app/text_domain.h"
 #include "charmap/options.h"
 #include "convert/batch.h"
+#include "convert/family.h"
 #include "convert/new_file.h"
 #include "convert/result.h"
+#include "convert/run_lock.h"
 #include "convert/source_file.h"
 #include "convert/stamp.h"
 #include "convert/write_text.h"
@@ -132,16 +136,17 @@ carry_over(const source_file& source, int fd, const struct stat& own,
 	if (!copy.refusal.empty())
 		return copy.refusal;
 	if (stamp != NULL) {
+		// Without its stamp, a conversion could be neither undone nor
+		// recognised by the next run where the file system keeps stamps.
 		int error = write_stamp(fd, *stamp);
 		if (error == ENOTSUP)
 			copy.warnings += notice(source.path,
 					_("its file system keeps no attributes: this conversion "
 					  "cannot be undone"));
 		else if (error != 0)
-			copy.warnings += notice(source.path,
-					filled(_("attribute '%s' not written: %s: this conversion "
-							 "cannot be undone"),
-							{kStampName, strerror(error)}));
+			return filled(_("its stamp of the conversion could not be "
+							"written: %s"),
+					{strerror(error)});
 	}
 	// Last, as an access list just copied moves the group bits along; the
 	// new file's permissions are the source's, never wider.
@@ -160,7 +165,8 @@ carry_over(const source_file& source, int fd, const struct stat& own,
 // where the file system has no second names), so that the stamp can name
 // it and the backup is in place, and right, from the start. The new text
 // stays nameless while it waits, so that a process killed meanwhile leaves
-// nothing of it.
+// nothing of it. The source and the new text carry the run's mark until
+// the end, so that no other run takes either for its own.
 class converted_text : public waiting_conversion {
 public:
 	explicit converted_text(source_file&& read)
@@ -185,53 +191,76 @@ public:
 	// makes the backup: true, or false with the reason noted.
 	bool Prepare(mt* map, const uint8_t* data, size_t length);
 
-	// Puts it on the disk by itself: 0, or the host's error.
+	// Puts it on the disk by itself, with the name of a copied backup: 0,
+	// or the host's error.
 	int
 	Sync()
 	{
-		return fdatasync(fTarget.fd()) == 0 ? 0 : errno;
+		fAlone = true;
+		if (fdatasync(fTarget.fd()) != 0)
+			return errno;
+		return !fCopied || fsync(fSource.folder) == 0 ? 0 : errno;
 	}
 
-	// Waiting, it needs its folder and the new text; the source only where
-	// a rename must tell afterwards what it replaced.
+	// Waiting, it holds its folder, the source and the new text: closed,
+	// either would lose the run's mark.
 	size_t
 	Wait() override
 	{
-		if (!fSwap)
-			return 3;
-		fClosed = close(fSource.fd) == 0 ? 0 : errno;
-		fSource.fd = -1;
-		return 2;
+		return 3;
 	}
 
 	void Finish(int synced) override;
 
+	// Says on standard error what it has to tell of its leftovers.
+	void
+	Tell()
+	{
+		fputs(fNotices.c_str(), stderr);
+		fNotices.clear();
+	}
+
 private:
 	int MakeBackup();
-	int TakeHiddenName();
 	int LinkBackup();
 	int CopyBackup();
+	int WriteCopy(int fd);
+	bool BackupTaken(const std::string& name, bool copies);
 	bool TakeBack();
 	bool LeaveAlone(std::string reason);
-	void KeepOriginal(const std::string& hidden);
-	bool ReplaceByExchange();
-	bool ReplaceByRename();
+	std::string Unfit();
+	void KeepOriginal(const std::string& name);
+	bool Replace();
+	bool ReplaceByRename(const std::string& hidden);
 	bool PlaceBeside();
+
+	std::string
+	Backup() const
+	{
+		return backup_name(fSource.leaf, fStamp.backup);
+	}
+
+	std::string
+	FolderPath() const
+	{
+		return fSource.path.substr(
+				0, fSource.path.size() - fSource.leaf.size());
+	}
 
 	source_file fSource;
 	new_file fTarget;
 	conversion_stamp fStamp;
 	attribute_copy fAttributes;
 	bool fReplace = true;
-	bool fSwap = false;       // the file system trades names
+	bool fBackedUp = false;   // the backup is there
 	bool fCopied = false;     // the backup is a copy, not a second name
+	bool fAdopted = false;    // the backup was there already
+	bool fAlone = false;      // not in a batch, which syncs the folders
 	struct stat fBackup = {}; // what the backup is
 	std::string fSuffix;      // of the name beside the source
 	std::string fPlaced;      // the name the text took
 	convert_result fRecord;   // what detection noted of it
 	std::string fNotices;     // for standard error, once it is done
-	bool fAdopted = false;    // the backup was a second name already
-	int fClosed = 0;          // what closing the source said
 	// The set its map was loaded for: ostyle belongs to the file at hand,
 	// which in a batch is another by the time this one finishes.
 	const int32_t fStyle = ostyle;
@@ -241,13 +270,43 @@ private:
 bool
 converted_text::Prepare(mt* map, const uint8_t* data, size_t length)
 {
+	// Only writing beside the source leaves it in place; any other value
+	// sets it aside.
+	fReplace = r_modus != kRModusBeside;
+	fSuffix = map[0].ext;
+	std::string refusal;
+	if (fReplace && !fSource.putBack.empty())
+		refusal = filled(_("it is the backup of %s, which a run cut off had "
+						   "set aside, and which is back under its name"),
+				{fSource.putBack});
+	// Nothing is copied for a file that cannot give up its name.
+	if (fReplace && refusal.empty())
+		refusal = fixed_by_flag(fSource.fd);
+	if (fReplace && refusal.empty())
+		refusal = clear_leftovers(fSource, (uint64_t)fSource.status.st_size,
+				fSource.checksum, fNotices);
+	if (!refusal.empty()) {
+		printf("\n\n\n");
+		result_left_alone(refusal);
+		return false;
+	}
+
 	// Writable by its owner until the attributes are on: the host asks for
 	// that to set them.
-	int error = fTarget.Create((fSource.status.st_mode & 0777) | S_IWUSR);
+	int error = fTarget.Create(
+			(fSource.status.st_mode & 0777) | S_IWUSR, fSource.leaf);
 	if (error != 0) {
 		printf("\n No Target access !\n");
 		result_left_alone(
 				folder_reason(_("the new file cannot be made: %s"), error));
+		return false;
+	}
+	// The owner first: a backup name made for a file that cannot keep it
+	// could not be taken back in a folder with the sticky bit.
+	refusal = keep_owner(fSource, fTarget.fd(), fTarget.Status());
+	if (!refusal.empty()) {
+		printf("\n\n\n");
+		result_left_alone(refusal);
 		return false;
 	}
 	error = write_converted(
@@ -265,29 +324,28 @@ converted_text::Prepare(mt* map, const uint8_t* data, size_t length)
 	}
 	step("written");
 
-	// Only writing beside the source leaves it in place; any other value
-	// sets it aside.
-	fReplace = r_modus != kRModusBeside;
-	fSuffix = map[0].ext;
 	if (fReplace) {
-		fSwap = can_swap_names(fSource.folder, fSource.status.st_dev);
 		error = MakeBackup();
 		if (error != 0) {
 			printf("\n\n\n");
 			backup_refused(error);
 			return false;
 		}
+		fBackedUp = true;
 		step("backup");
 	}
 	fStamp.originalSize = (uint64_t)fSource.status.st_size;
 	fStamp.originalChecksum = fSource.checksum;
-	std::string refusal = carry_over(fSource, fTarget.fd(), fTarget.Status(),
-			fReplace ? &fStamp : NULL, fAttributes);
+	struct stat own;
+	if (fstat(fTarget.fd(), &own) != 0)
+		own = fTarget.Status();
+	refusal = carry_over(
+			fSource, fTarget.fd(), own, fReplace ? &fStamp : NULL, fAttributes);
 	if (!refusal.empty()) {
 		printf("\n\n\n");
 		return LeaveAlone(refusal);
 	}
-	nlink_t others = fSource.status.st_nlink - (fAdopted ? 2 : 1);
+	nlink_t others = fSource.status.st_nlink - (fAdopted && !fCopied ? 2 : 1);
 	if (fReplace && others > 0)
 		fNotices += notice(fSource.path,
 				filled(P_("its other name keeps the original text",
@@ -300,9 +358,8 @@ converted_text::Prepare(mt* map, const uint8_t* data, size_t length)
 
 
 // The backup under the first free name of name-BAK, name-BAK2, ...: a
-// second name of the source, or a copy where the host gives none. What an
-// earlier Textwend left there when it was interrupted is named and kept.
-// 0, or the host's error.
+// second name of the source, or a copy where the host gives none. 0, or
+// the host's error.
 int
 converted_text::MakeBackup()
 {
@@ -317,11 +374,53 @@ converted_text::MakeBackup()
 }
 
 
+// Whether what the taken backup name holds is the backup already: a second
+// name of the source, or, where copies, a copy of it that a run cut off
+// made. What an undo cut off left there goes, and the name is free again
+// (false, with the name free); what an earlier Textwend left is named and
+// kept.
+bool
+converted_text::BackupTaken(const std::string& name, bool copies)
+{
+	int folder = fSource.folder;
+	if (names_file(folder, name, fSource.status, name_match::kSameFile))
+		return true;
+	if (remove_undo_leftover(folder, name, (uint64_t)fSource.status.st_size,
+				fSource.checksum)) {
+		fNotices += notice(
+				FolderPath() + name, _("left by an interrupted undo; removed"));
+		return false;
+	}
+	if (is_leftover(folder, name)) {
+		fNotices += notice(FolderPath() + name,
+				_("left by an interrupted conversion of an earlier "
+				  "Textwend; kept"));
+		return false;
+	}
+	if (!copies)
+		return false;
+	// A copy that holds the source's text and nothing of a conversion.
+	int fd = openat(folder, name.c_str(),
+			O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+	if (fd < 0)
+		return false;
+	conversion_stamp stamp;
+	uint64_t size = 0;
+	uint64_t checksum = 0;
+	bool copy = fstat(fd, &fBackup) == 0 && S_ISREG(fBackup.st_mode)
+			&& fBackup.st_size == fSource.status.st_size && !held_by_run(fd)
+			&& read_stamp(fd, stamp) != 0
+			&& checksum_file(fd, size, checksum) == 0
+			&& checksum == fSource.checksum
+			&& (uint64_t)fSource.status.st_size == size;
+	close(fd);
+	return copy;
+}
+
+
 int
 converted_text::LinkBackup()
 {
-	std::string folder
-			= fSource.path.substr(0, fSource.path.size() - fSource.leaf.size());
 	for (int n = 1; n <= kMaxNumber; n++) {
 		std::string name = backup_name(fSource.leaf, n);
 		if (link_open_file(fSource.fd, fSource.folder, name.c_str()) == 0) {
@@ -332,38 +431,92 @@ converted_text::LinkBackup()
 			return errno;
 		// A second name of the source already: what a conversion cut off
 		// before its exchange of names leaves, and a backup as it is made.
-		if (names_file(fSource.folder, name, fSource.status,
-					name_match::kSameFile)) {
+		if (BackupTaken(name, false)) {
 			fStamp.backup = n;
 			fAdopted = true;
 			return 0;
 		}
-		if (is_leftover(fSource.folder, name))
-			fNotices += notice(folder + name,
-					_("left by an interrupted conversion of an earlier "
-					  "Textwend; kept"));
+		// Freed: tried again.
+		struct stat seen;
+		if (fstatat(fSource.folder, name.c_str(), &seen, AT_SYMLINK_NOFOLLOW)
+				!= 0)
+			n--;
 	}
 	return EEXIST;
 }
 
 
-// The backup as a copy of the source, with all of the source and on the
-// disk before the source gives up its name: 0, or the host's error.
+// The backup as a copy of the source, written under a name of the source's
+// family, with all of the source and on the disk before it takes the first
+// free backup name; a copy there already is taken as it is. 0, or the
+// host's error.
 int
 converted_text::CopyBackup()
 {
-	int fd = -1;
-	std::string name;
-	for (int n = 1; n <= kMaxNumber && fd < 0; n++) {
-		name = backup_name(fSource.leaf, n);
-		fStamp.backup = n;
-		fd = openat(fSource.folder, name.c_str(),
-				O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-		if (fd < 0 && errno != EEXIST)
+	int folder = fSource.folder;
+	int n = 1;
+	for (struct stat seen; n <= kMaxNumber; n++) {
+		std::string name = backup_name(fSource.leaf, n);
+		if (fstatat(folder, name.c_str(), &seen, AT_SYMLINK_NOFOLLOW) != 0) {
+			if (errno == ENOENT)
+				break;
 			return errno;
+		}
+		if (BackupTaken(name, true)) {
+			fStamp.backup = n;
+			fAdopted = true;
+			return 0;
+		}
+		if (fstatat(folder, name.c_str(), &seen, AT_SYMLINK_NOFOLLOW) != 0)
+			break;
 	}
-	if (fd < 0)
+	if (n > kMaxNumber)
 		return EEXIST;
+
+	std::string copy = family_name(fSource.leaf, family_member::kCopy);
+	int fd = openat(folder, copy.c_str(),
+			O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+	if (fd < 0)
+		return errno;
+	mark_new(fd);
+	int error = WriteCopy(fd);
+	if (error == 0 && fstat(fd, &fBackup) != 0)
+		error = errno;
+	// Closed before it is named: NFS would keep the name it gives up as a
+	// hidden one while the file is open.
+	if (close(fd) != 0 && error == 0)
+		error = errno;
+	if (error == 0)
+		step("copied");
+	// A name taken in the meantime is passed by.
+	for (; error == 0; n++) {
+		if (n > kMaxNumber) {
+			error = EEXIST;
+			break;
+		}
+		error = move_name(folder, copy, backup_name(fSource.leaf, n));
+		if (error == 0) {
+			fStamp.backup = n;
+			return 0;
+		}
+		if (error == EEXIST)
+			error = 0;
+	}
+	if (names_file(folder, copy, fBackup, name_match::kSameFile)
+			&& unlinkat(folder, copy.c_str(), 0) != 0)
+		fNotices += notice(fSource.path,
+				filled(_("the unfinished copy %s could not be removed: %s"),
+						{copy, strerror(errno)}));
+	return error;
+}
+
+
+// Copies the source whole into fd, with everything of it, and puts it on
+// the disk: 0, the host's error, or EPERM with the reason noted when the
+// copy would be open to more people than the source.
+int
+converted_text::WriteCopy(int fd)
+{
 	int error = 0;
 	char buffer[64 * 1024];
 	for (off_t at = 0; error == 0;) {
@@ -383,70 +536,41 @@ converted_text::CopyBackup()
 			else if (written > 0)
 				done += written;
 		}
+		if (at == 0)
+			step("copying");
 		at += got;
 	}
 	attribute_copy ignored;
 	struct stat own;
-	std::string refusal;
 	if (error == 0 && fstat(fd, &own) != 0)
 		error = errno;
+	std::string refusal;
 	if (error == 0)
 		refusal = carry_over(fSource, fd, own, NULL, ignored);
-	if (error == 0 && refusal.empty() && fdatasync(fd) != 0)
-		error = errno;
-	if (error == 0 && refusal.empty() && fstat(fd, &fBackup) != 0)
-		error = errno;
-	if (close(fd) != 0 && error == 0)
-		error = errno;
-	if (error != 0 || !refusal.empty()) {
-		if (unlinkat(fSource.folder, name.c_str(), 0) != 0)
-			fprintf(stderr, "%s",
-					notice(fSource.path,
-							filled(_("the unfinished copy %s could not be "
-									 "removed: %s"),
-									{name, strerror(errno)}))
-							.c_str());
-		if (!refusal.empty())
-			result_left_alone(refusal);
-		return error != 0 ? error : EPERM;
+	if (!refusal.empty()) {
+		result_left_alone(refusal);
+		return EPERM;
 	}
-	return 0;
-}
-
-
-// The new text takes its hidden name, which what a run cut off may hold
-// still: 0, or the host's error.
-int
-converted_text::TakeHiddenName()
-{
-	std::string name = hidden_name(fSource.leaf);
-	if (name.empty() || !fTarget.Anonymous())
-		return fTarget.TakeHiddenName();
-	int error = fTarget.TakeFreeName(name);
-	if (error == EEXIST
-			&& remove_cut_off(fSource.folder, name, fSource.status,
-					fStamp.originalSize, fStamp.originalChecksum)) {
-		std::string folder = fSource.path.substr(
-				0, fSource.path.size() - fSource.leaf.size());
-		fNotices += notice(
-				folder + name, _("left by an interrupted conversion; removed"));
-		error = fTarget.TakeFreeName(name);
-	}
-	// Another run's, on its way: a name of our own then.
-	return error == EEXIST ? fTarget.TakeHiddenName() : error;
+	if (error == 0 && fdatasync(fd) != 0)
+		error = errno;
+	return error;
 }
 
 
 // Takes back the backup just made when the conversion cannot go on: true,
-// or false when it stays.
+// or false when it stays. Only a name that this run made goes, and only
+// while the source still has its own name: a backup that is all that is
+// left of the original stays.
 bool
 converted_text::TakeBack()
 {
-	// A second name that was there before is not ours to take.
-	if (fAdopted)
+	if (!fBackedUp || fAdopted)
 		return true;
-	std::string name = backup_name(fSource.leaf, fStamp.backup);
-	return names_file(fSource.folder, name, fBackup, name_match::kSameFile)
+	std::string name = Backup();
+	return names_file(fSource.folder, name, fBackup,
+				   fCopied ? name_match::kSameVersion : name_match::kSameFile)
+			&& names_file(fSource.folder, fSource.leaf, fSource.status,
+					name_match::kSameFile)
 			&& unlinkat(fSource.folder, name.c_str(), 0) == 0;
 }
 
@@ -457,134 +581,153 @@ bool
 converted_text::LeaveAlone(std::string reason)
 {
 	if (fReplace && !TakeBack())
-		reason += filled(_("; the original is also kept as %s"),
-				{backup_name(fSource.leaf, fStamp.backup)});
+		reason += filled(_("; the original is also kept as %s"), {Backup()});
 	result_left_alone(reason);
 	return false;
 }
 
 
-// One exchange of names puts the new text in place, and the source, which
-// has its backup's name already, gives up the name it gets in the trade.
-// The name traded away is a hidden one of the new text's: a folder view
-// that follows the host's report of the exchange (two renames, one of which
-// it takes for a replacement) loses that name, and keeps both the source's
-// and the backup's.
-bool
-converted_text::ReplaceByExchange()
+// Why the source may not give up its name now: changed or replaced since it
+// was read, or held by another program; empty when it may.
+std::string
+converted_text::Unfit()
 {
-	std::string reason;
-	int error = 0;
-	if (!names_file(fSource.folder, fSource.leaf, fSource.status,
-				name_match::kSameVersion)) {
-		reason = _(kChangedMeanwhile);
-	} else if ((error = TakeHiddenName()) != 0) {
-		reason = folder_reason(_("the new text cannot be named: %s"), error);
-	} else {
-		step("checked");
-		std::string hidden = fTarget.Name();
-		error = fTarget.TradeWith(fSource.leaf);
-		// Only a host that trades no names here is asked for a rename, and
-		// only while the source is open to tell what the rename replaced.
-		if (cannot_trade(error) && fSource.fd >= 0) {
-			fSwap = false;
-			return ReplaceByRename();
-		}
-		if (error != 0) {
-			reason = folder_reason(
-					_("the new text cannot take its name: %s"), error);
-		} else if (!names_file(fSource.folder, hidden, fSource.status,
-						   name_match::kSameVersion)) {
-			// Replaced in the instant since the check: theirs goes back.
-			reason = _(kChangedMeanwhile);
-			if (fTarget.TradeWith(hidden) != 0) {
-				fTarget.Keep();
-				reason += filled(_("; that version is kept as %s"), {hidden});
-			}
-		} else {
-			KeepOriginal(hidden);
-		}
-	}
-	if (reason.empty()) {
-		fTarget.Keep();
-		return true;
-	}
-	return LeaveAlone(reason);
+	if (!source_unchanged(fSource))
+		return _(kChangedMeanwhile);
+	return held_by_program(fSource.fd);
 }
 
 
-// After the exchange the original has two names, its backup's and hidden,
-// which goes; where the backup's name was taken from it meanwhile, hidden
-// becomes that name, or stays.
-void
-converted_text::KeepOriginal(const std::string& hidden)
+// One exchange of names puts the new text in place, and the source, which
+// has its backup's name, gives up the name it gets in the trade. The name
+// traded away is a hidden one of the new text's: a folder view that follows
+// the host's report of the exchange (two renames, one of which it takes for
+// a replacement) loses that name, and keeps both the source's and the
+// backup's. Where the host trades no names, the rename path.
+bool
+converted_text::Replace()
 {
-	std::string backup = backup_name(fSource.leaf, fStamp.backup);
-	if (names_file(fSource.folder, backup, fSource.status,
-				name_match::kSameFile)) {
-		if (unlinkat(fSource.folder, hidden.c_str(), 0) != 0)
-			fNotices += notice(fSource.path,
-					filled(_("a second name of the original stays as %s: %s"),
-							{hidden, strerror(errno)}));
-		return;
+	std::string hidden = family_name(fSource.leaf, family_member::kHidden);
+	std::string reason = Unfit();
+	int error = 0;
+	if (reason.empty() && (error = fTarget.TakeFamilyName(hidden)) != 0)
+		reason = folder_reason(_("the new text cannot be named: %s"), error);
+	if (!reason.empty())
+		return LeaveAlone(reason);
+	step("checked");
+	error = fTarget.TradeWith(fSource.leaf);
+	if (cannot_trade(error))
+		return ReplaceByRename(hidden);
+	if (error != 0)
+		return LeaveAlone(folder_reason(
+				_("the new text cannot take its name: %s"), error));
+	step("exchanged");
+	// What was traded away must be the source as it was read, with nobody
+	// writing to it: another program's version goes back.
+	reason = names_file(fSource.folder, hidden, fSource.status,
+					 name_match::kSameVersion)
+			? held_by_program(fSource.fd)
+			: std::string(_(kChangedMeanwhile));
+	if (!reason.empty()) {
+		if (fTarget.TradeWith(hidden) != 0) {
+			fTarget.Keep();
+			reason += filled(_("; that version is kept as %s"), {hidden});
+		}
+		return LeaveAlone(reason);
 	}
-	if (renameat2(fSource.folder, hidden.c_str(), fSource.folder,
-				backup.c_str(), RENAME_NOREPLACE)
-			!= 0)
+	KeepOriginal(hidden);
+	fTarget.Keep();
+	return true;
+}
+
+
+// Once the new text has the name, the original's other name (hidden, or
+// set aside) goes where the backup holds it: a second name of it, or the
+// copy as it was made. The source is closed first: NFS would keep the name
+// of an open file as a hidden one of its own. Where the backup was taken
+// away meanwhile, that name becomes the backup, or stays, and is named.
+void
+converted_text::KeepOriginal(const std::string& name)
+{
+	int folder = fSource.folder;
+	std::string backup = Backup();
+	bool kept = fCopied
+			? names_file(folder, backup, fBackup, name_match::kSameVersion)
+			: names_file(folder, backup, fSource.status, name_match::kSameFile);
+	close(fSource.fd);
+	fSource.fd = -1;
+	if (kept && names_file(folder, name, fSource.status, name_match::kSameFile)
+			&& unlinkat(folder, name.c_str(), 0) != 0)
+		fNotices += notice(fSource.path,
+				filled(_("the original stays as %s as well: %s"),
+						{name, strerror(errno)}));
+	if (!kept && move_name(folder, name, backup) != 0)
 		fNotices += notice(fSource.path,
 				filled(_("its backup %s was taken away meanwhile; the "
 						 "original is kept as %s"),
-						{backup, hidden}));
+						{backup, name}));
 }
 
 
-// Where the host cannot trade two names (NFS, CIFS, FAT): one rename puts
-// the new text over the source's name, checked before and after.
+// Where the host trades no names (NFS, CIFS, FAT, most FUSE file systems):
+// the source is set aside under a name of its family, checked to be the
+// source as it was read, and the new text then takes the name with a call
+// that cannot replace anything, so that a save by another program in the
+// moment without the name keeps it. A failed check puts things back.
 bool
-converted_text::ReplaceByRename()
+converted_text::ReplaceByRename(const std::string& hidden)
 {
-	std::string backup = backup_name(fSource.leaf, fStamp.backup);
-	int error = TakeHiddenName();
+	int folder = fSource.folder;
+	const std::string& leaf = fSource.leaf;
+	std::string aside = family_name(leaf, family_member::kAside);
+	int error = move_into_family(folder, leaf, aside);
+	if (error != 0)
+		return LeaveAlone(folder_reason(
+				_("the original cannot be set aside: %s"), error));
+	if (!names_file(folder, aside, fSource.status, name_match::kSameVersion)) {
+		// Another program's version came in the instant since the check.
+		std::string reason = _(kChangedMeanwhile);
+		if (move_name(folder, aside, leaf) != 0)
+			reason += filled(_("; that version is kept as %s"), {aside});
+		return LeaveAlone(reason);
+	}
+	step("aside");
+	error = fTarget.TakeFreeName(leaf);
+	if (error == EEXIST) {
+		// Saved by another program in that moment: its version keeps the
+		// name, and the original its backup.
+		KeepOriginal(aside);
+		result_left_alone(_(kChangedMeanwhile)
+				+ filled(_("; the original is kept as %s"), {Backup()}));
+		return false;
+	}
 	if (error != 0) {
-		return LeaveAlone(
-				folder_reason(_("the new text cannot be named: %s"), error));
+		std::string reason = folder_reason(
+				_("the new text cannot take its name: %s"), error);
+		if (move_name(folder, aside, leaf) != 0)
+			reason += filled(_("; the original is kept as %s"), {aside});
+		return LeaveAlone(reason);
 	}
-
-	std::string reason;
-	struct stat before;
-	if (!source_unchanged(fSource) || fstat(fSource.fd, &before) != 0
-			|| !names_file(
-					fSource.folder, backup, fBackup, name_match::kSameFile)) {
-		reason = _(kChangedMeanwhile);
-	} else {
-		step("checked");
-		error = fTarget.ReplaceName(fSource.leaf);
-		struct stat after;
-		if (error != 0) {
-			reason = folder_reason(
-					_("the new text cannot take its name: %s"), error);
-		} else if (!fTarget.Names(fSource.leaf)) {
-			// Another program put its own there in the instant after.
+	step("placed");
+	// Written meanwhile through a descriptor opened before the check: the
+	// original, with what was written, goes back under its name.
+	struct stat now;
+	std::string reason
+			= fstat(fSource.fd, &now) == 0 && same_version(now, fSource.status)
+			? held_by_program(fSource.fd)
+			: std::string(_(kChangedMeanwhile));
+	if (!reason.empty()) {
+		fTarget.Close();
+		if (fTarget.TakeFamilyName(hidden) != 0
+				|| move_name(folder, aside, leaf) != 0) {
 			fTarget.Keep();
-			result_left_alone(_(kChangedMeanwhile)
-					+ filled(_("; the original is kept as %s"), {backup}));
-			return false;
-		} else if (fstat(fSource.fd, &after) != 0
-				|| after.st_nlink + 1 != before.st_nlink) {
-			// What the rename replaced was not the source.
-			fTarget.Keep();
-			result_left_alone(_(kChangedMeanwhile)
-					+ filled(_("; the converted text replaced that version, "
-							   "and the original is kept as %s"),
-							{backup}));
-			return false;
+			reason += filled(_("; the original is kept as %s"), {aside});
 		}
+		return LeaveAlone(reason);
 	}
-	if (reason.empty()) {
-		fTarget.Keep();
-		return true;
-	}
-	return LeaveAlone(reason);
+	KeepOriginal(aside);
+	fTarget.Keep();
+	return true;
 }
 
 
@@ -621,35 +764,30 @@ void
 converted_text::Finish(int synced)
 {
 	last_result = fRecord;
-	std::string reason;
-	if (fClosed != 0)
-		reason = filled(
-				_("the original cannot be read: %s"), {strerror(fClosed)});
-	else if (synced != 0)
-		reason = filled(_("its new text could not be put on the disk: %s"),
-				{strerror(synced)});
-	if (!reason.empty()) {
-		printf("\n\n\n");
-		LeaveAlone(reason);
-		return;
-	}
-	bool done = !fReplace ? PlaceBeside()
-			: fSwap       ? ReplaceByExchange()
-						  : ReplaceByRename();
+	bool done = false;
+	if (synced != 0)
+		LeaveAlone(filled(_("its new text could not be put on the disk: %s"),
+				{strerror(synced)}));
+	else
+		done = !fReplace ? PlaceBeside() : Replace();
 	int closed = fTarget.Close();
+	// Alone, its change of names is on the disk before it is told; a batch
+	// syncs each file system once for all of them.
+	int moved = done && fAlone && fsync(fSource.folder) != 0 ? errno : 0;
 	if (!done) {
 		printf("\n\n\n");
+		Tell();
 		return;
 	}
 
-	std::string folder
-			= fSource.path.substr(0, fSource.path.size() - fSource.leaf.size());
+	std::string folder = FolderPath();
 	last_result.converted = true;
 	last_result.output = folder + (fReplace ? fSource.leaf : fPlaced);
 	if (fReplace) {
-		last_result.backup = folder + backup_name(fSource.leaf, fStamp.backup);
-		printf("\n rename: '%s' \n \t to: '%s'", fSource.path.c_str(),
-				last_result.backup.c_str());
+		last_result.backup = folder + Backup();
+		printf("\n rename: '%s' \n \t to: '%s'",
+				recorded_name(fSource.path).c_str(),
+				recorded_name(last_result.backup).c_str());
 	}
 	printf("\n\n\n");
 	echo_values(fAttributes.echoes);
@@ -658,8 +796,12 @@ converted_text::Finish(int synced)
 	if (closed != 0)
 		fNotices += notice(last_result.output,
 				filled(_("closing it reported: %s"), {strerror(closed)}));
+	if (moved != 0)
+		fNotices += notice(last_result.output,
+				filled(_("its new name could not be put on the disk: %s"),
+						{strerror(moved)}));
 	fputs(fAttributes.warnings.c_str(), stderr);
-	fputs(fNotices.c_str(), stderr);
+	Tell();
 
 	static char html[] = "text/html";
 	if (pop_ind == kPopIndHtml && fStyle == kStyleBe) {
@@ -704,8 +846,10 @@ toNFile(char* buffer, off_t length, char* path)
 	text.reset(converted);
 	step("read");
 	size_t size = length > 0 ? (size_t)length : 0;
-	if (!converted->Prepare(map, (const uint8_t*)buffer, size))
+	if (!converted->Prepare(map, (const uint8_t*)buffer, size)) {
+		converted->Tell();
 		return;
+	}
 	// In a batch, the sync is one for all; alone, the file's own.
 	if (!batch_wait(text))
 		converted->Finish(converted->Sync());

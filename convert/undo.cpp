@@ -1,8 +1,17 @@
+/*
+ * Undoing a conversion: the original, kept as the backup that the stamp of
+ * the converted file names, takes its name back. Both carry the run's mark
+ * (run_lock.h) from the moment they are opened, so that no other run works
+ * on either meanwhile, and neither may be held by another program.
+ */
 #include "convert/undo.h"
 
 #include "app/text_domain.h"
+#include "convert/convert.h"
+#include "convert/family.h"
 #include "convert/new_file.h"
 #include "convert/result.h"
+#include "convert/run_lock.h"
 #include "convert/source_file.h"
 #include "convert/stamp.h"
 
@@ -14,6 +23,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 
 namespace {
@@ -21,11 +31,29 @@ namespace {
 const char kChangedMeanwhile[]
 		= N_("it was changed by another program while being undone");
 
+// Backups are looked at up to this number, while they follow each other.
+const int kMaxBackups = 1000;
+
+
+void
+step(const char* name)
+{
+	if (replace_step_hook != NULL)
+		replace_step_hook(name);
+}
+
 
 std::string
 folder_of(const char* path, const std::string& leaf)
 {
 	return std::string(path, strlen(path) - leaf.length());
+}
+
+
+void
+tell(const std::string& path, const std::string& what)
+{
+	fprintf(stderr, "Textwend: '%s': %s\n", path.c_str(), what.c_str());
 }
 
 
@@ -49,80 +77,188 @@ stamp_problem(int error)
 }
 
 
-// True when the file under name in folder holds exactly the text of size
-// bytes and checksum checksum; status receives what it is.
-bool
-holds_text(int folder, const std::string& name, uint64_t size,
-		uint64_t checksum, struct stat& status)
-{
-	int fd = openat(folder, name.c_str(),
-			O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-	if (fd < 0)
-		return false;
-	uint64_t hasSize = 0;
-	uint64_t hasChecksum = 0;
-	bool holds = fstat(fd, &status) == 0 && S_ISREG(status.st_mode)
-			&& checksum_file(fd, hasSize, hasChecksum) == 0 && hasSize == size
-			&& hasChecksum == checksum;
-	close(fd);
-	return holds;
-}
+// The backup that is put back, open and marked as this run's.
+struct kept_original {
+	int fd = -1;
+	struct stat status = {};
 
-
-// Why the converted file may not be replaced by its original, kept as
-// backup; empty when it may. original receives what the backup is.
-std::string
-refusal(const source_file& converted, const conversion_stamp& stamp,
-		const std::string& backup, struct stat& original)
-{
-	uint64_t size = 0;
-	uint64_t checksum = 0;
-	int error = checksum_file(converted.fd, size, checksum);
-	if (error != 0)
-		return filled(_("it cannot be read: %s"), {strerror(error)});
-	if (size != stamp.size || checksum != stamp.checksum)
-		return _("it was changed since its conversion");
-	if (fstatat(converted.folder, backup.c_str(), &original,
-				AT_SYMLINK_NOFOLLOW)
-			!= 0) {
-		if (errno == ENOENT)
-			return filled(_("its original %s is missing"), {backup});
-		return filled(_("its original %s cannot be looked at: %s"),
-				{backup, strerror(errno)});
+	~kept_original()
+	{
+		if (fd >= 0)
+			close(fd);
 	}
-	// Only the very text that was converted is put back: not a second name
-	// of the converted text, not another file moved there since.
-	if (!holds_text(converted.folder, backup, stamp.originalSize,
-				stamp.originalChecksum, original)
-			|| (original.st_dev == converted.status.st_dev
-					&& original.st_ino == converted.status.st_ino))
+};
+
+
+// Opens name in the folder of converted as the original to put back, and
+// marks it; a file this run holds already (selected) shares its opening.
+// Empty, or why it cannot be put back.
+std::string
+open_original(const source_file& converted, const source_file& selected,
+		const std::string& name, kept_original& original)
+{
+	original.fd = openat(converted.folder, name.c_str(),
+			O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+	if (original.fd < 0 && errno == ENOENT)
+		return filled(_("its original %s is missing"), {name});
+	if ((original.fd < 0 && errno == ELOOP)
+			|| (original.fd >= 0
+					&& (fstat(original.fd, &original.status) != 0
+							|| !S_ISREG(original.status.st_mode))))
 		return filled(
-				_("its original %s is not its original any more"), {backup});
-	if (!source_unchanged(converted))
-		return _(kChangedMeanwhile);
+				_("its original %s is not its original any more"), {name});
+	if (original.fd < 0)
+		return filled(_("its original %s cannot be looked at: %s"),
+				{name, strerror(errno)});
+	if (original.status.st_dev == selected.status.st_dev
+			&& original.status.st_ino == selected.status.st_ino
+			&& selected.fd >= 0) {
+		close(original.fd);
+		original.fd = fcntl(selected.fd, F_DUPFD_CLOEXEC, 0);
+		return std::string();
+	}
+	run_lock lock = take_run_lock(original.fd);
+	if (lock == run_lock::kOtherRun)
+		return _(kOtherRun);
+	if (lock == run_lock::kOtherLock)
+		return _(kLockedElsewhere);
 	return std::string();
 }
 
 
-// Where the host trades names: the original takes the converted file's name
-// in one step, and the converted text comes out under the backup's name, to
-// be checked: what another program put on either name in the instant since
-// the check goes back. The converted text, which the original gives again,
-// then goes. The converted file's name is the first of the trade, as a
-// folder view that follows the host's report keeps that one. warning
-// receives what is left over.
+// Why the converted file may not be replaced by its original, kept as
+// backup; empty when it may. original receives the backup, opened.
 std::string
-put_back_by_exchange(const source_file& converted, const std::string& backup,
-		const struct stat& original, std::string& warning)
+refusal(const source_file& converted, const source_file& selected,
+		const conversion_stamp& stamp, uint64_t size, uint64_t checksum,
+		const std::string& backup, kept_original& original)
+{
+	if (size != stamp.size || checksum != stamp.checksum)
+		return _("it was changed since its conversion");
+	std::string reason = open_original(converted, selected, backup, original);
+	if (!reason.empty())
+		return reason;
+	// Only the very text that was converted is put back: not a second name
+	// of the converted text, not another file moved there since.
+	uint64_t hasSize = 0;
+	uint64_t hasChecksum = 0;
+	if (checksum_file(original.fd, hasSize, hasChecksum) != 0
+			|| hasSize != stamp.originalSize
+			|| hasChecksum != stamp.originalChecksum
+			|| (original.status.st_dev == converted.status.st_dev
+					&& original.status.st_ino == converted.status.st_ino))
+		return filled(
+				_("its original %s is not its original any more"), {backup});
+	reason = fixed_by_flag(converted.fd);
+	if (reason.empty())
+		reason = fixed_by_flag(original.fd);
+	if (!reason.empty())
+		return reason;
+	if (!source_unchanged(converted))
+		return _(kChangedMeanwhile);
+	reason = held_by_program(converted.fd);
+	return reason.empty() ? held_by_program(original.fd) : reason;
+}
+
+
+// The converted text, now under name, goes: it can be made again from the
+// original, which has its name back. It is closed first, as NFS would keep
+// the name of an open file as a hidden one of its own. warning receives
+// why it stays.
+void
+remove_converted(
+		source_file& converted, const std::string& name, std::string& warning)
+{
+	int folder = converted.folder;
+	bool unchanged = names_file(folder, name, converted.status,
+							 name_match::kSameVersion)
+			&& held_by_program(converted.fd).empty();
+	close(converted.fd);
+	converted.fd = -1;
+	if (!unchanged)
+		warning = filled(_("the converted text stays as %s: it was changed "
+						   "meanwhile"),
+				{name});
+	else if (unlinkat(folder, name.c_str(), 0) != 0)
+		warning = filled(_("the converted text stays as %s: %s"),
+				{name, strerror(errno)});
+}
+
+
+// Where the host trades no names (NFS, CIFS, FAT): the converted file is set
+// aside under a name of its family, checked, and the original then takes
+// the name with a call that cannot replace anything, so that a save by
+// another program in the moment without the name keeps it.
+std::string
+put_back_by_rename(source_file& converted, const std::string& backup,
+		kept_original& original, std::string& warning)
 {
 	int folder = converted.folder;
 	const std::string& leaf = converted.leaf;
+	std::string aside = family_name(leaf, family_member::kAside);
+	int error = move_into_family(folder, leaf, aside);
+	if (error != 0)
+		return folder_reason(
+				_("the original cannot take its name back: %s"), error);
+	if (!names_file(
+				folder, aside, converted.status, name_match::kSameVersion)) {
+		std::string reason = _(kChangedMeanwhile);
+		if (move_name(folder, aside, leaf) != 0)
+			reason += filled(_("; that version is kept as %s"), {aside});
+		return reason;
+	}
+	step("aside");
+	std::string stale;
+	error = move_name(folder, backup, leaf, &stale);
+	if (error == EEXIST) {
+		// Saved by another program in that moment: its version keeps the
+		// name, and the original its backup's.
+		remove_converted(converted, aside, warning);
+		return std::string(_(kChangedMeanwhile))
+				+ _("; another program's version now has the name");
+	}
+	if (error != 0) {
+		std::string reason = folder_reason(
+				_("the original cannot take its name back: %s"), error);
+		if (move_name(folder, aside, leaf) != 0)
+			reason += filled(_("; the converted text is kept as %s"), {aside});
+		return reason;
+	}
+	step("placed");
+	close(original.fd);
+	original.fd = -1;
+	drop_stale(folder, stale, original.status);
+	remove_converted(converted, aside, warning);
+	return std::string();
+}
+
+
+// The original takes the converted file's name in one step where the host
+// trades names, and the converted text comes out under the backup's name,
+// to be checked: what another program put on either name in the instant
+// since the check goes back. The converted text, which the original gives
+// again, then goes. The converted file's name is the first of the trade, as
+// a folder view that follows the host's report keeps that one. warning
+// receives what is left over.
+std::string
+put_back(source_file& converted, const std::string& backup,
+		kept_original& original, std::string& warning)
+{
+	int folder = converted.folder;
+	const std::string& leaf = converted.leaf;
+	step("checked");
 	if (renameat2(folder, leaf.c_str(), folder, backup.c_str(), RENAME_EXCHANGE)
-			!= 0)
+			!= 0) {
+		if (cannot_trade(errno))
+			return put_back_by_rename(converted, backup, original, warning);
 		return folder_reason(
 				_("the original cannot take its name back: %s"), errno);
+	}
+	step("exchanged");
 	if (!names_file(folder, backup, converted.status, name_match::kSameVersion)
-			|| !names_file(folder, leaf, original, name_match::kSameVersion)) {
+			|| !names_file(
+					folder, leaf, original.status, name_match::kSameVersion)
+			|| !held_by_program(converted.fd).empty()) {
 		if (renameat2(folder, leaf.c_str(), folder, backup.c_str(),
 					RENAME_EXCHANGE)
 				!= 0)
@@ -132,85 +268,100 @@ put_back_by_exchange(const source_file& converted, const std::string& backup,
 							{leaf, backup});
 		return _(kChangedMeanwhile);
 	}
-	if (unlinkat(folder, backup.c_str(), 0) != 0)
-		warning = filled(_("the converted text stays as %s: %s"),
-				{backup, strerror(errno)});
+	remove_converted(converted, backup, warning);
 	return std::string();
 }
 
 
-// Where the host cannot trade names (NFS, CIFS, FAT): one rename puts the
-// original over the converted file's name, checked before and after.
+// A name beside a file that holds what a run cut off left, and what to say
+// of it.
+struct cut_off {
+	std::string name;
+	std::string what;
+};
+
+
+// Removes the names beside kept that hold what runs cut off left: spare
+// names of kept's file, or converted texts that an undo cut off left, which
+// what now has the name can make again; what the rest of the family holds
+// of runs cut off goes too. Notes the undo of the conversion whose backup
+// was backup as done: empty, or why it is left.
 std::string
-put_back_by_rename(const source_file& converted, const std::string& backup,
-		const struct stat& original)
-{
-	int folder = converted.folder;
-	const std::string& leaf = converted.leaf;
-	struct stat before;
-	if (fstat(converted.fd, &before) != 0
-			|| !names_file(folder, backup, original, name_match::kSameVersion))
-		return _(kChangedMeanwhile);
-	if (renameat(folder, backup.c_str(), folder, leaf.c_str()) != 0)
-		return folder_reason(
-				_("the original cannot take its name back: %s"), errno);
-	struct stat after;
-	if (!names_file(folder, leaf, original, name_match::kSameFile))
-		return std::string(_(kChangedMeanwhile))
-				+ _("; another program's version now has the name");
-	if (fstat(converted.fd, &after) != 0
-			|| after.st_nlink + 1 != before.st_nlink)
-		return std::string(_(kChangedMeanwhile))
-				+ _("; the original replaced that version");
-	return std::string();
-}
-
-
-// What a conversion of leaf cut off left under its hidden name goes, now
-// that leaf holds its original (status; size and checksum) again.
-void
-clear_cut_off(int at, const std::string& folder, const std::string& leaf,
-		const struct stat& original, uint64_t size, uint64_t checksum)
-{
-	std::string name = hidden_name(leaf);
-	struct stat status;
-	if (name.empty()
-			|| fstatat(at, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
-		return;
-	if (remove_cut_off(at, name, original, size, checksum))
-		fprintf(stderr, "Textwend: '%s': %s\n", (folder + name).c_str(),
-				_("left by an interrupted conversion; removed"));
-}
-
-
-// Removes the backup name of selected, a second name of leaf: empty, or why
-// it stays.
-std::string
-remove_second_name(const source_file& selected, const std::string& leaf,
-		const std::string& folder)
+remove_leftovers(const source_file& kept, const std::vector<cut_off>& names,
+		const std::string& folder, const std::string& backup)
 {
 	struct stat seen;
-	if (fstat(selected.fd, &seen) != 0
-			|| !names_file(
-					selected.folder, selected.leaf, seen, name_match::kSameFile)
-			|| !names_file(selected.folder, leaf, seen, name_match::kSameFile))
-		return _(kChangedMeanwhile);
 	uint64_t size = 0;
 	uint64_t checksum = 0;
-	if (checksum_file(selected.fd, size, checksum) != 0)
+	if (fstat(kept.fd, &seen) != 0
+			|| !names_file(kept.folder, kept.leaf, seen, name_match::kSameFile))
+		return _(kChangedMeanwhile);
+	if (checksum_file(kept.fd, size, checksum) != 0)
 		return filled(_("it cannot be read: %s"), {strerror(errno)});
-	if (unlinkat(selected.folder, selected.leaf.c_str(), 0) != 0)
-		return folder_reason(_("it cannot be removed: %s"), errno);
-	fprintf(stderr, "Textwend: '%s': %s\n", (folder + selected.leaf).c_str(),
-			filled(_("a second name of %s, left by an interrupted conversion; "
-					 "removed"),
-					{leaf})
-					.c_str());
-	clear_cut_off(selected.folder, folder, leaf, seen, size, checksum);
+	for (const cut_off& leftover : names) {
+		if (unlinkat(kept.folder, leftover.name.c_str(), 0) != 0)
+			return folder_reason(_("it cannot be removed: %s"), errno);
+		tell(folder + leftover.name, leftover.what);
+	}
+	std::string notices;
+	clear_leftovers(kept, size, checksum, notices);
+	fputs(notices.c_str(), stderr);
 	last_result.converted = true;
-	last_result.output = folder + leaf;
-	last_result.backup = folder + selected.leaf;
+	last_result.output = folder + kept.leaf;
+	last_result.backup = folder + backup;
 	return std::string();
+}
+
+
+// For the file named, which carries no stamp: the names beside it that hold
+// what runs cut off left, second names of it or converted texts of what it
+// holds (an undo's), under a backup's name or set aside. backup receives
+// the backup they stand for.
+std::vector<cut_off>
+cut_off_names(const source_file& named, std::string& backup)
+{
+	std::vector<cut_off> found;
+	uint64_t size = 0;
+	uint64_t checksum = 0;
+	if (checksum_file(named.fd, size, checksum) != 0)
+		return found;
+	struct stat status;
+	for (int n = 0; n <= kMaxBackups; n++) {
+		// The name set aside first, then the backups while they follow.
+		std::string name = n == 0
+				? family_name(named.leaf, family_member::kAside)
+				: backup_name(named.leaf, n);
+		if (fstatat(named.folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW)
+				!= 0) {
+			if (n == 0)
+				continue;
+			break;
+		}
+		if (n > 0
+				&& names_file(named.folder, name, named.status,
+						name_match::kSameFile)) {
+			if (backup.empty())
+				backup = name;
+			found.push_back({name,
+					filled(_("a second name of %s, left by an interrupted "
+							 "run; removed"),
+							{named.leaf})});
+			continue;
+		}
+		int fd = openat(named.folder, name.c_str(),
+				O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+		conversion_stamp stamp;
+		bool converted = fd >= 0 && !held_by_run(fd)
+				&& converted_from(fd, size, checksum)
+				&& read_stamp(fd, stamp) == 0;
+		if (fd >= 0)
+			close(fd);
+		if (converted) {
+			backup = backup_name(named.leaf, stamp.backup);
+			found.push_back({name, _("left by an interrupted undo; removed")});
+		}
+	}
+	return found;
 }
 
 
@@ -244,6 +395,7 @@ undo_conversion(char* path)
 		return;
 	}
 	std::string folder = folder_of(path, selected.leaf);
+	int error = 0;
 
 	// What an earlier Textwend left when it was interrupted: the converted
 	// text under the backup's name, while the name still holds the
@@ -256,23 +408,82 @@ undo_conversion(char* path)
 						{leaf}));
 		return;
 	}
-	// A backup that is a second name of the file itself: what a conversion
-	// cut off before its exchange of names left. The file was never
-	// converted, and undone, the second name goes.
-	struct stat unconverted;
+	// A backup selected stands for the file whose backup it is, which is
+	// opened and marked too; where it is the same file, the opening is
+	// shared, and so the mark.
+	source_file named;
+	bool hasNamed = false;
+	struct stat seen;
 	if (!leaf.empty()
-			&& fstatat(selected.folder, leaf.c_str(), &unconverted,
-					   AT_SYMLINK_NOFOLLOW)
-					== 0
-			&& names_file(selected.folder, selected.leaf, unconverted,
+			&& names_file(selected.folder, leaf, selected.status,
 					name_match::kSameFile)) {
-		reason = remove_second_name(selected, leaf, folder);
+		named.folder = fcntl(selected.folder, F_DUPFD_CLOEXEC, 0);
+		named.fd = fcntl(selected.fd, F_DUPFD_CLOEXEC, 0);
+		named.path = folder + leaf;
+		named.leaf = leaf;
+		named.status = selected.status;
+		hasNamed = named.folder >= 0 && named.fd >= 0;
+	} else if (!leaf.empty()
+			&& fstatat(selected.folder, leaf.c_str(), &seen,
+					   AT_SYMLINK_NOFOLLOW)
+					== 0) {
+		reason = open_source((folder + leaf).c_str(), named);
+		if (reason == _(kOtherRun) || reason == _(kLockedElsewhere)) {
+			result_left_alone(reason);
+			return;
+		}
+		hasNamed = reason.empty();
+	}
+	// What runs cut off left beside the file whose name is at stake goes
+	// first, whatever comes of the undo.
+	source_file* file = hasNamed ? &named : leaf.empty() ? &selected : NULL;
+	uint64_t size = 0;
+	uint64_t checksum = 0;
+	if (file != NULL) {
+		error = checksum_file(file->fd, size, checksum);
+		std::string notices;
+		reason = error != 0
+				? filled(_("it cannot be read: %s"), {strerror(error)})
+				: clear_leftovers(*file, size, checksum, notices);
+		fputs(notices.c_str(), stderr);
+		if (!reason.empty()) {
+			result_left_alone(reason);
+			return;
+		}
+	}
+	// A backup that holds what a run cut off left beside the file: a second
+	// name of it (a conversion cut off before its exchange of names), or
+	// the converted text of what it holds now (an undo cut off after its
+	// own). The file holds the original: undone, the leftover goes.
+	if (hasNamed) {
+		std::string what;
+		if (named.status.st_ino == selected.status.st_ino
+				&& named.status.st_dev == selected.status.st_dev)
+			what = filled(_("a second name of %s, left by an interrupted "
+							"run; removed"),
+					{leaf});
+		else if (converted_from(selected.fd, size, checksum))
+			what = _("left by an interrupted undo; removed");
+		if (!what.empty()) {
+			reason = remove_leftovers(
+					named, {{selected.leaf, what}}, folder, selected.leaf);
+			if (!reason.empty())
+				result_left_alone(reason);
+			return;
+		}
+	}
+	conversion_stamp stamp;
+	error = read_stamp(selected.fd, stamp);
+	std::string shown;
+	std::vector<cut_off> found = leaf.empty() && error == ENODATA
+			? cut_off_names(selected, shown)
+			: std::vector<cut_off>();
+	if (!found.empty()) {
+		reason = remove_leftovers(selected, found, folder, shown);
 		if (!reason.empty())
 			result_left_alone(reason);
 		return;
 	}
-	conversion_stamp stamp;
-	int error = read_stamp(selected.fd, stamp);
 	std::string leftover;
 	if (error == ENODATA
 			&& find_leftover(selected.folder, selected.leaf, leftover)) {
@@ -284,11 +495,9 @@ undo_conversion(char* path)
 	}
 
 	// A backup selected stands for the conversion whose stamp names it.
-	source_file named;
-	const source_file* converted = &selected;
+	source_file* converted = &selected;
 	conversion_stamp other;
-	if (!leaf.empty() && open_source((folder + leaf).c_str(), named).empty()
-			&& read_stamp(named.fd, other) == 0) {
+	if (hasNamed && read_stamp(named.fd, other) == 0) {
 		if (backup_name(leaf, other.backup) == selected.leaf) {
 			converted = &named;
 			stamp = other;
@@ -301,28 +510,32 @@ undo_conversion(char* path)
 		}
 	}
 	std::string backup = backup_name(converted->leaf, stamp.backup);
-	struct stat original;
 	reason = stamp_problem(error);
+	if (reason.empty()
+			&& (error = checksum_file(converted->fd, size, checksum)) != 0)
+		reason = filled(_("it cannot be read: %s"), {strerror(error)});
+	std::string notices;
+	if (reason.empty() && converted != file)
+		reason = clear_leftovers(*converted, size, checksum, notices);
+	fputs(notices.c_str(), stderr);
+	kept_original original;
 	if (reason.empty())
-		reason = refusal(*converted, stamp, backup, original);
+		reason = refusal(
+				*converted, selected, stamp, size, checksum, backup, original);
 	std::string warning;
 	if (reason.empty())
-		reason = can_swap_names(converted->folder, converted->status.st_dev)
-				? put_back_by_exchange(*converted, backup, original, warning)
-				: put_back_by_rename(*converted, backup, original);
+		reason = put_back(*converted, backup, original, warning);
 	if (!reason.empty()) {
 		result_left_alone(reason);
 		return;
 	}
 
-	clear_cut_off(converted->folder, folder, converted->leaf, original,
-			stamp.originalSize, stamp.originalChecksum);
 	last_result.converted = true;
 	last_result.output = folder + converted->leaf;
 	last_result.backup = folder + backup;
-	printf("\n rename: '%s' \n \t to: '%s'\n", last_result.backup.c_str(),
-			last_result.output.c_str());
+	printf("\n rename: '%s' \n \t to: '%s'\n",
+			recorded_name(last_result.backup).c_str(),
+			recorded_name(last_result.output).c_str());
 	if (!warning.empty())
-		fprintf(stderr, "Textwend: '%s': %s\n", last_result.output.c_str(),
-				warning.c_str());
+		tell(last_result.output, warning);
 }

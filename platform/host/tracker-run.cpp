@@ -25,6 +25,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -56,7 +57,7 @@ struct AddOnCall {
 
 
 const char kUsage[] = N_(
-		"usage: tracker-run [--text-only] IMAGE [PATH...]\n"
+		"usage: tracker-run [--text-only] [--] IMAGE [--] [PATH...]\n"
 		"Loads the add-on IMAGE and calls its process_refs with the PATHs\n"
 		"as the selection, as the file manager does. Relative PATHs are\n"
 		"taken from the current folder; a link is passed as the link; a\n"
@@ -68,7 +69,9 @@ const char kUsage[] = N_(
 		"when a PATH or an entry was left as it was, 2 when the arguments\n"
 		"or IMAGE cannot be used; the add-on is then not called.\n"
 		"--text-only passes over every PATH that file(1) does not take\n"
-		"for text, as file managers that cannot filter want it.\n");
+		"for text, as file managers that cannot filter want it. A --\n"
+		"before IMAGE takes the next argument as IMAGE; one after it\n"
+		"takes every argument that follows as a PATH.\n");
 
 
 const char*
@@ -364,6 +367,15 @@ main(int argc, char** argv)
 	// As a file manager does: the host and the add-on speak the person's
 	// language.
 	setlocale(LC_MESSAGES, "");
+	// A batch keeps the files it waits on open, in windows as large as the
+	// limit allows: as many as the hard limit gives, since nothing here
+	// waits with select(), which would not take the higher ones.
+	struct rlimit descriptors;
+	if (getrlimit(RLIMIT_NOFILE, &descriptors) == 0
+			&& descriptors.rlim_cur < descriptors.rlim_max) {
+		descriptors.rlim_cur = descriptors.rlim_max;
+		setrlimit(RLIMIT_NOFILE, &descriptors);
+	}
 	bind_text_domain();
 	int first = 1;
 	if (argc > 1
@@ -410,9 +422,14 @@ main(int argc, char** argv)
 		usable = false;
 	}
 
+	// Options end at a "--" after the image as well: a file named "--"
+	// follows it.
+	int paths = first + 1;
+	if (paths < argc && strcmp(argv[paths], "--") == 0)
+		paths++;
 	BMessage refs(B_REFS_RECEIVED);
 	bool leftAlone = false;
-	for (int i = first + 1; i < argc; i++) {
+	for (int i = paths; i < argc; i++) {
 		if (!add_entry(refs, argv[i], textOnly))
 			leftAlone = true;
 	}

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string.h>
+
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -451,6 +454,134 @@ TEST(Batch, TheBackupsOfAConversionAreLeftAlone)
 				0)
 				<< backup;
 	EXPECT_EQ(read_file(folder / "Brief.txt"), "K\x84se\r\n");
+}
+
+// Letters in the DOS code page, each its own.
+std::vector<std::string>
+write_letters(const Folder& folder, int count, std::vector<std::string>& texts)
+{
+	std::vector<std::string> paths;
+	for (int n = 0; n < count; n++) {
+		std::string name = "Brief" + std::to_string(n) + ".txt";
+		texts.push_back("Gr\x81\xE1"
+						"e aus K\x94ln, Brief "
+				+ std::to_string(n) + "\r\n");
+		write_file(folder / name, texts.back());
+		paths.push_back(folder / name);
+	}
+	return paths;
+}
+
+// Two runs on the same letters at once, any two images, as a double click
+// or a second choice from the menu starts them: every original stays under
+// its name or a backup name, nothing else is left, and every line either
+// run tells is true.
+TEST(Batch, TwoRunsAtOnceLoseNothingAndTellTheTruth)
+{
+	const char* kOtherRun = "left as it was: it is being converted by another "
+							"Textwend run";
+	const char* kKept = "; original kept as ";
+	const struct {
+		const char* first;
+		const char* second;
+	} pairs[] = {
+			{"Textwend", "Textwend"},
+			{"Textwend-DOS", "Textwend-Windows"},
+			{"Textwend-Windows", "Textwend"},
+	};
+	const int kLetters = 50;
+	const int kTries = 2;
+	for (const auto& pair : pairs) {
+		for (int attempt = 0; attempt < kTries; attempt++) {
+			Folder folder;
+			std::vector<std::string> texts;
+			std::vector<std::string> paths
+					= write_letters(folder, kLetters, texts);
+			test::Program runs[2];
+			for (int i = 0; i < 2; i++) {
+				std::vector<std::string> arguments = {kHost,
+						kImages + "/" + (i == 0 ? pair.first : pair.second)};
+				arguments.insert(arguments.end(), paths.begin(), paths.end());
+				test::ChildOptions options;
+				options.folder = folder.path();
+				ASSERT_TRUE(runs[i].Start(arguments, options));
+			}
+			std::string what = std::string(pair.first) + " and " + pair.second
+					+ ", try " + std::to_string(attempt + 1);
+			int lost = 0;
+			int untrue = 0;
+			for (auto& run : runs) {
+				for (const auto& line :
+						test::split_lines(run.Finish().errors)) {
+					const std::string& text = line[0];
+					if (text.rfind("Textwend: Brief", 0) != 0)
+						continue;
+					size_t kept = text.find(kKept);
+					std::string name = text.substr(10, text.find(':', 10) - 10);
+					// A backup that it names holds what the run converted:
+					// the original, or what the other run made of it.
+					if (kept != std::string::npos) {
+						std::string backup = text.substr(kept + strlen(kKept));
+						std::string held = read_file(folder / backup);
+						bool original
+								= std::find(texts.begin(), texts.end(), held)
+								!= texts.end();
+						if (!test::exists(folder / backup)
+								|| (!original
+										&& held != read_file(folder / name)))
+							untrue++, ADD_FAILURE() << what << ": " << text;
+					} else if (text.find(kOtherRun) == std::string::npos) {
+						untrue++, ADD_FAILURE() << what << ": " << text;
+					}
+				}
+			}
+			std::vector<std::string> entries
+					= test::folder_entries(folder.path());
+			for (int n = 0; n < kLetters; n++) {
+				std::string name = "Brief" + std::to_string(n) + ".txt";
+				bool found = false;
+				for (const std::string& entry : entries) {
+					found = found
+							|| (entry.rfind(name, 0) == 0
+									&& read_file(folder / entry) == texts[n]);
+				}
+				lost += found ? 0 : 1;
+			}
+			for (const std::string& entry : entries)
+				EXPECT_EQ(entry.rfind("Brief", 0), 0u) << what << ": " << entry;
+			EXPECT_EQ(lost, 0) << what << ": originals lost";
+			EXPECT_EQ(untrue, 0) << what << ": lines that are not true";
+		}
+	}
+}
+
+// However few descriptors the process may have, every letter is converted:
+// the batch waits in windows that fit, down to none.
+TEST(Batch, EveryLetterIsConvertedUnderAnyDescriptorLimit)
+{
+	const struct {
+		rlim_t limit;
+		int letters;
+	} rows[] = {{64, 200}, {16, 50}};
+	for (const auto& row : rows) {
+		Folder folder;
+		std::vector<std::string> texts;
+		std::vector<std::string> paths
+				= write_letters(folder, row.letters, texts);
+		std::vector<std::string> arguments = {kHost, kImage};
+		arguments.insert(arguments.end(), paths.begin(), paths.end());
+		test::ChildOptions options;
+		options.folder = folder.path();
+		options.descriptorLimit = row.limit;
+
+		test::ChildResult run = test::run_program(arguments, options);
+		EXPECT_EQ(run.status, 0)
+				<< row.limit << ": " << run.errors.substr(0, 2000);
+		int converted = 0;
+		for (int n = 0; n < row.letters; n++)
+			converted += read_file(paths[n] + "-BAK") == texts[n] ? 1 : 0;
+		EXPECT_EQ(converted, row.letters) << row.limit;
+	}
 }
 
 TEST(Batch, AMissingPathIsPassedOverAndTheRestConverted)

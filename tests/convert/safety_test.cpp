@@ -1,16 +1,21 @@
 // People's files come first: whatever fails, the file is either converted
 // whole or left as it was.
 #include "charmap/options.h"
+#include "convert/batch.h"
 #include "convert/convert.h"
 #include "convert/result.h"
 #include "convert/source_file.h"
 #include "convert/threads.h"
+#include "convert/undo.h"
 #include "support/files.h"
 #include "support/options.h"
 
 #include <gtest/gtest.h>
 
+#include <linux/fs.h>
 #include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/xattr.h>
 
 #include <functional>
 
@@ -210,9 +215,11 @@ TEST(Safety, WhatIsNoRegularFileIsLeftAlone)
 	EXPECT_TRUE(S_ISLNK(test::mode_of(folder / "link")));
 }
 
-// Another program at work in the folder between the steps of writing.
+// Another program at work in the folder between the steps of writing. An
+// original that has lost its name meanwhile keeps its backup's.
 TEST(Safety, ChangedMeanwhileKeepsTheOtherProgramsVersion)
 {
+	const std::vector<std::string> kBackupKept = {"a.txt", "a.txt-BAK"};
 	static std::function<void(const char*)> neighbour;
 	replace_step_hook = [](const char* step) { neighbour(step); };
 	const struct {
@@ -227,7 +234,7 @@ TEST(Safety, ChangedMeanwhileKeepsTheOtherProgramsVersion)
 						unlink(path.c_str());
 						symlink("../outside", path.c_str());
 					},
-					{"a.txt"}},
+					kBackupKept},
 			{"saved in place", "written", 0,
 					[](const std::string& path) {
 						write_file(path, "saved\n");
@@ -238,13 +245,13 @@ TEST(Safety, ChangedMeanwhileKeepsTheOtherProgramsVersion)
 						write_file(path + ".new", "saved\n");
 						rename((path + ".new").c_str(), path.c_str());
 					},
-					{"a.txt"}},
+					kBackupKept},
 			{"saved as a new file after the check", "checked", 0,
 					[](const std::string& path) {
 						write_file(path + ".new", "saved\n");
 						rename((path + ".new").c_str(), path.c_str());
 					},
-					{"a.txt"}},
+					kBackupKept},
 			{"removed", "written", 0,
 					[](const std::string& path) { unlink(path.c_str()); }, {}},
 			{"saved beside the source's second mode", "written", 1,
@@ -279,7 +286,11 @@ TEST(Safety, ChangedMeanwhileKeepsTheOtherProgramsVersion)
 				<< c.what;
 		EXPECT_EQ(test::folder_entries(inside), c.left) << c.what;
 		EXPECT_EQ(last_result.reason,
-				"it was changed by another program while being converted")
+				"it was changed by another program while being converted"
+						+ std::string(c.left.size() == 2
+										? "; the original is also kept as "
+										  "a.txt-BAK"
+										: ""))
 				<< c.what;
 	}
 	replace_step_hook = NULL;
@@ -309,6 +320,153 @@ TEST(Safety, ABackupTakenAwayMeanwhileIsMadeAgain)
 	EXPECT_EQ(read_file(backup), "K\xE4se\n");
 	EXPECT_EQ(test::folder_entries(folder.path()),
 			(std::vector<std::string> {"a.txt", "a.txt-BAK"}));
+}
+
+// A runner who may not give the converted file its owner leaves no backup
+// name behind: in a folder with the sticky bit it could not take one back.
+TEST(Safety, AnotherOwnersFileInAStickyFolderGetsNoBackupName)
+{
+	if (getuid() != 0)
+		GTEST_SKIP() << "needs root to give the file to another owner";
+	Folder folder(test::Reach::kChild);
+	ASSERT_EQ(chmod(folder.path().c_str(), 01777), 0);
+	std::string path = folder / "a.txt";
+	write_file(path, "K\xE4se\n", 0666);
+
+	auto result = convert_in_child(folder, path, as_user());
+	SKIP_IF_CHILD_FAILED(result);
+	EXPECT_EQ(result.errors,
+			"belongs to root: a converted file could not keep its owner");
+	EXPECT_EQ(read_file(path), "K\xE4se\n");
+	EXPECT_EQ(test::folder_entries(folder.path()),
+			(std::vector<std::string> {"a.txt"}));
+}
+
+// A file marked to keep its name is named for its mark before anything is
+// copied, converted or undone.
+TEST(Safety, AFileMarkedToKeepItsNameIsNamedForIt)
+{
+	const struct {
+		const char* what;
+		int flag;
+		bool undo;
+		const char* reason;
+	} rows[] = {
+			{"immutable", FS_IMMUTABLE_FL, false,
+					"it is marked immutable (chattr +i), so it cannot be "
+					"replaced"},
+			{"append-only", FS_APPEND_FL, false,
+					"it is marked append-only (chattr +a), so it cannot be "
+					"replaced"},
+			{"immutable, undone", FS_IMMUTABLE_FL, true,
+					"it is marked immutable (chattr +i), so it cannot be "
+					"replaced"},
+	};
+	for (const auto& row : rows) {
+		Folder folder;
+		std::string path = folder / "a.txt";
+		write_file(path, "K\xE4se\n");
+		testing::internal::CaptureStdout();
+		if (row.undo)
+			AlyBFile(path.data());
+		auto before = test::folder_entries(folder.path());
+		std::string text = read_file(path);
+		int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+		int flags = 0;
+		bool marked = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0
+				&& (flags |= row.flag, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+		int error = errno;
+		if (marked) {
+			if (row.undo)
+				undo_conversion(path.data());
+			else
+				AlyBFile(path.data());
+			flags &= ~row.flag;
+			ioctl(fd, FS_IOC_SETFLAGS, &flags);
+		}
+		close(fd);
+		testing::internal::GetCapturedStdout();
+		if (!marked)
+			GTEST_SKIP() << "cannot mark a file " << row.what << ": "
+						 << strerror(error);
+		EXPECT_EQ(last_result.reason, row.reason) << row.what;
+		EXPECT_EQ(read_file(path), text) << row.what;
+		EXPECT_EQ(test::folder_entries(folder.path()), before) << row.what;
+	}
+}
+
+// Every attribute of the person's comes along byte for byte, or the file is
+// left as it was: so does the stamp of the conversion.
+TEST(Safety, AnAttributeWithoutRoomLeavesTheFileAlone)
+{
+	const struct {
+		const char* attribute; // the file's own, or none
+		const char* reason;
+	} rows[] = {
+			{"user.xdg.origin.url",
+					"its attribute 'user.xdg.origin.url' could not be kept: "
+					"No space left on device"},
+			{NULL,
+					"its stamp of the conversion could not be written: No "
+					"space left on device"},
+	};
+	for (const auto& row : rows) {
+		Folder folder;
+		ASSERT_FOLDER_HAS_XATTRS(folder);
+		std::string path = folder / "a.txt";
+		write_file(path, "K\xE4se\n");
+		if (row.attribute != NULL) {
+			ASSERT_EQ(setxattr(path.c_str(), row.attribute, "https://x", 9, 0),
+					0);
+		}
+		ChildOptions options;
+		options.refused = test::kNoAttributeRoom;
+
+		auto result = convert_in_child(folder, path, options);
+		EXPECT_EQ(result.errors, row.reason);
+		EXPECT_EQ(read_file(path), "K\xE4se\n");
+		EXPECT_EQ(test::folder_entries(folder.path()),
+				(std::vector<std::string> {"a.txt"}));
+	}
+}
+
+// Cut short or added to by another program after it was opened: left as it
+// was, and the person is told which.
+TEST(Safety, AFileChangedWhileReadIsNamedForWhatHappened)
+{
+	static const char* sAct;
+	static std::string sPath;
+	const struct {
+		const char* act;
+		const char* reason;
+	} rows[] = {
+			{"cut", "it was cut short by another program while being read"},
+			{"grown",
+					"it grew while being read: another program is writing to "
+					"it"},
+	};
+	for (const auto& row : rows) {
+		Folder folder;
+		sPath = folder / "a.txt";
+		sAct = row.act;
+		write_file(sPath, "K\xE4se und Br\xF6tchen\n");
+		replace_step_hook = [](const char* step) {
+			if (strcmp(step, "opened") != 0)
+				return;
+			if (strcmp(sAct, "cut") == 0)
+				truncate(sPath.c_str(), 2);
+			else
+				std::ofstream(sPath, std::ios::app) << "und mehr\n";
+		};
+		testing::internal::CaptureStdout();
+		AlyBFile(sPath.data());
+		testing::internal::GetCapturedStdout();
+		replace_step_hook = NULL;
+		EXPECT_EQ(last_result.reason, row.reason) << row.act;
+		EXPECT_EQ(test::folder_entries(folder.path()),
+				(std::vector<std::string> {"a.txt"}))
+				<< row.act;
+	}
 }
 
 TEST(Safety, FolderThatCannotBeWrittenLeavesTheFileAlone)
@@ -526,20 +684,33 @@ TEST(Safety, KilledWhileWritingLeavesTheSourceIntact)
 			(std::vector<std::string> {"big.txt"}));
 }
 
-// Attribute values are anyone's bytes: on a terminal, escape sequences among
-// them could retitle or clear it.
-TEST(Safety, AttributeValuesReachATerminalEscaped)
+// Attribute values and names are anyone's bytes: on a terminal, escape
+// sequences among them could retitle or clear it. Anywhere else standard
+// output is the record, byte for byte.
+TEST(Safety, WhatReachesATerminalIsEscaped)
 {
 	const std::string value = "title\x1B]0;owned\x07 and \x0C\xC2\x9B";
+	const std::string name = "a\x1B]0;owned\x07\\.txt";
+	const std::string shownName = "a\\x1B]0;owned\\x07\\\\.txt";
 	const struct {
 		const char* what;
 		bool terminal;
+		bool convert; // a file of that name, else the value echoed
+		bool batch;   // its words held back until the batch's end
 		std::string shown;
 	} cases[] = {
-			{"a terminal", true, "title\\e]0;owned\\x07 and \\x0C\\xC2\\x9B"},
-			{"a pipe", false, value},
+			{"a value, on a terminal", true, false, false,
+					"title\\e]0;owned\\x07 and \\x0C\\xC2\\x9B"},
+			{"a value, into a pipe", false, false, false, value},
+			{"a name, on a terminal", true, true, false, shownName},
+			{"a name, on a terminal, in a batch", true, true, true, shownName},
+			{"a name, into a pipe", false, true, false, name},
+			{"a name, into a pipe, in a batch", false, true, true, name},
 	};
 	for (const auto& c : cases) {
+		Folder folder;
+		std::string path = folder / name;
+		write_file(path, "K\xE4se\n");
 		int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
 		ASSERT_TRUE(
 				master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
@@ -548,7 +719,14 @@ TEST(Safety, AttributeValuesReachATerminalEscaped)
 			int own = open(terminal.c_str(), O_RDWR | O_NOCTTY);
 			if (c.terminal && (own < 0 || dup2(own, STDOUT_FILENO) < 0))
 				return 1;
-			echo_values(value);
+			if (c.batch)
+				batch_begin();
+			if (c.convert)
+				AlyBFile(path.data());
+			else
+				echo_values(value);
+			if (c.batch)
+				batch_end();
 			fflush(stdout);
 			return 0;
 		});
@@ -561,11 +739,16 @@ TEST(Safety, AttributeValuesReachATerminalEscaped)
 			if (got <= 0)
 				break;
 			shown.append(buffer, got);
-			if (shown.size() >= c.shown.size())
-				break;
 		}
 		close(master);
-		EXPECT_EQ(shown, c.shown) << c.what;
+		// A terminal ends its lines with CR LF.
+		shown.erase(std::remove(shown.begin(), shown.end(), '\r'), shown.end());
+		std::string expected = c.shown;
+		if (c.convert)
+			expected = "\t\n rename: '" + folder.path() + "/" + c.shown
+					+ "' \n \t to: '" + folder.path() + "/" + c.shown
+					+ "-BAK'\n\n\n";
+		EXPECT_EQ(shown, expected) << c.what;
 	}
 }
 

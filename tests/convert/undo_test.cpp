@@ -293,7 +293,7 @@ TEST(Undo, WhatAnInterruptedRunLeftIsRecognised)
 					},
 					undo_conversion, "a.txt-BAK", {{"a.txt", "K\xE4se\n"}}, "",
 					"a.txt-BAK': a second name of a.txt, left by an "
-					"interrupted conversion; removed\n"},
+					"interrupted run; removed\n"},
 			{"a new text under its hidden name, converted",
 					[](const Folder& f) {
 						run(AlyBFile, f / "a.txt");

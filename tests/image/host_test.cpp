@@ -128,8 +128,9 @@ TEST_F(HostTest, EmptySelectionIsCalledOnItsOwnThreadWithTheApplicationSet)
 TEST_F(HostTest, RefsArriveInTheOrderGivenWithTheirNamesIntact)
 {
 	std::string longName(255, 'n');
-	for (const char* name : {"a.txt", "b.txt", "deeper/c.txt",
-				 "Grüße aus Österreich.txt", " spaces ", "-like-an-option"})
+	for (const char* name :
+			{"a.txt", "b.txt", "deeper/c.txt", "Grüße aus Österreich.txt",
+					" spaces ", "-like-an-option", "--"})
 		Make(name);
 	Make(longName);
 
@@ -150,6 +151,10 @@ TEST_F(HostTest, RefsArriveInTheOrderGivenWithTheirNamesIntact)
 					{{fFolder, "Grüße aus Österreich.txt"},
 							{fFolder, " spaces "}, {fFolder, "-like-an-option"},
 							{fFolder, longName}}},
+			// A "--" after the image ends the options, once.
+			{{"--", "-like-an-option", "a.txt"},
+					{{fFolder, "-like-an-option"}, {fFolder, "a.txt"}}},
+			{{"--", "--"}, {{fFolder, "--"}}},
 	};
 	for (const auto& test : cases) {
 		SCOPED_TRACE(testing::PrintToString(test.paths));

@@ -172,6 +172,10 @@ set_up(const ChildOptions& options)
 		limit.rlim_cur = limit.rlim_max = options.addressSpaceLimit;
 		setrlimit(RLIMIT_AS, &limit);
 	}
+	if (options.descriptorLimit != RLIM_INFINITY) {
+		limit.rlim_cur = limit.rlim_max = options.descriptorLimit;
+		setrlimit(RLIMIT_NOFILE, &limit);
+	}
 	if (options.lastDescriptor) {
 		int free = dup(STDIN_FILENO);
 		close(free);

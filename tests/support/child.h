@@ -44,7 +44,8 @@ struct ChildOptions {
 	rlim_t fileSizeLimit = RLIM_INFINITY;
 	rlim_t addressSpaceLimit = RLIM_INFINITY;
 	bool lastDescriptor = false; // the next open after one more fails
-	unsigned refused = 0;        // the host refuses these, as some do
+	rlim_t descriptorLimit = RLIM_INFINITY; // as "ulimit -n" sets it
+	unsigned refused = 0; // the host refuses these, as some do
 	// The folder it works in; the test's own when empty.
 	std::string folder;
 	int seconds = 60;
