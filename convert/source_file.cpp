@@ -49,40 +49,41 @@ source_file::source_file(source_file&& other)
 }
 
 
-std::string
-open_source(const char* path, source_file& source)
-{
-	source.path = path;
-	// Built fresh, never assigned a literal over: GCC 12 at -O3 takes the
-	// latter for an overlapping copy.
-	const char* slash = strrchr(path, '/');
-	std::string folder = slash == NULL ? std::string(".")
-			: slash == path            ? std::string("/")
-									   : std::string(path, slash - path);
-	source.leaf = slash == NULL ? path : slash + 1;
-	if (source.leaf.empty() || source.leaf == "." || source.leaf == "..")
-		return _("it is not a regular file");
+namespace {
 
-	source.folder = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-	if (source.folder < 0)
-		return filled(_("its folder cannot be opened: %s"), {strerror(errno)});
-	std::string prefix(path, strlen(path) - source.leaf.size());
+// Opens source.leaf in source.folder, which is open; prefix names the folder
+// in messages.
+std::string
+open_in_folder(
+		source_file& source, const std::string& prefix, open_purpose purpose)
+{
+	if (source.leaf.empty() || source.leaf == "." || source.leaf == ".."
+			|| source.leaf.find('/') != std::string::npos)
+		return _("it is not a regular file");
+	bool look = purpose == open_purpose::kLook;
 
 	// A backup whose name's file was set aside by a run cut off: that file
 	// goes back under its name first, and the backup is what it was.
 	std::string named = leaf_of_backup(source.leaf);
 	struct stat seen;
-	if (!named.empty()
+	if (!look && !named.empty()
 			&& fstatat(source.folder, named.c_str(), &seen, AT_SYMLINK_NOFOLLOW)
 					!= 0
 			&& errno == ENOENT
 			&& put_back_set_aside(source.folder, prefix, named) == 0)
 		source.putBack = named;
 
+	// Only the owner may keep the access time as it was.
+	int noAccessTime = look ? O_NOATIME : 0;
 	for (int attempt = 0;; attempt++) {
 		source.fd = openat(source.folder, source.leaf.c_str(),
-				O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-		if (source.fd < 0 && errno == ENOENT && attempt == 0) {
+				O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | noAccessTime);
+		if (source.fd < 0 && errno == EPERM && noAccessTime != 0) {
+			noAccessTime = 0;
+			attempt--;
+			continue;
+		}
+		if (source.fd < 0 && errno == ENOENT && attempt == 0 && !look) {
 			int error = put_back_set_aside(source.folder, prefix, source.leaf);
 			if (error == EBUSY)
 				return _(kOtherRun);
@@ -116,6 +117,49 @@ open_source(const char* path, source_file& source)
 		source.fd = -1;
 	}
 	return std::string();
+}
+
+} // namespace
+
+
+std::string
+open_source(const char* path, source_file& source)
+{
+	source.path = path;
+	// Built fresh, never assigned a literal over: GCC 12 at -O3 takes the
+	// latter for an overlapping copy.
+	const char* slash = strrchr(path, '/');
+	std::string folder = slash == NULL ? std::string(".")
+			: slash == path            ? std::string("/")
+									   : std::string(path, slash - path);
+	source.leaf = slash == NULL ? path : slash + 1;
+	if (source.leaf.empty() || source.leaf == "." || source.leaf == "..")
+		return _("it is not a regular file");
+
+	source.folder = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+	if (source.folder < 0)
+		return filled(_("its folder cannot be opened: %s"), {strerror(errno)});
+	std::string prefix(path, strlen(path) - source.leaf.size());
+	return open_in_folder(source, prefix, open_purpose::kChange);
+}
+
+
+std::string
+open_source_at(int folder, const std::string& leaf, const std::string& path,
+		source_file& source, open_purpose purpose)
+{
+	source.path = path;
+	source.leaf = leaf;
+	// A descriptor of its own: a conversion that waits for its batch keeps
+	// it after the caller has moved on.
+	source.folder = fcntl(folder, F_DUPFD_CLOEXEC, 0);
+	if (source.folder < 0)
+		return filled(_("its folder cannot be opened: %s"), {strerror(errno)});
+	bool named = path.size() >= leaf.size()
+			&& path.compare(path.size() - leaf.size(), leaf.size(), leaf) == 0;
+	std::string prefix
+			= named ? path.substr(0, path.size() - leaf.size()) : std::string();
+	return open_in_folder(source, prefix, purpose);
 }
 
 

@@ -814,6 +814,28 @@ converted_text::Finish(int synced)
 } // namespace
 
 
+bool
+converts_to_itself(const char* text, off_t length)
+{
+	mt map[kMapSize];
+	map[0].Clear();
+	map[0].SetNewline(fstyle);
+	load_table(map, ostyle);
+	// The bytes that the map writes as they are; any other changes the text.
+	bool itself[256];
+	for (int byte = 0; byte < 256; byte++)
+		itself[byte] = map[byte].b == 0
+				&& (unsigned char)map[byte].str[0] == byte && byte != 0
+				&& map[byte].str[1] == '\0';
+	const unsigned char* bytes = (const unsigned char*)text;
+	for (off_t i = 0; i < length; i++) {
+		if (!itself[bytes[i]])
+			return false;
+	}
+	return true;
+}
+
+
 void
 toNFile(char* buffer, off_t length, char* path)
 {
