@@ -16,6 +16,7 @@
 #include "charmap/options.h"
 #include "convert/batch.h"
 #include "convert/convert.h"
+#include "convert/family.h"
 #include "convert/result.h"
 #include "convert/stamp.h"
 #include "convert/undo.h"
@@ -105,6 +106,17 @@ shown_below(const std::string& top, const walk_entry& entry)
 }
 
 
+// The line of an entry left as it was, for why: the check says what the
+// conversion would do.
+std::string
+left_line(tree_job job, const std::string& why)
+{
+	return filled(job == kTreeCheck ? _("would be left as it is: %s")
+									: _("left as it was: %s"),
+			{why});
+}
+
+
 void
 tell_line(const std::string& name, const std::string& what)
 {
@@ -124,11 +136,10 @@ tree_runner::Run(const std::vector<selected>& entries,
 		if (fTally.stopped)
 			break;
 		if (!entry.found) {
-			_Say(entry.name,
-					_("left as it was: it cannot be found or looked at"),
-					[this, name = entry.name] {
-						tally_left(fTally, name,
-								_("it cannot be found or looked at"));
+			std::string why = _("it cannot be found or looked at");
+			_Say(entry.name, left_line(fTally.job, why),
+					[this, name = entry.name, why] {
+						tally_left(fTally, name, why);
 					});
 		} else if (S_ISDIR(entry.status.st_mode))
 			_Walk(entry);
@@ -189,7 +200,7 @@ tree_runner::_Walk(const selected& folder)
 	int error = walk_tree(folder.path.c_str(), hooks, counts);
 	if (error != 0 && error != ECANCELED) {
 		std::string why = unreadable_reason(error);
-		_Say(folder.name, filled(_("left as it was: %s"), {why}),
+		_Say(folder.name, left_line(fTally.job, why),
 				[this, name = folder.name, why] {
 					tally_left(fTally, name, why);
 				});
@@ -221,21 +232,28 @@ tree_runner::_Passed(
 {
 	if (kind == kPassedUnreadable) {
 		std::string why = unreadable_reason(entry.error);
-		_Say(name, filled(_("left as it was: %s"), {why}),
+		_Say(name, left_line(fTally.job, why),
 				[this, name, why] { tally_left(fTally, name, why); });
 		return kWalkOn;
 	}
-	// A backup whose file is missing: a run cut off in the moment when the
-	// file was set aside. The undo puts it back, and then undoes it.
+	// A backup whose file is missing, and is set aside: a run cut off in
+	// the moment without the name. The undo puts it back, and then undoes
+	// it.
 	struct stat status;
 	std::string owner = kind == kPassedBackup && fTally.job == kTreeUndo
 			? leaf_of_backup(entry.name)
 			: std::string();
+	std::string aside = owner.empty()
+			? std::string()
+			: family_name(owner, family_member::kAside);
 	if (!owner.empty()
 			&& fstatat(entry.folder, owner.c_str(), &status,
 					   AT_SYMLINK_NOFOLLOW)
 					!= 0
-			&& errno == ENOENT) {
+			&& errno == ENOENT
+			&& fstatat(entry.folder, aside.c_str(), &status,
+					   AT_SYMLINK_NOFOLLOW)
+					== 0) {
 		_Handle(entry.folder, entry.name, entry.path);
 		_Tell(name, entry.path);
 		return _Stopping() ? kWalkStop : kWalkOn;
@@ -271,7 +289,7 @@ tree_runner::_Selected(const selected& file)
 		if (fd < 0) {
 			std::string why = filled(
 					_("its folder cannot be opened: %s"), {strerror(errno)});
-			_Say(file.name, filled(_("would be left as it is: %s"), {why}),
+			_Say(file.name, left_line(fTally.job, why),
 					[this, name = file.name, why] {
 						tally_left(fTally, name, why);
 					});

@@ -27,17 +27,30 @@ keep_name(std::vector<entry_report>& names, entry_report&& entry)
 std::string
 by_set(const tree_tally& tally)
 {
-	std::vector<std::pair<uint64_t, int>> sets;
+	struct set_count {
+		uint64_t count;
+		int style;
+		int same;
+	};
+	std::vector<set_count> sets;
 	for (int style = 0; style <= kStyleLatex; style++) {
-		if (tally.bySet[style] > 0)
-			sets.push_back({tally.bySet[style], style});
+		for (int same = 0; same <= kStyleLatex; same++) {
+			if (tally.bySet[style][same] > 0)
+				sets.push_back({tally.bySet[style][same], style, same});
+		}
 	}
 	std::stable_sort(sets.begin(), sets.end(),
-			[](const auto& a, const auto& b) { return a.first > b.first; });
+			[](const set_count& a, const set_count& b) {
+				return a.count > b.count;
+			});
 	std::string text;
-	for (const auto& [count, style] : sets)
-		text += (text.empty() ? "" : ", ") + grouped(count) + " "
-				+ text_set(style);
+	for (const set_count& set : sets) {
+		std::string name = set.same == 0
+				? text_set(set.style)
+				: filled(_("%s or %s"),
+						{text_set(set.style), text_set(set.same)});
+		text += (text.empty() ? "" : ", ") + grouped(set.count) + " " + name;
+	}
 	return text;
 }
 
@@ -161,9 +174,14 @@ tally_file(tree_tally& tally, const convert_result& result,
 		tally.converted++;
 		if (tally.job == kTreeUndo)
 			return;
+		// Two sets that give the same text count as one, the lower first.
 		int style = result.strayBytes > 0 ? kStyleBe : result.style;
-		if (style >= 0 && style <= kStyleLatex)
-			tally.bySet[style]++;
+		int same = result.strayBytes > 0 ? 0 : result.sameText;
+		if (same != 0 && same < style)
+			std::swap(style, same);
+		if (style >= 0 && style <= kStyleLatex && same >= 0
+				&& same <= kStyleLatex)
+			tally.bySet[style][same]++;
 		if (result.doubtful) {
 			tally.doubtful++;
 			keep_name(tally.doubtfulNames,

@@ -25,9 +25,10 @@ struct tree_tally {
 	tree_job job = kTreeConvert;
 	// Converted (undone; for the check, those that would be), and of them,
 	// by the set their text came from (kStyleNone, plain ASCII, to
-	// kStyleLatex), and those with doubt.
+	// kStyleLatex) and the other that gives the same text (0 for none), and
+	// those with doubt.
 	uint64_t converted = 0;
-	uint64_t bySet[kStyleLatex + 1] = {};
+	uint64_t bySet[kStyleLatex + 1][kStyleLatex + 1] = {};
 	uint64_t doubtful = 0;
 	uint64_t alreadyRight = 0;
 	// Passed over: stamped already, carrying no stamp (the undo), no text,
