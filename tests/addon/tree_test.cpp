@@ -289,4 +289,135 @@ TEST_F(Tree, CheckedConvertedAndUndoneATreeIsWhatItWas)
 				<< s.result.errors;
 }
 
+
+// A folder below at, by descriptor: paths longer than the host takes.
+int
+make_folder(int at, const std::string& name)
+{
+	if (mkdirat(at, name.c_str(), 0755) != 0)
+		return -1;
+	return openat(at, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+
+// The file leaf at the bottom of levels folders named name below root, by
+// descriptors; text is written there first when it is not empty.
+std::string
+at_bottom(const std::string& root, const std::string& name, int levels,
+		const char* leaf, const std::string& text = "")
+{
+	int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+	for (int i = 0; i < levels && fd >= 0; i++) {
+		int next = text.empty()
+				? openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+				: make_folder(fd, name);
+		close(fd);
+		fd = next;
+	}
+	std::string content;
+	if (fd < 0)
+		return content;
+	int file = text.empty()
+			? openat(fd, leaf, O_RDONLY | O_CLOEXEC)
+			: openat(fd, leaf, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+	if (file >= 0 && !text.empty() && write(file, text.data(), text.size()) > 0)
+		content = text;
+	char buffer[256];
+	for (ssize_t got; text.empty() && file >= 0
+			&& (got = read(file, buffer, sizeof(buffer))) > 0;)
+		content.append(buffer, got);
+	if (file >= 0)
+		close(file);
+	close(fd);
+	return content;
+}
+
+
+// A thousand levels, and names of 255 bytes: paths of more than 5,000 bytes,
+// past what the host takes as a path, converted and undone all the same.
+TEST_F(Tree, DeepTreesAndLongNamesAreConvertedAndUndone)
+{
+	const struct {
+		const char* what;
+		std::string folder;
+		int levels;
+	} cases[] = {
+			{"a thousand levels", "d", 1000},
+			{"names of 255 bytes", std::string(255, 'n'), 20},
+	};
+	const std::string letter = "Gr\x81\xE1"
+							   "e aus K\x94ln\r\n";
+	// As long as a name may be with the backup's "-BAK" after it.
+	const std::string leaf = std::string(247, 'b') + ".txt";
+	for (const auto& c : cases) {
+		SCOPED_TRACE(c.what);
+		std::string root = fPlace.add_folder(c.what);
+		ASSERT_EQ(at_bottom(root, c.folder, c.levels, leaf.c_str(), letter),
+				letter);
+		give_tree_to_child(root);
+
+		test::ChildResult convert = run("Textwend-Folder", fPlace, {root});
+		if (convert.status == test::kChildSetupFailed)
+			GTEST_SKIP() << "no unprivileged user: " << convert.errors;
+		EXPECT_EQ(convert.status, 0) << convert.errors.substr(0, 2000);
+		EXPECT_EQ(at_bottom(root, c.folder, c.levels, leaf.c_str()),
+				"Grüße aus Köln\n");
+		EXPECT_EQ(at_bottom(root, c.folder, c.levels, (leaf + "-BAK").c_str()),
+				letter);
+		test::ChildResult undo = run("Textwend-Folder-Undo", fPlace, {root});
+		EXPECT_EQ(undo.status, 0) << undo.errors.substr(0, 2000);
+		EXPECT_EQ(at_bottom(root, c.folder, c.levels, leaf.c_str()), letter);
+		EXPECT_EQ(at_bottom(root, c.folder, c.levels, (leaf + "-BAK").c_str()),
+				"");
+		// rm goes as deep as any tree.
+		test::run_program({"/usr/bin/rm", "-rf", root});
+	}
+}
+
+
+// A run killed anywhere in the middle leaves every original under a name,
+// and the undo of the folder then brings the whole tree back.
+TEST_F(Tree, AKillInTheMiddleIsMadeGoodByTheUndo)
+{
+	const int kFolders = 20;
+	const int kLetters = 25;
+	// Killed once the first backup is there, halfway, and when all are.
+	for (int killAt : {1, kFolders * kLetters / 2, kFolders * kLetters}) {
+		SCOPED_TRACE("killed after " + std::to_string(killAt) + " backups");
+		Folder place(test::Reach::kChild, "killed");
+		std::string tree = place.add_folder("Baum");
+		for (int f = 0; f < kFolders; f++) {
+			std::string folder = tree + "/Ordner " + std::to_string(f);
+			mkdir(folder.c_str(), 0755);
+			for (int n = 0; n < kLetters; n++)
+				write_file(folder + "/Brief " + std::to_string(n) + ".txt",
+						"Gr\x81\xE1"
+						"e aus K\x94ln, Brief "
+								+ std::to_string(n) + "\r\n");
+		}
+		give_tree_to_child(place.path());
+		test::TreeShot original = test::tree_shot(tree);
+
+		test::Program host;
+		test::ChildOptions options;
+		options.folder = place.path();
+		options.asNobody = true;
+		ASSERT_TRUE(host.Start(
+				{kHost, kImages + "/Textwend-Folder", tree}, options));
+		auto deadline
+				= std::chrono::steady_clock::now() + std::chrono::seconds(30);
+		while (test::backups_below(tree) < killAt
+				&& std::chrono::steady_clock::now() < deadline)
+			std::this_thread::sleep_for(std::chrono::milliseconds(1));
+		kill(host.Id(), SIGKILL);
+		test::ChildResult killed = host.Finish();
+		if (killed.status == test::kChildSetupFailed)
+			GTEST_SKIP() << "no unprivileged user: " << killed.errors;
+
+		test::ChildResult undo = run("Textwend-Folder-Undo", place, {tree});
+		EXPECT_EQ(undo.status, 0) << undo.errors.substr(0, 3000);
+		EXPECT_EQ(test::tree_shot(tree), original);
+	}
+}
+
 } // namespace

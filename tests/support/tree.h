@@ -7,6 +7,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <ftw.h>
 #include <stdint.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -122,6 +123,23 @@ tree_shot(const std::string& root, unsigned times = kFileTimes)
 		close(fd);
 	}
 	return shot;
+}
+
+// How many backups (NAME-BAK) the tree below path holds so far.
+inline int
+backups_below(const std::string& path)
+{
+	static int count;
+	count = 0;
+	nftw(
+			path.c_str(),
+			[](const char* name, const struct stat*, int, struct FTW*) {
+				size_t length = strlen(name);
+				count += length > 4 && strcmp(name + length - 4, "-BAK") == 0;
+				return 0;
+			},
+			16, FTW_PHYS);
+	return count;
 }
 
 } // namespace test
