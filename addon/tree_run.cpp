@@ -47,8 +47,9 @@ namespace {
 const size_t kWalkReserve = kWalkDescriptors + 2;
 
 // A batch waits for at most this many files handed on: what it holds for
-// each, and what it has to tell, stays bounded whatever the tree.
-const uint64_t kFilesPerWindow = 4096;
+// each, and what it has to tell, stays bounded whatever the tree. Its own
+// windows end at fewer conversions.
+const uint64_t kFilesPerWindow = 16384;
 
 
 // An entry of the selection.

@@ -100,6 +100,10 @@ open_in_folder(
 			return filled(_("it cannot be read: %s"), {strerror(errno)});
 		if (!S_ISREG(source.status.st_mode))
 			return _("it is not a regular file");
+		// A look changes nothing, and needs no mark: what a run converts
+		// meanwhile is read as it was.
+		if (look)
+			break;
 		run_lock lock = take_run_lock(source.fd);
 		if (lock == run_lock::kOtherRun)
 			return _(kOtherRun);

@@ -43,8 +43,8 @@ std::string open_source(const char* path, source_file& source);
 // Why a file is opened.
 enum class open_purpose {
 	kChange, // to be converted or undone
-	// To be looked at only: nothing is put back, and where the host allows,
-	// reading it leaves its access time as it was.
+	// To be looked at only: nothing is put back, it is not marked, and
+	// where the host allows, reading it leaves its access time as it was.
 	kLook,
 };
 
