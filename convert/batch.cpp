@@ -306,7 +306,10 @@ batch_then(const std::function<void()>& then)
 		then();
 		return;
 	}
-	cut_pieces();
+	// Right after its conversion nothing was said since that was cut off;
+	// a cut costs a look at each held stream.
+	if (!own)
+		cut_pieces();
 	item later;
 	later.then = then;
 	later.ownRecord = own;
