@@ -151,7 +151,9 @@ tree_runner::Run(const std::vector<selected>& entries,
 
 	// Selected, but passed over by the file manager as no text.
 	for (const std::string& name : notText) {
-		tell_line(name, _("not a text file, passed over"));
+		tell_line(name,
+				fTally.job == kTreeCheck ? _("passed over: not text")
+										 : _("not a text file, passed over"));
 		fTally.notText++;
 	}
 	_Summary();

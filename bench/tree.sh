@@ -46,37 +46,38 @@ changed=$(tr -cd '\0' < "$work/letters.list" | wc -c)
 texts=$(tr -cd '\0' < "$work/texts.list" | wc -c)
 
 # Runs a command once, its output thrown away; prints its wall time in
-# seconds and its peak memory in KiB.
+# microseconds, its peak memory in KiB and its processor time (user and
+# system) in centiseconds.
 measure() {
 	sync
 	local start end
 	start=$(date +%s%N)
-	/usr/bin/time -f '%M' -o "$work/rss" "$@" > /dev/null 2>&1 || true
+	/usr/bin/time -f '%M %U %S' -o "$work/rss" "$@" > /dev/null 2>&1 || true
 	end=$(date +%s%N)
-	echo "$(( (end - start) / 1000 )) $(cat "$work/rss")"
+	echo "$(( (end - start) / 1000 )) $(awk '{ printf "%d %d", $1, ($2 + $3) * 100 }' "$work/rss")"
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 declare -A times memory
 note() { times[$1]+="$2 "; if [ "${memory[$1]:-0}" -lt "$3" ]; then memory[$1]=$3; fi; }
 for run in $(seq "$runs"); do
-	read -r t m < <(measure sh -c 'cp -a -- "$1" "$2" && sync -f "$2"' sh "$work/tree" "$work/folder-$run")
+	read -r t m c < <(measure sh -c 'cp -a -- "$1" "$2" && sync -f "$2"' sh "$work/tree" "$work/folder-$run")
 	note copy "$t" "$m"
-	read -r t m < <(measure sh -c 'find "$1" -type f -exec cat {} +' sh "$work/tree")
+	read -r t m c < <(measure sh -c 'find "$1" -type f -exec cat {} +' sh "$work/tree")
 	note cat "$t" "$m"
-	read -r t m < <(measure "$host" "$images/Textwend-Check" "$work/tree")
+	read -r t m c < <(measure "$host" "$images/Textwend-Check" "$work/tree")
 	note check "$t" "$m"
-	read -r t m < <(measure "$host" "$images/Textwend-Folder" "$work/folder-$run")
+	read -r t m c < <(measure "$host" "$images/Textwend-Folder" "$work/folder-$run")
 	note folder "$t" "$m"
 	# The same texts given directly, in one selection: all of them, and
 	# the letters alone, which are what the tree's conversion changes.
 	for list in texts letters; do
 		cp -a "$work/tree" "$work/$list-$run"
-		read -r t m < <(measure sh -c 'cd "$1" && xargs -0 -s 1900000 "$2" "$3" < "$4"' sh \
+		read -r t m c < <(measure sh -c 'cd "$1" && xargs -0 -s 1900000 "$2" "$3" < "$4"' sh \
 			"$work/$list-$run" "$host" "$images/Textwend" "$work/$list.list")
 		note "$list" "$t" "$m"
 	done
-	read -r t m < <(measure "$host" "$images/Textwend-Folder-Undo" "$work/folder-$run")
+	read -r t m c < <(measure "$host" "$images/Textwend-Folder-Undo" "$work/folder-$run")
 	note undo "$t" "$m"
 done
 
@@ -130,10 +131,12 @@ for run in $(seq "$runs"); do
 	cp -r "$work/letters" "$work/hosted-$run"
 done
 for run in $(seq "$runs"); do
-	read -r t m < <(measure sh -c 'cd "$1" && "$2" *.txt' sh "$work/alone-$run" "$convert")
+	read -r t m c < <(measure sh -c 'cd "$1" && "$2" *.txt' sh "$work/alone-$run" "$convert")
 	note alone "$t" "$m"
-	read -r t m < <(measure sh -c 'cd "$1" && "$2" "$3" *.txt' sh "$work/hosted-$run" "$host" "$images/Textwend")
+	note alonecpu "$c" 0
+	read -r t m c < <(measure sh -c 'cd "$1" && "$2" "$3" *.txt' sh "$work/hosted-$run" "$host" "$images/Textwend")
 	note hosted "$t" "$m"
+	note hostedcpu "$c" 0
 done
-awk -v a="$(med alone)" -v h="$(med hosted)" -v n="$letters" \
-	'BEGIN { printf "%d letters: convert_files %.1f ms, tracker-run Textwend %.1f ms: the host and the add-on add %.0f %%\n", n, a / 1000, h / 1000, (h / a - 1) * 100 }'
+awk -v a="$(med alone)" -v h="$(med hosted)" -v ac="$(med alonecpu)" -v hc="$(med hostedcpu)" -v n="$letters" \
+	'BEGIN { printf "%d letters: convert_files %.1f ms (processor %d ms), tracker-run Textwend %.1f ms (processor %d ms): the host and the add-on add %.0f %% (processor %.0f %%)\n", n, a / 1000, ac * 10, h / 1000, hc * 10, (h / a - 1) * 100, (hc / ac - 1) * 100 }'
