@@ -183,9 +183,17 @@ notify_batch(const batch_counts& counts)
 	if (!session_bus_there())
 		return;
 	bind_text_domain();
+	notify_text(notification_text(counts));
+}
+
+
+void
+notify_text(const std::string& body)
+{
+	if (!session_bus_there())
+		return;
 	if (!notify_is_initted() && !notify_init("Textwend"))
 		return;
-	std::string body = notification_text(counts);
 	NotifyNotification* notification
 			= notify_notification_new("Textwend", body.c_str(), kIcon);
 	if (notification != NULL) {

@@ -42,4 +42,7 @@ std::string notification_text(const batch_counts& counts);
 // said.
 void notify_batch(const batch_counts& counts);
 
+// Shows body as the notification, as notify_batch does.
+void notify_text(const std::string& body);
+
 #endif // ADDON_NOTIFICATION_H

@@ -10,6 +10,7 @@
 #include "addon/notification.h"
 #include "addon/report.h"
 #include "addon/statWindow.h"
+#include "addon/tree_run.h"
 #include "app/alerts.h"
 #include "app/text_domain.h"
 #include "charmap/options.h"
@@ -62,6 +63,11 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 	(void)reserved;
 
 	bind_text_domain();
+	// The images of a tree go into the folders selected.
+	if (tree_mod != 0) {
+		process_tree(msg);
+		return;
+	}
 	statWindow status;
 	status.Open();
 	batch_begin();
@@ -100,11 +106,13 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 		// reported, never judged by a record that is not its own.
 		char name[B_FILE_NAME_LENGTH];
 		struct stat st;
-		BPath named(&ref);
-		if (named.InitCheck() == B_OK && undone.count(named.Path()) != 0) {
-			report({ref.name != NULL ? ref.name : "?", kEntryConverted,
-					_(kUndoneAbove)});
-			continue;
+		if (undo_mod != 0) {
+			BPath named(&ref);
+			if (named.InitCheck() == B_OK && undone.count(named.Path()) != 0) {
+				report({ref.name != NULL ? ref.name : "?", kEntryConverted,
+						_(kUndoneAbove)});
+				continue;
+			}
 		}
 		if (entry.SetTo(&ref, false) != B_OK || entry.GetPath(&path) != B_OK
 				|| entry.GetName(name) != B_OK || entry.GetStat(&st) != B_OK) {

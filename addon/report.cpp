@@ -101,6 +101,18 @@ sets_taken(const convert_result& result)
 }
 
 
+// The line ends a conversion makes LF, after a comma; empty for none.
+std::string
+line_ends(const convert_result& result)
+{
+	if (result.lineEnds == (kLineEndCr | kLineEndLf))
+		return ", CR LF → LF";
+	if (result.lineEnds == kLineEndCr)
+		return ", CR → LF";
+	return std::string();
+}
+
+
 void
 append_names(std::string& text, const std::vector<entry_report>& entries,
 		size_t& shown)
@@ -284,4 +296,66 @@ batch_alert_text(const std::vector<entry_report>& notConverted,
 				P_("and %d more", "and %d more", more), {std::to_string(more)});
 	}
 	return text;
+}
+
+
+std::string
+describe_check(const convert_result& result)
+{
+	// Beside these two, a conversion passes over what is no text.
+	if (result.passedOver) {
+		if (result.alreadyRight || result.convertedBefore)
+			return result.reason;
+		return _("passed over: not text");
+	}
+	if (!result.wouldConvert) {
+		if (result.reason == _(kNoKnownSet))
+			return filled(_("%s; would be left as it is"), {result.reason});
+		return filled(
+				_("would be left as it is: %s"), {shown_name(result.reason)});
+	}
+
+	std::string ends = line_ends(result);
+	std::string what;
+	if (result.strayBytes > 0) {
+		unsigned long long strays = result.strayBytes;
+		what = filled(P_("would convert UTF-8 with %d byte of %s",
+							  "would convert UTF-8 with %d bytes of %s",
+							  strays),
+					   {std::to_string(strays),
+							   short_set_name(result.straySet)})
+				+ ends;
+	} else if (result.style == kStyleBe || result.style == kStyleNone
+			|| static_cast<uint32_t>(pop_ind) >= kPopIndNoTable) {
+		// Nothing but the line ends, or a NUL, changes.
+		what = result.style == kStyleBe ? _("already UTF-8; ")
+										: _("no known character set found; ");
+		what += ends.empty() ? _("would write it anew")
+							 : filled(_("would convert %s"), {ends.substr(2)});
+	} else {
+		what = filled(_("would convert from %s"), {sets_taken(result)});
+		if (set_name(result.umlautStyle) != NULL
+				&& result.umlautStyle != result.style
+				&& result.umlautStyle != result.sameText) {
+			what += filled(_(" (its umlaut codes also fit %s)"),
+					{short_set_name(result.umlautStyle)});
+		}
+		what += ends;
+	}
+	if (result.doubtful) {
+		what += filled(_("; doubtful, next best %s"),
+				{short_set_name(result.nextBest)});
+	}
+	return what;
+}
+
+
+std::string
+text_set(int32_t style)
+{
+	if (style == kStyleBe)
+		return "UTF-8";
+	if (style == kStyleNone)
+		return "ASCII";
+	return short_set_name(style);
 }

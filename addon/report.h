@@ -41,6 +41,15 @@ std::string describe_conversion(
 // For the alert: the set a doubtful conversion took, and the next best.
 std::string describe_doubt(const convert_result& result);
 
+// What the conversion of a file only looked at would do, from its result
+// record: "would convert from DOS code page 437, CR LF → LF", "already
+// right", "passed over: not text".
+std::string describe_check(const convert_result& result);
+
+// The set a converted text came from, as a summary counts it: "Atari ST",
+// "DOS code page 437", "UTF-8" (line ends, a few bytes), "ASCII".
+std::string text_set(int32_t style);
+
 // "Textwend: NAME: WHAT".
 std::string report_line(const entry_report& report);
 

@@ -3,10 +3,12 @@
  * and the name of the file at hand below it. It runs on its own thread from
  * Open() on; the batch changes it only under its lock.
  *
- * The window of a tree is drawn from what the batch noted last, by a thread
- * of the holder's own that wakes four times a second: the batch's thread
- * never waits for the window, and a file that takes long is shown while it
- * is converted, not only when the next one comes.
+ * Both windows are drawn at most four times a second. A name that comes
+ * when the window was last drawn longer ago is shown at once; one that
+ * comes sooner is noted, and a thread of the holder's own, which wakes
+ * four times a second, draws what was noted last: a batch of small files
+ * does not wait for the window to draw each of them, and a file that takes
+ * long is shown while it is converted, not only when the next one comes.
  */
 #include "addon/statWindow.h"
 
@@ -61,6 +63,8 @@ struct statWindow::progress {
 	uint64_t done = 0;
 	uint64_t total = 0;
 	std::string name;
+	// When the strip of a selection was last drawn.
+	std::chrono::steady_clock::time_point drawn;
 };
 
 
@@ -112,16 +116,59 @@ statWindow::Open()
 	box->AddChild(fName);
 	fWindow->AddChild(box);
 	fWindow->Show();
+	_StartPump();
 }
 
 
 void
 statWindow::ShowName(const char* name)
 {
+	if (fProgress != NULL) {
+		std::unique_lock<std::mutex> guard(fProgress->lock);
+		auto now = std::chrono::steady_clock::now();
+		if (now - fProgress->drawn < kDrawInterval) {
+			// Drawn a moment ago: the thread draws it in its turn.
+			try {
+				fProgress->name = name != NULL ? name : "";
+				fProgress->changed = true;
+				return;
+			} catch (const std::bad_alloc&) {
+			}
+		}
+		fProgress->drawn = now;
+		fProgress->changed = false;
+	}
+	_SetName(name);
+}
+
+
+void
+statWindow::_SetName(const char* name)
+{
 	if (fWindow == NULL || fName == NULL || !fWindow->Lock())
 		return;
 	fName->SetText(name);
 	fWindow->Unlock();
+}
+
+
+void
+statWindow::_StartPump()
+{
+	try {
+		if (fProgress == NULL)
+			fProgress = std::make_unique<progress>();
+		fPump = std::thread(&statWindow::_Pump, this);
+	} catch (const std::bad_alloc&) {
+		// Without memory, or without its thread, the strip draws each name
+		// as it comes; the window of a tree shows "counting…" to the end,
+		// and Stop still works.
+		if (!fPump.joinable() && fTreeWindow == NULL)
+			fProgress.reset();
+	} catch (const std::system_error&) {
+		if (fTreeWindow == NULL)
+			fProgress.reset();
+	}
 }
 
 
@@ -144,12 +191,7 @@ statWindow::OpenForTree()
 	}
 	fWindow = fTreeWindow;
 	fWindow->Show();
-	try {
-		fPump = std::thread(&statWindow::_Pump, this);
-	} catch (const std::system_error&) {
-		// Without its thread the window shows "counting…" to the end,
-		// and Stop still works.
-	}
+	_StartPump();
 }
 
 
@@ -168,11 +210,13 @@ statWindow::ShowCounting(uint64_t found)
 void
 statWindow::ShowProgress(uint64_t done, uint64_t total, const char* name)
 {
-	if (fProgress == NULL) {
+	if (fTreeWindow == NULL) {
 		// The strip of a selection shows the name alone.
 		ShowName(name);
 		return;
 	}
+	if (fProgress == NULL)
+		return;
 	std::lock_guard<std::mutex> guard(fProgress->lock);
 	fProgress->counting = false;
 	fProgress->done = done;
@@ -239,6 +283,24 @@ statWindow::_Pump()
 void
 statWindow::_Draw()
 {
+	if (fTreeWindow == NULL) {
+		std::string name;
+		{
+			std::lock_guard<std::mutex> guard(fProgress->lock);
+			if (!fProgress->changed)
+				return;
+			fProgress->changed = false;
+			fProgress->drawn = std::chrono::steady_clock::now();
+			try {
+				name = fProgress->name;
+			} catch (const std::bad_alloc&) {
+				return;
+			}
+		}
+		_SetName(name.c_str());
+		return;
+	}
+
 	bool counting;
 	uint64_t found;
 	uint64_t done;

@@ -26,7 +26,9 @@ public:
 	statWindow(const statWindow&) = delete;
 	statWindow& operator=(const statWindow&) = delete;
 
-	// The strip of a selection.
+	// The strip of a selection. The name is shown at once where the strip
+	// was last drawn a quarter of a second ago or longer, else within a
+	// quarter of a second, unless another comes first.
 	void Open();
 	void ShowName(const char* name);
 
@@ -51,9 +53,11 @@ public:
 private:
 	struct progress;
 
+	void _StartPump();
 	void _Pump();
 	// Draws what was noted last, if anything changed since.
 	void _Draw();
+	void _SetName(const char* name);
 
 	// Both belong to the window kit once shown; nothing is deleted here.
 	BWindow* fWindow = nullptr;

@@ -24,6 +24,27 @@ const char kConverts[] = N_("Each FILE is moved aside as FILE-BAK and its "
 const char kUndoes[] = N_("Each FILE converted before gets its original back "
 						  "from its backup,\nas long as it is unchanged "
 						  "since.\n");
+const char kConvertsTree[]
+		= N_("Every text file inside each FOLDER is converted as a FILE is, "
+			 "but for\nthose already right and those converted before. ");
+const char kUndoesTree[]
+		= N_("Every file converted inside each FOLDER gets its original back, "
+			 "as\nlong as it is unchanged since.\n");
+const char kChecks[] = N_("Each FILE, and every file inside each FOLDER, is "
+						  "looked at: what\nwould be done is said, and "
+						  "nothing is changed.\n");
+
+
+// What the image does with what it is given.
+const char*
+what_it_does()
+{
+	if (tree_mod == kTreeModCheck)
+		return _(kChecks);
+	if (tree_mod != 0)
+		return undo_mod != 0 ? _(kUndoesTree) : _(kConvertsTree);
+	return undo_mod != 0 ? _(kUndoes) : _(kConverts);
+}
 
 enum { kExitUsage = 2 };
 
@@ -44,13 +65,13 @@ main(int argc, char** argv)
 				  "them in the\n"
 				  "file manager and choose \"Textwend\" > \"%s\",\n"
 				  "or run from a shell:\n"
-				  "\ttracker-run %s FILE...\n"
+				  "\ttracker-run %s %s...\n"
 				  "%s"
 				  "Textwend-LaTeX also reads LaTeX umlaut notation\n"
 				  "(\"a for ä); Textwend leaves it as it is. See "
 				  "Textwend(1).\n"),
 				kImageName, _(kActionLabel), kImageName,
-				undo_mod != 0 ? _(kUndoes) : _(kConverts));
+				tree_mod != 0 ? _("FILE|FOLDER") : _("FILE"), what_it_does());
 		return kExitUsage;
 	}
 

@@ -50,6 +50,17 @@ const size_t kReadPiece = 1024 * 1024;
 // same memory back file after file.
 const size_t kReadLimit = 128 * 1024;
 
+// A file only looked at leaves no record on standard output: nothing is
+// done to it.
+bool sLooking = false;
+
+void
+record(const char* text)
+{
+	if (!sLooking)
+		fputs(text, stdout);
+}
+
 
 // A large buffer fills much faster in huge pages: the kernel then takes one
 // fault per 2 MiB instead of one per 4 KiB.
@@ -279,6 +290,37 @@ run_on(const file_buffer& data, char* buffer, off_t size, void (*work)(void*),
 	return run_guarded(buffer, (size_t)size, work, cookie);
 }
 
+
+struct same_job {
+	const char* text;
+	off_t length;
+	bool same;
+};
+
+void
+judge_same(void* cookie)
+{
+	same_job* job = (same_job*)cookie;
+	job->same = converts_to_itself(job->text, job->length);
+}
+
+
+// A file converted before carries a stamp of ours, of any kind: where only
+// what a conversion changes is converted, it is passed over.
+bool
+stamped(int fd)
+{
+	conversion_stamp stamp;
+	int error = read_stamp(fd, stamp);
+	return error == 0 || error == kEarlierStamp || error == EINVAL;
+}
+
+
+// Converts the file that source holds open (reason says why it could not
+// be opened, if it could not), the way way says.
+void convert_opened(
+		source_file& source, const std::string& reason, convert_way way);
+
 } // namespace
 
 
@@ -290,16 +332,45 @@ AlyBFile(char* path)
 	// whatever its name comes to hold meanwhile.
 	source_file source;
 	std::string reason = open_source(path, source);
+	convert_opened(source, reason, kConvertAlways);
+}
+
+
+void
+AlyBFileAt(int folder, const char* leaf, const char* path, convert_way way)
+{
+	result_start();
+	source_file source;
+	std::string reason = open_source_at(folder, leaf, path, source,
+			way == kConvertLookOnly ? open_purpose::kLook
+									: open_purpose::kChange);
+	sLooking = way == kConvertLookOnly;
+	convert_opened(source, reason, way);
+	sLooking = false;
+}
+
+
+namespace {
+
+void
+convert_opened(source_file& source, const std::string& opened, convert_way way)
+{
+	std::string reason = opened;
 	off_t size = source.status.st_size;
 	if (reason.empty() && (size < 0 || (uint64_t)size >= SIZE_MAX))
 		reason = _("it is too large to be read");
 	if (!reason.empty()) {
-		printf("\n\tBFile error");
+		record("\n\tBFile error");
 		result_left_alone(reason);
 		return;
 	}
 	if (replace_step_hook != NULL)
 		replace_step_hook("opened");
+	if (way != kConvertAlways && stamped(source.fd)) {
+		last_result.convertedBefore = true;
+		result_passed_over(_("converted before, passed over"));
+		return;
+	}
 	// The original of a conversion stays as it is, for its undo.
 	std::string owner = backup_owner(source.folder, source.leaf);
 	if (!owner.empty()) {
@@ -335,7 +406,7 @@ AlyBFile(char* path)
 			prefer_huge_pages(buffer, (size_t)size + 1);
 			int error = read_whole(source.fd, buffer, size, scanner, sum);
 			if (error != 0) {
-				printf("\n\tBFile error");
+				record("\n\tBFile error");
 				result_left_alone(not_whole(error));
 				return;
 			}
@@ -344,10 +415,10 @@ AlyBFile(char* path)
 		} else if ((size_t)size <= kFixedSize) {
 			buffer = sFixedBuffer;
 			ssize_t got = read_some(source.fd, buffer, kFixedSize);
-			if (got >= 0)
+			if (got >= 0 && !sLooking)
 				printf(" Size:'%d'", (int)got);
 			if (got != size) {
-				printf("\n\tBFile error");
+				record("\n\tBFile error");
 				result_left_alone(not_whole(got < 0 ? errno
 								: got < size        ? kReadShort
 													: kReadLong));
@@ -369,7 +440,7 @@ AlyBFile(char* path)
 			replace_step_hook("mapped");
 		if (!scan_and_sum((const uint8_t*)buffer, (size_t)size, scanner,
 					contexts, sum)) {
-			printf("\n\tBFile error");
+			record("\n\tBFile error");
 			result_left_alone(source_fault(source, _(kCutShort)));
 			return;
 		}
@@ -379,7 +450,7 @@ AlyBFile(char* path)
 		contexts.gather((const uint8_t*)buffer, 0, (size_t)size, (size_t)size);
 	}
 	source.checksum = sum.Result();
-	printf("\t");
+	record("\t");
 	text_findings findings = scanner.findings();
 	int32_t umlaut = decide_style(findings, latex);
 	ostyle = chosen_style(umlaut);
@@ -447,7 +518,7 @@ AlyBFile(char* path)
 			result_left_alone(source_fault(source, _(kCutShort)));
 			return;
 		}
-		printf("\n RAM wegen Latex gemapt..");
+		record("\n RAM wegen Latex gemapt..");
 		// The LaTeX table leaves other 8-bit characters as they are.
 		if (!rewrite.utf8) {
 			result_left_alone(
@@ -456,9 +527,32 @@ AlyBFile(char* path)
 		}
 	}
 
+	if (way != kConvertAlways) {
+		// The rewrite of LaTeX notation and a repair change the text before
+		// the map sees it.
+		same_job same = {text, textLength, false};
+		if (text == buffer && ostyle != kStyleLatex
+				&& !run_on(data, buffer, size, judge_same, &same)) {
+			result_left_alone(source_fault(source, _(kCutShort)));
+			return;
+		}
+		if (same.same) {
+			last_result.alreadyRight = true;
+			result_passed_over(_("already right"));
+			return;
+		}
+		if (way == kConvertLookOnly) {
+			last_result.wouldConvert = true;
+			return;
+		}
+	}
+
 	// Only a mapping of the file can fault; a repair is the process's own.
 	source.mapped = data.mapped != NULL && text == buffer;
 	current_source = &source;
-	toNFile(text, textLength, path);
+	std::string path = source.path;
+	toNFile(text, textLength, path.data());
 	current_source = NULL;
 }
+
+} // namespace

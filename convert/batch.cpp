@@ -48,15 +48,15 @@ open_descriptors()
 
 
 // How many descriptors the waiting conversions may hold: what the
-// process's limit leaves beside those open and the reserve; 0 where not
-// even that is left.
+// process's limit leaves beside those open, those reserved and the
+// reserve; 0 where not even that is left.
 size_t
-descriptor_budget()
+descriptor_budget(size_t reserved)
 {
 	struct rlimit limit;
 	if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
 		return 0;
-	size_t used = open_descriptors() + kReserve;
+	size_t used = open_descriptors() + kReserve + reserved;
 	if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur <= used)
 		return 0;
 	rlim_t left = limit.rlim_cur == RLIM_INFINITY ? (rlim_t)kMaxWaiting * 4
@@ -256,10 +256,10 @@ finish_waiting()
 
 
 void
-batch_begin()
+batch_begin(size_t reserved)
 {
 	sOpen = true;
-	sBudget = descriptor_budget();
+	sBudget = descriptor_budget(reserved);
 }
 
 
@@ -306,7 +306,10 @@ batch_then(const std::function<void()>& then)
 		then();
 		return;
 	}
-	cut_pieces();
+	// Right after its conversion nothing was said since that was cut off;
+	// a cut costs a look at each held stream.
+	if (!own)
+		cut_pieces();
 	item later;
 	later.then = then;
 	later.ownRecord = own;

@@ -39,8 +39,9 @@ public:
 	virtual void Finish(int synced) = 0;
 };
 
-// Opens a batch: conversions wait until batch_end.
-void batch_begin();
+// Opens a batch: conversions wait until batch_end. reserved descriptors,
+// beyond those open now, are kept free for the caller meanwhile.
+void batch_begin(size_t reserved = 0);
 
 // Takes a conversion to wait with the batch, whose record so far is
 // last_result: false when no batch is open or its output cannot be held

@@ -20,6 +20,23 @@ extern int32_t fstyle;
 // Converts the file at path: reads it, detects, and hands it to toNFile.
 void AlyBFile(char* path);
 
+// What a conversion reached through its folder does.
+enum convert_way {
+	kConvertAlways,    // as AlyBFile
+	kConvertIfChanged, // only what the conversion changes, and no file
+					   // converted before
+	kConvertLookOnly,  // nothing: last_result says what it would do
+};
+
+// Converts the file leaf in the open folder folder as AlyBFile does, the way
+// way says; path is its whole path, for messages alone and of any length.
+void AlyBFileAt(
+		int folder, const char* leaf, const char* path, convert_way way);
+
+// True when writing the text (length bytes) through the map of ostyle and
+// fstyle would give the very same bytes.
+bool converts_to_itself(const char* text, off_t length);
+
 // Writes the converted form of buffer (length bytes, the source file's
 // content) under path, setting the source aside first.
 void toNFile(char* buffer, off_t length, char* path);

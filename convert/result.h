@@ -37,6 +37,16 @@ struct convert_result {
 	// Not a file that is converted at all (no text): passed over, with
 	// reason, rather than left as it was.
 	bool passedOver = false;
+	// Passed over where only what a conversion changes is converted: its
+	// conversion would not change one byte (already right), or it carries
+	// the stamp of one (converted before).
+	bool alreadyRight = false;
+	bool convertedBefore = false;
+	// Looked at only: it would be converted as the rest of the record says.
+	bool wouldConvert = false;
+	// An undo found no stamp of a conversion on it, nor anything a run cut
+	// off left beside it: it was never converted.
+	bool unstamped = false;
 };
 
 // Why a file with 8-bit characters that read as no set was left as it was;

@@ -49,6 +49,83 @@ source_file::source_file(source_file&& other)
 }
 
 
+namespace {
+
+// Opens source.leaf in source.folder, which is open; prefix names the folder
+// in messages.
+std::string
+open_in_folder(
+		source_file& source, const std::string& prefix, open_purpose purpose)
+{
+	if (source.leaf.empty() || source.leaf == "." || source.leaf == ".."
+			|| source.leaf.find('/') != std::string::npos)
+		return _("it is not a regular file");
+	bool look = purpose == open_purpose::kLook;
+
+	// A backup whose name's file was set aside by a run cut off: that file
+	// goes back under its name first, and the backup is what it was.
+	std::string named = leaf_of_backup(source.leaf);
+	struct stat seen;
+	if (!look && !named.empty()
+			&& fstatat(source.folder, named.c_str(), &seen, AT_SYMLINK_NOFOLLOW)
+					!= 0
+			&& errno == ENOENT
+			&& put_back_set_aside(source.folder, prefix, named) == 0)
+		source.putBack = named;
+
+	// Only the owner may keep the access time as it was.
+	int noAccessTime = look ? O_NOATIME : 0;
+	for (int attempt = 0;; attempt++) {
+		source.fd = openat(source.folder, source.leaf.c_str(),
+				O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | noAccessTime);
+		if (source.fd < 0 && errno == EPERM && noAccessTime != 0) {
+			noAccessTime = 0;
+			attempt--;
+			continue;
+		}
+		if (source.fd < 0 && errno == ENOENT && attempt == 0 && !look) {
+			int error = put_back_set_aside(source.folder, prefix, source.leaf);
+			if (error == EBUSY)
+				return _(kOtherRun);
+			if (error == 0)
+				continue;
+			errno = ENOENT;
+		}
+		if (source.fd < 0) {
+			if (errno == ELOOP)
+				return _("it is a symbolic link, not a file");
+			return filled(_("it cannot be read: %s"), {strerror(errno)});
+		}
+		if (fstat(source.fd, &source.status) != 0)
+			return filled(_("it cannot be read: %s"), {strerror(errno)});
+		if (!S_ISREG(source.status.st_mode))
+			return _("it is not a regular file");
+		// A look changes nothing, and needs no mark: what a run converts
+		// meanwhile is read as it was.
+		if (look)
+			break;
+		run_lock lock = take_run_lock(source.fd);
+		if (lock == run_lock::kOtherRun)
+			return _(kOtherRun);
+		if (lock == run_lock::kOtherLock) {
+			std::string held = held_by_program(source.fd);
+			return held.empty() ? _(kLockedElsewhere) : held;
+		}
+		// Marked only now: the name must still be this file's, or the file
+		// that has it now is the one to convert.
+		if (attempt == kOpenAgain
+				|| names_file(source.folder, source.leaf, source.status,
+						name_match::kSameFile))
+			break;
+		close(source.fd);
+		source.fd = -1;
+	}
+	return std::string();
+}
+
+} // namespace
+
+
 std::string
 open_source(const char* path, source_file& source)
 {
@@ -67,55 +144,26 @@ open_source(const char* path, source_file& source)
 	if (source.folder < 0)
 		return filled(_("its folder cannot be opened: %s"), {strerror(errno)});
 	std::string prefix(path, strlen(path) - source.leaf.size());
+	return open_in_folder(source, prefix, open_purpose::kChange);
+}
 
-	// A backup whose name's file was set aside by a run cut off: that file
-	// goes back under its name first, and the backup is what it was.
-	std::string named = leaf_of_backup(source.leaf);
-	struct stat seen;
-	if (!named.empty()
-			&& fstatat(source.folder, named.c_str(), &seen, AT_SYMLINK_NOFOLLOW)
-					!= 0
-			&& errno == ENOENT
-			&& put_back_set_aside(source.folder, prefix, named) == 0)
-		source.putBack = named;
 
-	for (int attempt = 0;; attempt++) {
-		source.fd = openat(source.folder, source.leaf.c_str(),
-				O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-		if (source.fd < 0 && errno == ENOENT && attempt == 0) {
-			int error = put_back_set_aside(source.folder, prefix, source.leaf);
-			if (error == EBUSY)
-				return _(kOtherRun);
-			if (error == 0)
-				continue;
-			errno = ENOENT;
-		}
-		if (source.fd < 0) {
-			if (errno == ELOOP)
-				return _("it is a symbolic link, not a file");
-			return filled(_("it cannot be read: %s"), {strerror(errno)});
-		}
-		if (fstat(source.fd, &source.status) != 0)
-			return filled(_("it cannot be read: %s"), {strerror(errno)});
-		if (!S_ISREG(source.status.st_mode))
-			return _("it is not a regular file");
-		run_lock lock = take_run_lock(source.fd);
-		if (lock == run_lock::kOtherRun)
-			return _(kOtherRun);
-		if (lock == run_lock::kOtherLock) {
-			std::string held = held_by_program(source.fd);
-			return held.empty() ? _(kLockedElsewhere) : held;
-		}
-		// Marked only now: the name must still be this file's, or the file
-		// that has it now is the one to convert.
-		if (attempt == kOpenAgain
-				|| names_file(source.folder, source.leaf, source.status,
-						name_match::kSameFile))
-			break;
-		close(source.fd);
-		source.fd = -1;
-	}
-	return std::string();
+std::string
+open_source_at(int folder, const std::string& leaf, const std::string& path,
+		source_file& source, open_purpose purpose)
+{
+	source.path = path;
+	source.leaf = leaf;
+	// A descriptor of its own: a conversion that waits for its batch keeps
+	// it after the caller has moved on.
+	source.folder = fcntl(folder, F_DUPFD_CLOEXEC, 0);
+	if (source.folder < 0)
+		return filled(_("its folder cannot be opened: %s"), {strerror(errno)});
+	bool named = path.size() >= leaf.size()
+			&& path.compare(path.size() - leaf.size(), leaf.size(), leaf) == 0;
+	std::string prefix
+			= named ? path.substr(0, path.size() - leaf.size()) : std::string();
+	return open_in_folder(source, prefix, purpose);
 }
 
 

@@ -40,6 +40,21 @@ struct source_file {
 // moment when it was set aside, is put back under its name first.
 std::string open_source(const char* path, source_file& source);
 
+// Why a file is opened.
+enum class open_purpose {
+	kChange, // to be converted or undone
+	// To be looked at only: nothing is put back, it is not marked, and
+	// where the host allows, reading it leaves its access time as it was.
+	kLook,
+};
+
+// As open_source, for the file leaf in the open folder folder, whose whole
+// path (for messages alone, of any length) is path. The folder is not
+// reached by its path, so paths longer than the host takes work.
+std::string open_source_at(int folder, const std::string& leaf,
+		const std::string& path, source_file& source,
+		open_purpose purpose = open_purpose::kChange);
+
 // Why a flag of the file's own keeps the open file fd from being given a
 // backup name and replaced (immutable, append-only), in the person's words
 // and language; empty when none does.

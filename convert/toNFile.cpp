@@ -814,6 +814,47 @@ converted_text::Finish(int synced)
 } // namespace
 
 
+bool
+converts_to_itself(const char* text, off_t length)
+{
+	mt map[kMapSize];
+	map[0].Clear();
+	map[0].SetNewline(fstyle);
+	load_table(map, ostyle);
+	// The bytes that the map writes as they are; any other changes the text.
+	bool itself[256];
+	unsigned char others[4];
+	int count = 0;
+	for (int byte = 0; byte < 256; byte++) {
+		itself[byte] = map[byte].b == 0
+				&& (unsigned char)map[byte].str[0] == byte && byte != 0
+				&& map[byte].str[1] == '\0';
+		if (!itself[byte]) {
+			if (count < 4)
+				others[count] = (unsigned char)byte;
+			count++;
+		}
+	}
+	// UTF-8 and ASCII with LF ends: the few bytes that would change (a NUL,
+	// a TAB that becomes spaces) are looked for by the C library's wide
+	// loops.
+	size_t size = length > 0 ? (size_t)length : 0;
+	if (count <= 4) {
+		for (int i = 0; i < count; i++) {
+			if (memchr(text, others[i], size) != NULL)
+				return false;
+		}
+		return true;
+	}
+	const unsigned char* bytes = (const unsigned char*)text;
+	for (size_t i = 0; i < size; i++) {
+		if (!itself[bytes[i]])
+			return false;
+	}
+	return true;
+}
+
+
 void
 toNFile(char* buffer, off_t length, char* path)
 {

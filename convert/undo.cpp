@@ -384,16 +384,47 @@ find_leftover(int folder, const std::string& leaf, std::string& name)
 } // namespace
 
 
+namespace {
+
+// Undoes the conversion of the file that selected holds open, or of the one
+// whose backup it is; opened says why it could not be opened, if it could
+// not.
+void undo_opened(source_file& selected, const std::string& opened);
+
+} // namespace
+
+
 void
 undo_conversion(char* path)
 {
 	result_start();
 	source_file selected;
 	std::string reason = open_source(path, selected);
+	undo_opened(selected, reason);
+}
+
+
+void
+undo_conversion_at(int folder, const char* leaf, const char* path)
+{
+	result_start();
+	source_file selected;
+	std::string reason = open_source_at(folder, leaf, path, selected);
+	undo_opened(selected, reason);
+}
+
+
+namespace {
+
+void
+undo_opened(source_file& selected, const std::string& opened)
+{
+	std::string reason = opened;
 	if (!reason.empty()) {
 		result_left_alone(reason);
 		return;
 	}
+	const char* path = selected.path.c_str();
 	std::string folder = folder_of(path, selected.leaf);
 	int error = 0;
 
@@ -427,7 +458,7 @@ undo_conversion(char* path)
 			&& fstatat(selected.folder, leaf.c_str(), &seen,
 					   AT_SYMLINK_NOFOLLOW)
 					== 0) {
-		reason = open_source((folder + leaf).c_str(), named);
+		reason = open_source_at(selected.folder, leaf, folder + leaf, named);
 		if (reason == _(kOtherRun) || reason == _(kLockedElsewhere)) {
 			result_left_alone(reason);
 			return;
@@ -511,6 +542,7 @@ undo_conversion(char* path)
 	}
 	std::string backup = backup_name(converted->leaf, stamp.backup);
 	reason = stamp_problem(error);
+	last_result.unstamped = error == ENODATA || error == ENOTSUP;
 	if (reason.empty()
 			&& (error = checksum_file(converted->fd, size, checksum)) != 0)
 		reason = filled(_("it cannot be read: %s"), {strerror(error)});
@@ -539,3 +571,5 @@ undo_conversion(char* path)
 	if (!warning.empty())
 		tell(last_result.output, warning);
 }
+
+} // namespace

@@ -14,4 +14,8 @@
 // backup.
 void undo_conversion(char* path);
 
+// As undo_conversion, for the file leaf in the open folder folder, whose
+// whole path (for messages alone, of any length) is path.
+void undo_conversion_at(int folder, const char* leaf, const char* path);
+
 #endif // CONVERT_UNDO_H

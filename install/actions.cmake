@@ -109,16 +109,18 @@ else()
 	set(menu_permissions ${file_permissions})
 endif()
 
-# Each image has its entry, offered for text files only, in the order of
-# the menus: the detected set, the four chosen sets, LaTeX, undo. Dolphin,
-# Thunar and GNOME Files show them in a submenu "Textwend" with the same
-# words; Nemo has no submenus, so there each entry carries the name in
+# Each image has its entry, in the order of the menus: the detected set, the
+# four chosen sets, LaTeX, undo, offered for text files; then the whole
+# folder and its undo, offered for folders; and the check, for both.
+# Dolphin, Thunar and GNOME Files show them in a submenu "Textwend" with the
+# same words; Nemo has no submenus, so there each entry carries the name in
 # front, and the files' names keep them together and in order. Nemo cuts a
 # label longer than about 36 characters, so there a long entry has a short
 # form of its own. Dolphin orders the actions of a submenu by their ids, so
-# the ids are numbered.
+# the ids are numbered, in two digits so that their order is the numbers'.
 set(images Textwend Textwend-Atari Textwend-DOS Textwend-Mac Textwend-Windows
-	Textwend-LaTeX Textwend-Undo)
+	Textwend-LaTeX Textwend-Undo Textwend-Folder Textwend-Folder-Undo
+	Textwend-Check)
 # LaTeX notation is read wherever "a stands, so its entry is offered for
 # TeX files alone: the MIME type of their names, and those names, which
 # Thunar matches as they are written.
@@ -130,6 +132,8 @@ set(dolphin_actions "")
 set(dolphin_groups "")
 set(dolphin_tex_actions "")
 set(dolphin_tex_groups "")
+set(dolphin_folder_actions "")
+set(dolphin_folder_groups "")
 set(thunar_actions "")
 set(nautilus_entries "")
 set(number 0)
@@ -142,6 +146,9 @@ foreach(image IN LISTS images)
 	set(thunar_patterns "*")
 	set(thunar_id "${base}-convert-to-utf-8")
 	set(nemo_label "")
+	# What it is offered for: text files, folders, or both.
+	set(for_files ON)
+	set(for_folders OFF)
 	if(image STREQUAL "Textwend")
 		set(action convert)
 		set(entry "convert (find the set)")
@@ -157,6 +164,26 @@ foreach(image IN LISTS images)
 		set(entry "undo the conversion")
 		set(comment "Puts back the original of each selected file converted by Textwend, if the file is unchanged since")
 		set(thunar_id "textwend-undo-the-conversion")
+	elseif(image STREQUAL "Textwend-Folder")
+		set(action convert-folder)
+		set(entry "convert everything inside")
+		set(comment "Converts every 8-bit text file inside the selected folders into UTF-8 and keeps each original as a -BAK file")
+		set(thunar_id "textwend-folder-convert-everything-inside")
+		set(for_files OFF)
+		set(for_folders ON)
+	elseif(image STREQUAL "Textwend-Folder-Undo")
+		set(action undo-folder)
+		set(entry "undo everything inside")
+		set(comment "Puts back the original of every file converted by Textwend inside the selected folders, if the file is unchanged since")
+		set(thunar_id "textwend-folder-undo-everything-inside")
+		set(for_files OFF)
+		set(for_folders ON)
+	elseif(image STREQUAL "Textwend-Check")
+		set(action check)
+		set(entry "check (change nothing)")
+		set(comment "Says what Textwend would do with each selected text file and with every file inside the selected folders, and changes nothing")
+		set(thunar_id "textwend-check-change-nothing")
+		set(for_folders ON)
 	else()
 		string(REPLACE "Textwend-" "" set ${image})
 		string(TOLOWER "convert-${set}" action)
@@ -175,8 +202,16 @@ foreach(image IN LISTS images)
 			set(comment "Converts the selected text files from Windows ANSI into UTF-8 and keeps each original as a -BAK file")
 		endif()
 	endif()
+	if(number LESS 10)
+		set(number "0${number}")
+	endif()
 	set(action "${number}-${action}")
 	set(out "${written}/${image}")
+	if(for_folders AND for_files)
+		set(TEXTWEND_NEMO_MIME_TYPES "text/*;inode/directory;")
+	elseif(for_folders)
+		set(TEXTWEND_NEMO_MIME_TYPES "inode/directory;")
+	endif()
 
 	# Nemo: the name in front of the entry, each language's label whole.
 	if(nemo_label STREQUAL "")
@@ -220,15 +255,28 @@ Name=${entry}
 ${names}Icon=accessories-text-editor
 Exec=${TEXTWEND_HOST_DESKTOP} ${image} %F
 ")
+	# A menu for each kind of selection, as Dolphin offers a menu only for
+	# the kinds it names: folders have one of their own.
 	if(image STREQUAL "Textwend-LaTeX")
 		string(APPEND dolphin_tex_actions "${action};")
 		string(APPEND dolphin_tex_groups "${group}")
-	else()
+	elseif(for_files)
 		string(APPEND dolphin_actions "${action};")
 		string(APPEND dolphin_groups "${group}")
 	endif()
+	if(for_folders)
+		string(APPEND dolphin_folder_actions "${action};")
+		string(APPEND dolphin_folder_groups "${group}")
+	endif()
 	xml_translations(names name "${entry}")
 	xml_translations(descriptions description "${comment}")
+	set(thunar_kinds "")
+	if(for_folders)
+		string(APPEND thunar_kinds "	<directories/>\n")
+	endif()
+	if(for_files)
+		string(APPEND thunar_kinds "	<text-files/>\n")
+	endif()
 	string(APPEND thunar_actions "<action>
 	<icon>accessories-text-editor</icon>
 ${names}	<submenu>Textwend</submenu>
@@ -236,8 +284,7 @@ ${names}	<submenu>Textwend</submenu>
 	<command>${TEXTWEND_HOST_THUNAR} ${image} %F</command>
 ${descriptions}	<range></range>
 	<patterns>${thunar_patterns}</patterns>
-	<text-files/>
-</action>
+${thunar_kinds}</action>
 ")
 	string(REPLACE "\\" "\\\\" quoted "${entry}")
 	string(REPLACE "\"" "\\\"" quoted "${quoted}")
@@ -245,18 +292,26 @@ ${descriptions}	<range></range>
 	if(type STREQUAL "text/*")
 		set(type "text/plain")
 	endif()
+	set(types "\"${type}\"")
+	if(for_files AND for_folders)
+		string(APPEND types ", \"inode/directory\"")
+	endif()
 	string(APPEND nautilus_entries
-		"    (\"${image}\", N_(\"${quoted}\"), \"${type}\"),\n")
+		"    (\"${image}\", N_(\"${quoted}\"), (${types},)),\n")
 endforeach()
 
 # Dolphin: the service menus, all entries in one submenu.
 key_translations(TEXTWEND_COMMENT_TRANSLATIONS Comment
 	"Converts the selected 8-bit text files into UTF-8, or puts back their originals")
-foreach(menu textwend textwend-latex)
+foreach(menu textwend textwend-latex textwend-folder)
 	if(menu STREQUAL "textwend")
 		set(TEXTWEND_MIME_TYPES "text/plain;")
 		set(TEXTWEND_DOLPHIN_ACTIONS "${dolphin_actions}")
 		set(TEXTWEND_DOLPHIN_GROUPS "${dolphin_groups}")
+	elseif(menu STREQUAL "textwend-folder")
+		set(TEXTWEND_MIME_TYPES "inode/directory;")
+		set(TEXTWEND_DOLPHIN_ACTIONS "${dolphin_folder_actions}")
+		set(TEXTWEND_DOLPHIN_GROUPS "${dolphin_folder_groups}")
 	else()
 		set(TEXTWEND_MIME_TYPES "${tex_mime_types}")
 		set(TEXTWEND_DOLPHIN_ACTIONS "${dolphin_tex_actions}")

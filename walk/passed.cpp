@@ -49,6 +49,32 @@ passed_counted(walk_passed kind, uint64_t count)
 
 
 std::string
+passed_one(walk_passed kind)
+{
+	switch (kind) {
+	case kPassedHidden:
+		return _("hidden, passed over");
+	case kPassedVersionControl:
+		return _("a folder of version control, passed over");
+	case kPassedBackup:
+		return _("a backup, passed over");
+	case kPassedOwn:
+		return _("a file of Textwend's own, passed over");
+	case kPassedLink:
+		return _("a link, passed over");
+	case kPassedOtherMount:
+		return _("a folder on another file system, passed over");
+	case kPassedSpecial:
+		return _("not a regular file, passed over");
+	case kPassedUnreadable:
+	case kPassedKinds:
+		break;
+	}
+	return std::string();
+}
+
+
+std::string
 unreadable_reason(int error)
 {
 	return filled(_("cannot be read: %s"), {strerror(error)});

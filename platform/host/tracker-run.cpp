@@ -242,12 +242,50 @@ is_text(const std::string& path)
 }
 
 
+// The folder of the entry added before, as given and as the kits know it: a
+// selection's entries mostly share one, and resolving it anew costs a look
+// at each part of its path.
+struct known_folder {
+	std::string given;
+	dev_t device = 0;
+	ino_t directory = 0;
+};
+
+
+// The reference for path, through the folder known when path's is that one.
+status_t
+ref_for(const std::string& path, entry_ref* ref, known_folder& known)
+{
+	size_t slash = path.rfind('/');
+	std::string folder = slash == std::string::npos ? std::string(".")
+			: slash == 0                            ? std::string("/")
+													: path.substr(0, slash);
+	std::string leaf
+			= slash == std::string::npos ? path : path.substr(slash + 1);
+	// A leaf that names a folder relative to another is resolved whole.
+	bool plain = !leaf.empty() && leaf != "." && leaf != "..";
+	if (plain && known.given == folder) {
+		ref->device = known.device;
+		ref->directory = known.directory;
+		return ref->set_name(leaf.c_str());
+	}
+	status_t status = get_ref_for_path(path.c_str(), ref);
+	if (status == B_OK && plain) {
+		known.given = folder;
+		known.device = ref->device;
+		known.directory = ref->directory;
+	}
+	return status;
+}
+
+
 // Adds the entry that argument names to the selection; one that cannot be
 // handed over is reported with one line on standard error and passed over,
 // and false returned. With textOnly, one that is no text is passed over,
 // and handed to the add-on apart so that it names it.
 bool
-add_entry(BMessage& refs, const char* argument, bool textOnly)
+add_entry(BMessage& refs, const char* argument, bool textOnly,
+		known_folder& known)
 {
 	std::string path;
 	if (!path_of(argument, &path)) {
@@ -267,7 +305,7 @@ add_entry(BMessage& refs, const char* argument, bool textOnly)
 	bool text = !textOnly || is_text(path);
 
 	entry_ref ref;
-	status_t status = get_ref_for_path(path.c_str(), &ref);
+	status_t status = ref_for(path, &ref, known);
 	if (status == B_OK)
 		status = refs.AddRef(text ? "refs" : B_NOT_TEXT_REFS, &ref);
 	if (status != B_OK) {
@@ -429,8 +467,9 @@ main(int argc, char** argv)
 		paths++;
 	BMessage refs(B_REFS_RECEIVED);
 	bool leftAlone = false;
+	known_folder known;
 	for (int i = paths; i < argc; i++) {
-		if (!add_entry(refs, argv[i], textOnly))
+		if (!add_entry(refs, argv[i], textOnly, known))
 			leftAlone = true;
 	}
 

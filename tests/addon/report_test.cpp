@@ -2,6 +2,7 @@
 // lists what a batch did not convert.
 #include "addon/notification.h"
 #include "addon/report.h"
+#include "addon/tree_summary.h"
 #include "charmap/options.h"
 #include "charmap/styles.h"
 #include "support/options.h"
@@ -127,6 +128,100 @@ TEST(Notification, CountsWhatEachConversionDid)
 		for (const convert_result& r : c.results)
 			count_conversion(counts, r, "/f/a.txt");
 		EXPECT_EQ(notification_text(counts), c.text) << c.what;
+	}
+}
+
+// The summary of a run over trees: the sets by how many came from each,
+// the doubtful named first with the set taken and the next best, then
+// those left with their reason, ten names at most; a stopped run says how
+// far it got. The notification says the same in one line.
+TEST(Report, TheSummaryOfATreeCountsBySetAndNamesTenAtMost)
+{
+	auto converted = [](int32_t style, int32_t same, bool doubtful) {
+		convert_result r;
+		r.converted = r.wouldConvert = true;
+		r.style = style;
+		r.sameText = same;
+		r.doubtful = doubtful;
+		r.nextBest = kStyleMac;
+		return r;
+	};
+	auto left = [](const char* reason) {
+		convert_result r;
+		r.reason = reason;
+		return r;
+	};
+	auto tallied = [&](tree_job job) {
+		tree_tally tally;
+		tally.job = job;
+		for (int i = 0; i < 300; i++)
+			tally_file(tally, converted(kStylePc, kStyleTos, false), "a");
+		for (int i = 0; i < 1200; i++)
+			tally_file(tally, converted(kStyleAnsi, 0, i < 2),
+					"w" + std::to_string(i));
+		tally_file(tally, converted(kStyleBe, 0, false), "u");
+		for (int i = 0; i < 9; i++)
+			tally_file(
+					tally, left("it cannot be read"), "l" + std::to_string(i));
+		convert_result right;
+		right.alreadyRight = right.passedOver = true;
+		tally_file(tally, right, "r");
+		tally.passed[kPassedBackup] = 40;
+		tally.done = 1513;
+		tally.total = 5000;
+		tally.stopped = true;
+		return tally;
+	};
+	std::string names = "\nw0: taken for Windows ANSI, next best Macintosh"
+						"\nw1: taken for Windows ANSI, next best Macintosh"
+						"\n\n\t9 left as they were:\n";
+	for (int i = 0; i < 8; i++)
+		names += "\nl" + std::to_string(i) + ": it cannot be read";
+	const struct {
+		tree_job job;
+		std::string alert;
+		std::string notification;
+	} cases[] = {
+			{kTreeConvert,
+					"Textwend-AddOn\n\t1,501 files converted: 1,200 Windows "
+					"ANSI, 300 Atari ST or DOS code page 437, 1 UTF-8\n\t1 "
+					"already right\n\tPassed over: 40 backups\n\tStopped "
+					"after 1,513 of 5,000 files.\n\n\t2 converted with doubt; "
+					"check them, and undo what reads wrong:\n"
+							+ names + "\nand 1 more",
+					"1,501 files converted (1,200 Windows ANSI, 300 Atari ST "
+					"or DOS code page 437, 1 UTF-8), 2 with doubt, 1 already "
+					"right, 40 passed over, 9 left as they were; stopped after "
+					"1,513 of 5,000 files"},
+			{kTreeCheck,
+					"Textwend-AddOn\n\t1,501 files would be converted: 1,200 "
+					"Windows ANSI, 300 Atari ST or DOS code page 437, 1 "
+					"UTF-8\n\t1 already right\n\tPassed over: 40 "
+					"backups\n\tStopped after 1,513 of 5,000 files.\n\n\t2 "
+					"would be converted with doubt:\n"
+							+ names.substr(0, names.find("\n\n\t9"))
+							+ "\n\n\t9 would be left as they are:\n"
+							+ names.substr(names.find(":\n") + 2)
+							+ "\nand 1 more",
+					"1,501 files would be converted (1,200 Windows ANSI, 300 "
+					"Atari ST or DOS code page 437, 1 UTF-8), 2 with doubt, 1 "
+					"already right, 40 passed over, 9 would be left as they "
+					"are; stopped after 1,513 of 5,000 files"},
+			{kTreeUndo,
+					"Textwend-AddOn\n\t1,501 conversions undone\n\t1 already "
+					"right\n\tPassed over: 40 backups\n\tStopped after 1,513 "
+					"of 5,000 files.\n\n\t9 left as they were:\n"
+							+ names.substr(names.find(":\n") + 2)
+							+ "\nl8: it cannot be read",
+					"1,501 conversions undone, 1 already right, 40 passed "
+					"over, 9 left as they were; stopped after 1,513 of 5,000 "
+					"files"},
+	};
+	for (const auto& c : cases) {
+		SCOPED_TRACE(c.job);
+		tree_tally tally = tallied(c.job);
+		EXPECT_EQ(tree_alert_text(tally), c.alert);
+		EXPECT_EQ(tree_notification_text(tally), c.notification);
 	}
 }
 

@@ -198,8 +198,8 @@ protected:
 
 // Every image with its entry, in the order of the menus: the words of the
 // submenu "Textwend" (Dolphin, Thunar, GNOME Files) and their German, the
-// names of its actions, and Nemo's label in both languages, which Nemo
-// shows whole up to kNemoLabel characters.
+// names of its actions, Nemo's label in both languages, which Nemo shows
+// whole up to kNemoLabel characters, and what it is offered for.
 struct Image {
 	std::string name;
 	std::string entry;    // in the submenu "Textwend"
@@ -209,43 +209,61 @@ struct Image {
 	std::string thunarId; // the Thunar custom action
 	std::string nemo;     // Nemo's label
 	std::string nemoGerman;
+	bool forFiles = true;
+	bool forFolders = false;
 };
 
 const Image kImages[] = {
 		{"Textwend", "convert (find the set)",
-				"umwandeln (Zeichensatz erkennen)", "textwend-1-convert",
-				"1-convert", "textwend-convert-to-utf-8",
+				"umwandeln (Zeichensatz erkennen)", "textwend-01-convert",
+				"01-convert", "textwend-convert-to-utf-8",
 				"Textwend: convert (find the set)",
 				"Textwend: umwandeln (Satz erkennen)"},
 		{"Textwend-Atari", "convert from Atari ST", "aus Atari ST umwandeln",
-				"textwend-2-convert-atari", "2-convert-atari",
+				"textwend-02-convert-atari", "02-convert-atari",
 				"textwend-atari-convert-to-utf-8",
 				"Textwend: convert from Atari ST",
 				"Textwend: aus Atari ST umwandeln"},
 		{"Textwend-DOS", "convert from DOS code page 437",
-				"aus DOS-Codepage 437 umwandeln", "textwend-3-convert-dos",
-				"3-convert-dos", "textwend-dos-convert-to-utf-8",
+				"aus DOS-Codepage 437 umwandeln", "textwend-03-convert-dos",
+				"03-convert-dos", "textwend-dos-convert-to-utf-8",
 				"Textwend: convert from DOS CP 437",
 				"Textwend: aus DOS-CP 437 umwandeln"},
 		{"Textwend-Mac", "convert from Macintosh", "aus Macintosh umwandeln",
-				"textwend-4-convert-mac", "4-convert-mac",
+				"textwend-04-convert-mac", "04-convert-mac",
 				"textwend-mac-convert-to-utf-8",
 				"Textwend: convert from Macintosh",
 				"Textwend: aus Macintosh umwandeln"},
 		{"Textwend-Windows", "convert from Windows ANSI",
-				"aus Windows ANSI umwandeln", "textwend-5-convert-windows",
-				"5-convert-windows", "textwend-windows-convert-to-utf-8",
+				"aus Windows ANSI umwandeln", "textwend-05-convert-windows",
+				"05-convert-windows", "textwend-windows-convert-to-utf-8",
 				"Textwend: convert from Windows ANSI",
 				"Textwend: aus Windows ANSI umwandeln"},
 		{"Textwend-LaTeX", "convert LaTeX umlauts", "LaTeX-Umlaute umwandeln",
-				"textwend-6-convert-latex", "6-convert-latex",
+				"textwend-06-convert-latex", "06-convert-latex",
 				"textwend-latex-convert-to-utf-8",
 				"Textwend: convert LaTeX umlauts",
 				"Textwend: LaTeX-Umlaute umwandeln"},
 		{"Textwend-Undo", "undo the conversion", "Umwandlung rückgängig machen",
-				"textwend-7-undo", "7-undo", "textwend-undo-the-conversion",
+				"textwend-07-undo", "07-undo", "textwend-undo-the-conversion",
 				"Textwend: undo the conversion",
 				"Textwend: Umwandlung zurücknehmen"},
+		{"Textwend-Folder", "convert everything inside",
+				"alles darin umwandeln", "textwend-08-convert-folder",
+				"08-convert-folder",
+				"textwend-folder-convert-everything-inside",
+				"Textwend: convert everything inside",
+				"Textwend: alles darin umwandeln", false, true},
+		{"Textwend-Folder-Undo", "undo everything inside",
+				"alles darin rückgängig machen", "textwend-09-undo-folder",
+				"09-undo-folder", "textwend-folder-undo-everything-inside",
+				"Textwend: undo everything inside",
+				"Textwend: alles darin zurücknehmen", false, true},
+		{"Textwend-Check", "check (change nothing)", "prüfen (nichts ändern)",
+				"textwend-10-check", "10-check",
+				"textwend-check-change-nothing",
+				"Textwend: check (change nothing)",
+				"Textwend: prüfen (nichts ändern)", true, true},
 };
 const size_t kNemoLabel = 36;
 
@@ -297,6 +315,7 @@ installed_files()
 	};
 	files["share/kio/servicemenus/textwend.desktop"] = 0644;
 	files["share/kio/servicemenus/textwend-latex.desktop"] = 0644;
+	files["share/kio/servicemenus/textwend-folder.desktop"] = 0644;
 	for (const Image& image : kImages) {
 		files["share/textwend/nautilus/Textwend/" + image.entry] = 0755;
 		files["share/nemo/actions/" + image.base + ".nemo_action"] = 0644;
@@ -348,6 +367,7 @@ TEST_F(InstallTest, DesktopFilesAndManualPagesAreWellFormed)
 
 	for (const char* file : {"share/kio/servicemenus/textwend.desktop",
 				 "share/kio/servicemenus/textwend-latex.desktop",
+				 "share/kio/servicemenus/textwend-folder.desktop",
 				 "share/Thunar/sendto/textwend.desktop"}) {
 		SCOPED_TRACE(file);
 		test::ChildResult run = test::run_program(
@@ -419,13 +439,19 @@ TEST_F(InstallTest, TheHostFindsAddOnsByNameUserFolderFirst)
 }
 
 
-// Dolphin's service menus, one after the other: the actions of both, which
+// Dolphin's service menus, one for each kind of selection.
+const char* const kDolphinMenus[] = {"textwend.desktop",
+		"textwend-latex.desktop", "textwend-folder.desktop"};
+
+// Dolphin's service menus, one after the other: the actions of all, which
 // it shows in one submenu.
 std::string
 dolphin_menus(const std::string& share)
 {
-	return read_file(share + "/kio/servicemenus/textwend.desktop") + "\n"
-			+ read_file(share + "/kio/servicemenus/textwend-latex.desktop");
+	std::string menus;
+	for (const char* menu : kDolphinMenus)
+		menus += read_file(share + "/kio/servicemenus/" + menu) + "\n";
+	return menus;
 }
 
 
@@ -641,7 +667,7 @@ TEST_F(ActionTest, EveryFileManagerShowsTheSameMenu)
 {
 	std::string share = fPrefix + "/share/";
 	std::string menu = dolphin_menus(share);
-	for (const char* file : {"textwend.desktop", "textwend-latex.desktop"}) {
+	for (const char* file : kDolphinMenus) {
 		EXPECT_EQ(key_value(read_file(share + "kio/servicemenus/" + file),
 						  "Desktop Entry", "X-KDE-Submenu"),
 				"Textwend")
@@ -650,22 +676,23 @@ TEST_F(ActionTest, EveryFileManagerShowsTheSameMenu)
 	std::string uca = fScratch + "/thunar/uca.xml";
 	ThunarCommand(kTextwend.thunarId);
 	std::string thunar = read_file(uca);
-	// Dolphin orders a submenu's actions by their ids.
-	Words dolphinIds;
-	for (const char* file : {"textwend.desktop", "textwend-latex.desktop"}) {
+	// Dolphin orders a submenu's actions by their ids; the check is in the
+	// menu of files and in that of folders.
+	std::set<std::string> ids;
+	for (const char* file : kDolphinMenus) {
 		std::istringstream actions(
 				key_value(read_file(share + "kio/servicemenus/" + file),
 						"Desktop Entry", "Actions"));
 		for (std::string id; std::getline(actions, id, ';');)
-			dolphinIds.push_back(id);
+			ids.insert(id);
 	}
-	std::sort(dolphinIds.begin(), dolphinIds.end());
+	Words dolphinIds(ids.begin(), ids.end());
 	// Nemo orders its actions by the names of their files.
 	Words nemoFiles;
 	for (const auto& entry : fs::directory_iterator(share + "nemo/actions"))
 		nemoFiles.push_back(entry.path().string());
 	std::sort(nemoFiles.begin(), nemoFiles.end());
-	// All seven for a TeX file.
+	// All for a TeX file but those for folders.
 	write_file(fScratch + "/a.tex", kDosLetter);
 
 	for (bool german : {false, true}) {
@@ -708,8 +735,11 @@ TEST_F(ActionTest, EveryFileManagerShowsTheSameMenu)
 			continue;
 		}
 		Words nautilus;
-		for (const std::string& label : expected)
-			nautilus.push_back("item\tTextwend/" + label + "\n");
+		for (const Image& image : kImages) {
+			if (image.forFiles)
+				nautilus.push_back(
+						"item\tTextwend/" + words(image, german) + "\n");
+		}
 		EXPECT_EQ(run.output,
 				"item\tTextwend\n"
 						+ std::accumulate(nautilus.begin(), nautilus.end(),
@@ -745,8 +775,9 @@ TEST_F(ActionTest, EveryFileManagerShowsTheSameMenu)
 
 
 // The actions are offered for text only, the LaTeX entry for TeX files
-// only, as it reads "a as ä wherever it stands. GNOME Files offers its
-// scripts for every file; the add-on passes a file that is no text over.
+// only, as it reads "a as ä wherever it stands, and those of a whole folder
+// for folders; the check for both. GNOME Files offers its scripts for every
+// file; the add-on passes a file that is no text over.
 TEST_F(ActionTest, ActionsAreForTextOnly)
 {
 	std::string share = fPrefix + "/share/";
@@ -756,16 +787,24 @@ TEST_F(ActionTest, ActionsAreForTextOnly)
 		std::string key;
 		std::string value;
 	} filters[] = {
-			{"nemo/actions/textwend-1-convert.nemo_action", "Nemo Action",
+			{"nemo/actions/textwend-01-convert.nemo_action", "Nemo Action",
 					"Mimetypes", "text/*;"},
-			{"nemo/actions/textwend-6-convert-latex.nemo_action", "Nemo Action",
-					"Mimetypes", "text/x-tex;"},
-			{"nemo/actions/textwend-7-undo.nemo_action", "Nemo Action",
+			{"nemo/actions/textwend-06-convert-latex.nemo_action",
+					"Nemo Action", "Mimetypes", "text/x-tex;"},
+			{"nemo/actions/textwend-07-undo.nemo_action", "Nemo Action",
 					"Mimetypes", "text/*;"},
+			{"nemo/actions/textwend-08-convert-folder.nemo_action",
+					"Nemo Action", "Mimetypes", "inode/directory;"},
+			{"nemo/actions/textwend-10-check.nemo_action", "Nemo Action",
+					"Mimetypes", "text/*;inode/directory;"},
 			{"kio/servicemenus/textwend.desktop", "Desktop Entry", "MimeType",
 					"text/plain;"},
 			{"kio/servicemenus/textwend-latex.desktop", "Desktop Entry",
 					"MimeType", "text/x-tex;"},
+			{"kio/servicemenus/textwend-folder.desktop", "Desktop Entry",
+					"MimeType", "inode/directory;"},
+			{"kio/servicemenus/textwend-folder.desktop", "Desktop Entry",
+					"Actions", "08-convert-folder;09-undo-folder;10-check;"},
 			{"Thunar/sendto/textwend.desktop", "Desktop Entry", "MimeType",
 					"text/plain;"},
 	};
@@ -790,22 +829,43 @@ TEST_F(ActionTest, ActionsAreForTextOnly)
 					  latex),
 			std::string::npos)
 			<< actions;
+	// Thunar's kinds of each action: folders, text files, or both.
+	for (const Image& image : kImages) {
+		size_t at = actions.find("<unique-id>" + image.thunarId + "<");
+		std::string action
+				= actions.substr(at, actions.find("</action>", at) - at);
+		EXPECT_EQ(action.find("<text-files/>") != std::string::npos,
+				image.forFiles)
+				<< action;
+		EXPECT_EQ(action.find("<directories/>") != std::string::npos,
+				image.forFolders)
+				<< action;
+	}
 
 	std::string folder
 			= Folder("mixed", {"Brief.txt", "Arbeit.tex"}, kDosLetter);
 	fs::copy_file(which("true"), folder + "/program");
+	fs::create_directory(folder + "/Ordner");
 	// The extension offers nothing for a selection with a program in it,
-	// and its LaTeX entry only while every file is a TeX file.
+	// its LaTeX entry only while every file is a TeX file, and the entries
+	// of a whole folder while every item is a folder.
+	const Image& whole = kImages[7];
+	const Image& check = kImages[9];
 	const struct {
 		Words names;
 		bool menu;
 		bool latex;
+		bool folder;
+		bool check;
 	} selections[] = {
-			{{"program"}, false, false},
-			{{"program", "Brief.txt"}, false, false},
-			{{"Brief.txt"}, true, false},
-			{{"Brief.txt", "Arbeit.tex"}, true, false},
-			{{"Arbeit.tex"}, true, true},
+			{{"program"}, false, false, false, false},
+			{{"program", "Brief.txt"}, false, false, false, false},
+			{{"Brief.txt"}, true, false, false, true},
+			{{"Brief.txt", "Arbeit.tex"}, true, false, false, true},
+			{{"Arbeit.tex"}, true, true, false, true},
+			{{"Ordner"}, true, false, true, true},
+			{{"Ordner", "Brief.txt"}, true, false, false, true},
+			{{"Ordner", "program"}, false, false, false, false},
 	};
 	for (const auto& selection : selections) {
 		Words arguments = {kPython, kNautilusMenu,
@@ -822,6 +882,14 @@ TEST_F(ActionTest, ActionsAreForTextOnly)
 		EXPECT_EQ(
 				run.output.find("/" + kLatex.entry + "\n") != std::string::npos,
 				selection.latex)
+				<< run.output;
+		EXPECT_EQ(
+				run.output.find("/" + whole.entry + "\n") != std::string::npos,
+				selection.folder)
+				<< run.output;
+		EXPECT_EQ(
+				run.output.find("/" + check.entry + "\n") != std::string::npos,
+				selection.check)
 				<< run.output;
 	}
 
