@@ -302,11 +302,12 @@ converted_text::Prepare(mt* map, const uint8_t* data, size_t length)
 
 	// A name that is no UTF-8 is read in the set of the text, or the set
 	// chosen; the name of a text in UTF-8 or ASCII, in the set it reads in
-	// alone.
+	// alone. A build that converts line ends only reads no set.
 	int32_t nameSet = fStyle >= kStyleTos && fStyle <= kStyleAnsi ? fStyle
 			: set_is_chosen()                                     ? fix_set
 																  : 0;
-	fName = plan_name(fSource.leaf, nameSet);
+	if ((uint32_t)pop_ind < kPopIndNoTable)
+		fName = plan_name(fSource.leaf, nameSet);
 	if (fReplace)
 		fStamp.originalName = fName.name.empty() ? "" : fSource.leaf;
 

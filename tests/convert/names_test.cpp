@@ -246,6 +246,45 @@ TEST(Names, ARenamedFileConvertedAgainIsUndoneInTurn)
 }
 
 
+// Undo takes back only the name the conversion gave, and only to a name
+// that is free.
+TEST(Names, UndoTakesBackOnlyTheNameItGave)
+{
+	const struct {
+		const char* what;
+		std::string renamedTo; // by hand, after the conversion
+		bool oldNameTaken;
+		std::string reason;
+	} cases[] = {
+			{"renamed by hand", "Bruecke.txt", false,
+					"it was renamed since it was converted from Br\x81"
+					"cke.txt"},
+			{"its old name taken", "Brücke.txt", true,
+					"its original name Br\x81"
+					"cke.txt is taken"},
+	};
+	for (const auto& c : cases) {
+		SCOPED_TRACE(c.what);
+		Folder folder;
+		std::string old = folder
+				/ "Br\x81"
+				  "cke.txt";
+		write_file(old,
+				"Gr\x81\xE1"
+				"e\r\n");
+		run(AlyBFile, old);
+		rename((folder / "Brücke.txt").c_str(), (folder / c.renamedTo).c_str());
+		if (c.oldNameTaken)
+			write_file(old, "new\n");
+		auto before = tree_state(folder.path());
+		OptionScope<int32_t> undo(undo_mod, 1);
+		run(undo_conversion, folder / c.renamedTo);
+		EXPECT_EQ(last_result.reason, c.reason);
+		EXPECT_EQ(tree_state(folder.path()), before);
+	}
+}
+
+
 TEST(Names, ANameThatCannotBeTakenStaysAndSaysWhy)
 {
 	static std::string sTaken;
