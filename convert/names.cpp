@@ -2,7 +2,9 @@
 
 #include "app/text_domain.h"
 #include "charmap/mt.h"
+#include "charmap/options.h"
 #include "charmap/styles.h"
+#include "convert/chosen_set.h"
 #include "convert/contexts.h"
 #include "convert/detect.h"
 #include "convert/second_opinion.h"
@@ -192,4 +194,17 @@ plan_name(const std::string& name, int32_t style)
 	else
 		plan.name = read;
 	return plan;
+}
+
+
+name_plan
+plan_file_name(const std::string& name, int32_t textStyle)
+{
+	if ((uint32_t)pop_ind >= kPopIndNoTable)
+		return name_plan();
+	int32_t style = textStyle >= kStyleTos && textStyle <= kStyleAnsi
+			? textStyle
+			: set_is_chosen() ? fix_set
+							  : kStyleNone;
+	return plan_name(name, style);
 }

@@ -49,6 +49,13 @@ struct name_plan {
 // than any that gives another name. Nothing for a name that is UTF-8.
 name_plan plan_name(const std::string& name, int32_t style);
 
+// What the conversion of the file name, whose text is converted from
+// textStyle (ostyle, as the writer takes it), makes of its name: read in
+// that set where it is an 8-bit one, else in the set chosen by the images
+// of a chosen set, else in the set the name alone reads in; nothing in a
+// build that converts line ends only. What a check says it would do.
+name_plan plan_file_name(const std::string& name, int32_t textStyle);
+
 // How well name reads in style as a name of words: true when nothing
 // speaks against it (a capital inside a word, a sign or a Greek letter
 // among letters).

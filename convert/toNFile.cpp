@@ -21,7 +21,6 @@
 #include "app/text_domain.h"
 #include "charmap/options.h"
 #include "convert/batch.h"
-#include "convert/chosen_set.h"
 #include "convert/family.h"
 #include "convert/names.h"
 #include "convert/new_file.h"
@@ -302,12 +301,8 @@ converted_text::Prepare(mt* map, const uint8_t* data, size_t length)
 
 	// A name that is no UTF-8 is read in the set of the text, or the set
 	// chosen; the name of a text in UTF-8 or ASCII, in the set it reads in
-	// alone. A build that converts line ends only reads no set.
-	int32_t nameSet = fStyle >= kStyleTos && fStyle <= kStyleAnsi ? fStyle
-			: set_is_chosen()                                     ? fix_set
-																  : 0;
-	if ((uint32_t)pop_ind < kPopIndNoTable)
-		fName = plan_name(fSource.leaf, nameSet);
+	// alone.
+	fName = plan_file_name(fSource.leaf, fStyle);
 	if (fReplace)
 		fStamp.originalName = fName.name.empty() ? "" : fSource.leaf;
 

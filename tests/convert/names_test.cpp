@@ -140,6 +140,33 @@ TEST(Names, AreReadInTheSetOfTheirTextOrAloneAndOnlyWhenNoUtf8)
 }
 
 
+// The set a converted file's name is read in: its text's, else the set
+// chosen, else its own; none where a build converts line ends only.
+TEST(Names, AConvertedFilesNameIsReadInTheSetOfItsText)
+{
+	const std::string name = "K\x8A"
+							 "se\x9F.txt";
+	const struct {
+		int32_t textStyle;
+		int32_t fixed;
+		int32_t popInd;
+		std::string read;
+	} cases[] = {
+			{kStylePc, 0, 0, "Kèseƒ.txt"},
+			{kStyleBe, kStyleTos, 0, "Kèseƒ.txt"},
+			{kStyleBe, 0, 0, "Käseü.txt"},
+			{kStyleNone, 0, 0, "Käseü.txt"},
+			{kStyleMac, 0, 50, ""},
+	};
+	for (const auto& c : cases) {
+		OptionScope<int32_t> fixed(fix_set, c.fixed);
+		OptionScope<int32_t> table(pop_ind, c.popInd);
+		EXPECT_EQ(plan_file_name(name, c.textStyle).name, c.read)
+				<< c.textStyle << " " << c.fixed;
+	}
+}
+
+
 struct Letter {
 	const char* what;
 	int32_t fixed; // fix_set: 0 detects
