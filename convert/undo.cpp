@@ -578,7 +578,11 @@ undo_conversion(char* path)
 	}
 	if (reason.empty())
 		reason = put_back(*converted, backup, original, warning);
+	// Where the converted text is still under the original's name, it goes
+	// back to the name its conversion gave it.
 	if (!reason.empty() && !renamedFrom.empty()
+			&& names_file(converted->folder, converted->leaf, converted->status,
+					name_match::kSameFile)
 			&& !take_name(*converted, renamedFrom, folder).empty())
 		reason += filled(
 				_("; the converted text is named %s now"), {converted->leaf});

@@ -312,6 +312,39 @@ TEST(Names, UndoTakesBackOnlyTheNameItGave)
 }
 
 
+// An undo that cannot go on once the converted file has its old name back
+// gives it its new name again.
+TEST(Names, AnUndoThatCannotGoOnLeavesTheNewName)
+{
+	static std::string sBackup;
+	Folder folder;
+	std::string old = folder
+			/ "Br\x81"
+			  "cke.txt";
+	sBackup = old + "-BAK";
+	write_file(old,
+			"Gr\x81\xE1"
+			"e\r\n");
+	run(AlyBFile, old);
+	auto undone = test::run_child([&] {
+		replace_step_hook = [](const char* step) {
+			// Another program writes to the original meanwhile.
+			if (strcmp(step, "renamed") == 0)
+				write_file(sBackup, "changed\n");
+		};
+		std::string copy = folder / "Brücke.txt";
+		undo_conversion(copy.data());
+		fputs(last_result.reason.c_str(), stderr);
+		return 0;
+	});
+	EXPECT_EQ(undone.errors,
+			"it was changed by another program while being undone");
+	EXPECT_EQ(read_file(folder / "Brücke.txt"), "Grüße\n");
+	EXPECT_EQ(read_file(sBackup), "changed\n");
+	EXPECT_EQ(test::folder_entries(folder.path()).size(), 2u);
+}
+
+
 TEST(Names, ANameThatCannotBeTakenStaysAndSaysWhy)
 {
 	static std::string sTaken;
