@@ -82,102 +82,60 @@ TEST(Report, TheAlertListsDoubtAfterWhatWasNotConverted)
 }
 
 // A name from an old machine: the line shows the old name escaped, as the
-// entry's, and the new one; where the name stays, why; the alert names a
-// renamed file by both names, and those that kept their names.
+// entry's, and the new one, or why the name stays; the alert names a
+// renamed file by both names, and those that kept their names; a folder
+// says what became of its name.
 TEST(Report, NamesFromOldMachinesAreShownOldAndNew)
 {
-	auto renamed = [](int32_t style, int32_t nameStyle) {
-		convert_result r;
-		r.converted = true;
-		r.style = style;
-		r.lineEnds = kLineEndCr | kLineEndLf;
-		r.output = "/f/Brücke.txt";
-		r.backup = "/f/Br\x81"
-				   "cke.txt-BAK";
-		r.renamed = true;
-		r.nameStyle = nameStyle;
-		r.nameSameText = nameStyle == kStyleTos ? kStylePc : 0;
-		return r;
-	};
-	convert_result kept = renamed(kStylePc, kStylePc);
-	kept.renamed = false;
-	kept.output = "/f/Br\x81"
-				  "cke.txt";
-	kept.nameKept = "Brücke.txt is taken already";
-	convert_result undone = kept;
-	undone.nameKept.clear();
-	undone.renamed = true;
-	const struct {
-		const char* what;
-		int32_t undo;
-		convert_result result;
-		std::string line;
-	} cases[] = {
-			{"read in the text's set", 0, renamed(kStylePc, kStylePc),
-					"DOS code page 437, CR LF → LF; now named Brücke.txt; "
-					"original kept as Br\\x81cke.txt-BAK"},
-			{"a text of UTF-8: the name alone", 0, renamed(kStyleBe, kStyleTos),
-					"already UTF-8, CR LF → LF; now named Brücke.txt (its name "
-					"read as "
-					"Atari ST or DOS code page 437, the same name in both); "
-					"original kept as Br\\x81cke.txt-BAK"},
-			{"kept", 0, kept,
-					"DOS code page 437, CR LF → LF; its name stays: Brücke.txt "
-					"is taken already; original kept as Br\\x81cke.txt-BAK"},
-			{"undone", 1, undone,
-					"conversion undone; the original is back from "
-					"Br\\x81cke.txt-BAK, under its name Br\\x81cke.txt again"},
-	};
-	for (const auto& c : cases) {
-		test::OptionScope undo(undo_mod, c.undo);
-		EXPECT_EQ(describe_conversion(c.result,
-						  "/f/Br\x81"
-						  "cke.txt"),
-				c.line)
-				<< c.what;
-	}
+	convert_result r;
+	r.converted = true;
+	r.style = kStyleBe;
+	r.output = "/f/Brücke.txt";
+	r.backup = "/f/Br\201cke.txt-BAK";
+	r.renamed = true;
+	r.nameStyle = kStyleTos;
+	r.nameSameText = kStylePc;
+	EXPECT_EQ(describe_conversion(r, "/f/Br\201cke.txt"),
+			"already UTF-8; now named Brücke.txt (its name read as Atari ST "
+			"or DOS code page 437, the same name in both); original kept as "
+			"Br\\x81cke.txt-BAK");
+	r.renamed = false;
+	r.output = "/f/Br\201cke.txt";
+	r.nameKept = "Brücke.txt is taken already";
+	EXPECT_EQ(describe_conversion(r, r.output),
+			"already UTF-8; its name stays: Brücke.txt is taken already; "
+			"original kept as Br\\x81cke.txt-BAK");
+	r.renamed = true;
+	r.nameKept.clear();
+	test::OptionScope undo(undo_mod, 1);
+	EXPECT_EQ(describe_conversion(r, "/f/Brücke.txt"),
+			"conversion undone; the original is back from "
+			"Br\\x81cke.txt-BAK, under its name Br\\x81cke.txt again");
 
-	std::vector<entry_report> doubtful = {{"Br\x81"
-										   "cke.txt",
-			kEntryConverted, "taken for Atari ST, next best Macintosh",
-			"Brücke.txt"}};
-	std::vector<entry_report> namesKept = {
-			{"x\xFF.txt", kEntryConverted, "no known character set reads it"}};
-	EXPECT_EQ(batch_alert_text({}, doubtful, 2, namesKept),
+	std::vector<entry_report> doubtful = {{"Br\201cke.txt", kEntryConverted,
+			"taken for Atari ST, next best Macintosh", "Brücke.txt"}};
+	std::vector<entry_report> kept = {
+			{"x\377.txt", kEntryConverted, "no known character set reads it"}};
+	EXPECT_EQ(batch_alert_text({}, doubtful, 2, kept),
 			"Textwend-AddOn\n\t1 of 2 entries was converted with doubt; check "
 			"it, and undo it if it reads wrong:\n\n"
 			"Br\\x81cke.txt (now Brücke.txt): taken for Atari ST, next best "
 			"Macintosh\n\n"
 			"\t1 of 2 entries kept its name, which is no UTF-8:\n\n"
 			"x\\xFF.txt: no known character set reads it");
-}
 
-TEST(Report, AFolderSaysWhatBecameOfItsName)
-{
-	folder_rename done;
-	done.name = "Brücke\x07";
-	done.style = kStylePc;
-	done.sameText = kStyleTos;
-	done.done = true;
-	folder_rename stays;
-	stays.reason = "Brücke is taken already";
-	const struct {
-		folder_rename rename;
-		folder_step step;
-		std::string said;
-	} cases[] = {
-			{done, kFolderRenamed,
-					"renamed to Brücke\\x07 (Atari ST or DOS code page 437, "
-					"the same name in both)"},
-			{done, kFolderRenamedBack, "renamed back to Brücke\\x07"},
-			{done, kFolderPlanned,
-					"would be renamed to Brücke\\x07 (Atari ST or DOS code "
-					"page 437, the same name in both)"},
-			{stays, kFolderRenamed, "its name stays: Brücke is taken already"},
-			{folder_rename(), kFolderRenamed, ""},
-	};
-	for (const auto& c : cases)
-		EXPECT_EQ(describe_folder_rename(c.rename, c.step), c.said);
+	folder_rename folder;
+	folder.name = "Brücke\007";
+	folder.style = kStylePc;
+	folder.done = true;
+	EXPECT_EQ(describe_folder_rename(folder, kFolderRenamed),
+			"renamed to Brücke\\x07 (DOS code page 437)");
+	EXPECT_EQ(describe_folder_rename(folder, kFolderRenamedBack),
+			"renamed back to Brücke\\x07");
+	folder.done = false;
+	EXPECT_EQ(describe_folder_rename(folder, kFolderPlanned),
+			"would be renamed to Brücke\\x07 (DOS code page 437)");
+	EXPECT_EQ(describe_folder_rename(folder_rename(), kFolderRenamed), "");
 }
 
 // The notification counts each file by what became of it, and names the
