@@ -5,7 +5,6 @@
 #include "convert/detect.h"
 #include "convert/family.h"
 #include "convert/names.h"
-#include "convert/result.h"
 #include "convert/second_opinion.h"
 #include "convert/source_file.h"
 #include "convert/stamp.h"
