@@ -74,6 +74,7 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 
 	std::vector<entry_report> notConverted;
 	std::vector<entry_report> doubtful;
+	std::vector<entry_report> namesKept;
 	batch_counts counts;
 	// The paths that an undo in this batch has dealt with, and the files a
 	// conversion has.
@@ -156,16 +157,25 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 					describe_conversion(last_result, where)});
 			if (last_result.converted)
 				count_conversion(counts, last_result, where);
+			// Named in the alert by both names, where it took one in UTF-8.
+			std::string renamed = last_result.renamed && undo_mod == 0
+					? last_result.output.substr(
+							last_result.output.rfind('/') + 1)
+					: std::string();
 			if (last_result.converted && last_result.doubtful) {
-				doubtful.push_back(
-						{leaf, kEntryConverted, describe_doubt(last_result)});
+				doubtful.push_back({leaf, kEntryConverted,
+						describe_doubt(last_result), renamed});
 				counts.doubtful++;
 			}
+			if (last_result.converted && !last_result.nameKept.empty())
+				namesKept.push_back(
+						{leaf, kEntryConverted, last_result.nameKept});
 			// Both names of an undone conversion are done with: the backup
 			// is gone, and what has the name now is the original.
 			if (undo_mod != 0 && last_result.converted) {
 				undone.insert(last_result.output);
 				undone.insert(last_result.backup);
+				undone.insert(where);
 			}
 		});
 	}
@@ -188,7 +198,8 @@ process_refs(entry_ref dir_ref, BMessage* msg, void* reserved)
 		notify_batch(counts);
 	if (total == 0)
 		AlertInf2("Textwend-AddOn\n\tNo files selected..");
-	else if (!notConverted.empty() || !doubtful.empty())
-		show_batch_alert(batch_alert_text(notConverted, doubtful, total));
+	else if (!notConverted.empty() || !doubtful.empty() || !namesKept.empty())
+		show_batch_alert(
+				batch_alert_text(notConverted, doubtful, total, namesKept));
 	status.Close();
 }

@@ -86,16 +86,27 @@ short_set_name(int32_t style)
 }
 
 
+// The set a name was read in, with the other that reads it the same.
+std::string
+name_sets(int32_t style, int32_t sameText)
+{
+	if (sameText == 0)
+		return set_name(style);
+	int32_t first = style < sameText ? style : sameText;
+	int32_t second = style < sameText ? sameText : style;
+	return filled(_("%s or %s, the same name in both"),
+			{short_set_name(first), set_name(second)});
+}
+
+
 // The set taken, with the other that gives the very same text.
 std::string
-sets_taken(const convert_result& result)
+sets_taken(int32_t style, int32_t sameText)
 {
-	if (result.sameText == 0)
-		return set_name(result.style);
-	int32_t first
-			= result.style < result.sameText ? result.style : result.sameText;
-	int32_t second
-			= result.style < result.sameText ? result.sameText : result.style;
+	if (sameText == 0)
+		return set_name(style);
+	int32_t first = style < sameText ? style : sameText;
+	int32_t second = style < sameText ? sameText : style;
 	return filled(_("%s or %s, the same text in both"),
 			{short_set_name(first), set_name(second)});
 }
@@ -120,7 +131,11 @@ append_names(std::string& text, const std::vector<entry_report>& entries,
 	for (size_t i = 0; i < entries.size() && shown < kAlertNames;
 			i++, shown++) {
 		text += '\n';
-		text += shown_name(entries[i].name);
+		text += entries[i].renamed.empty()
+				? shown_name(entries[i].name)
+				: filled(_("%s (now %s)"),
+						{shown_name(entries[i].name),
+								shown_name(entries[i].renamed)});
 		text += ": ";
 		text += entries[i].what;
 	}
@@ -171,6 +186,7 @@ passed_over_reason(const struct stat& st)
 std::string
 describe_conversion(const convert_result& result, const std::string& path)
 {
+	std::string what;
 	if (!result.converted) {
 		if (result.passedOver)
 			return result.reason;
@@ -183,11 +199,14 @@ describe_conversion(const convert_result& result, const std::string& path)
 	}
 
 	if (undo_mod != 0) {
-		return filled(_("conversion undone; the original is back from %s"),
+		what = filled(_("conversion undone; the original is back from %s"),
 				{shown_name(leaf_of(result.backup))});
+		if (result.renamed)
+			what += filled(_(", under its name %s again"),
+					{shown_name(leaf_of(result.output))});
+		return what;
 	}
 
-	std::string what;
 	const char* set = set_name(result.style);
 	// A build that loads no table converts the line ends alone, whatever
 	// set was found.
@@ -201,7 +220,7 @@ describe_conversion(const convert_result& result, const std::string& path)
 	} else if (result.style == kStyleBe && set_name(fix_set) != NULL)
 		what = filled(_("%s, not read as %s"), {set, set_name(fix_set)});
 	else {
-		what = sets_taken(result);
+		what = sets_taken(result.style, result.sameText);
 		if (set_name(result.umlautStyle) != NULL
 				&& result.umlautStyle != result.style
 				&& result.umlautStyle != result.sameText) {
@@ -219,10 +238,20 @@ describe_conversion(const convert_result& result, const std::string& path)
 		else if (result.lineEnds == kLineEndCr)
 			what += ", CR → LF";
 	}
-	if (!result.output.empty() && result.output != path) {
+	if (result.renamed && r_modus != kRModusBeside) {
+		what += filled(
+				_("; now named %s"), {shown_name(leaf_of(result.output))});
+		// A text of UTF-8 or ASCII says nothing of its name's set.
+		if (result.nameStyle != result.style)
+			what += filled(_(" (its name read as %s)"),
+					{name_sets(result.nameStyle, result.nameSameText)});
+	} else if (!result.output.empty() && result.output != path) {
 		what += filled(
 				_("; written as %s"), {shown_name(leaf_of(result.output))});
 	}
+	if (!result.nameKept.empty())
+		what += filled(
+				_("; its name stays: %s"), {shown_name(result.nameKept)});
 	if (!result.backup.empty()) {
 		what += filled(_("; original kept as %s"),
 				{shown_name(leaf_of(result.backup))});
@@ -238,8 +267,8 @@ describe_doubt(const convert_result& result)
 {
 	// For a text of UTF-8, the set of its bytes outside it.
 	std::string taken = result.strayBytes > 0 ? short_set_name(result.straySet)
-			: result.sameText != 0            ? sets_taken(result)
-											  : short_set_name(result.style);
+			: result.sameText != 0 ? sets_taken(result.style, result.sameText)
+								   : short_set_name(result.style);
 	return filled(_("taken for %s, next best %s"),
 			{taken, short_set_name(result.nextBest)});
 }
@@ -254,9 +283,10 @@ report_line(const entry_report& report)
 
 std::string
 batch_alert_text(const std::vector<entry_report>& notConverted,
-		const std::vector<entry_report>& doubtful, int total)
+		const std::vector<entry_report>& doubtful, int total,
+		const std::vector<entry_report>& namesKept)
 {
-	if (notConverted.empty() && doubtful.empty())
+	if (notConverted.empty() && doubtful.empty() && namesKept.empty())
 		return std::string();
 	// "N of TOTAL entries", then what became of them: the noun agrees with
 	// TOTAL, the verb with N.
@@ -288,7 +318,16 @@ batch_alert_text(const std::vector<entry_report>& notConverted,
 				+ "\n";
 		append_names(text, doubtful, shown);
 	}
-	size_t all = notConverted.size() + doubtful.size();
+	if (!namesKept.empty()) {
+		size_t n = namesKept.size();
+		text += notConverted.empty() && doubtful.empty() ? "\n\t" : "\n\n\t";
+		text += count(n)
+				+ P_(" kept its name, which is no UTF-8:",
+						" kept their names, which are no UTF-8:", n)
+				+ "\n";
+		append_names(text, namesKept, shown);
+	}
+	size_t all = notConverted.size() + doubtful.size() + namesKept.size();
 	if (all > kAlertNames) {
 		size_t more = all - kAlertNames;
 		text += "\n";
@@ -358,4 +397,21 @@ text_set(int32_t style)
 	if (style == kStyleNone)
 		return "ASCII";
 	return short_set_name(style);
+}
+
+
+std::string
+describe_folder_rename(const folder_rename& rename, folder_step step)
+{
+	if (!rename.reason.empty())
+		return filled(_("its name stays: %s"), {shown_name(rename.reason)});
+	if (rename.name.empty() || (step != kFolderPlanned && !rename.done))
+		return std::string();
+	std::string name = shown_name(rename.name);
+	if (step == kFolderRenamedBack)
+		return filled(_("renamed back to %s"), {name});
+	std::string sets = name_sets(rename.style, rename.sameText);
+	return step == kFolderPlanned
+			? filled(_("would be renamed to %s (%s)"), {name, sets})
+			: filled(_("renamed to %s (%s)"), {name, sets});
 }

@@ -7,6 +7,7 @@
 #ifndef ADDON_REPORT_H
 #define ADDON_REPORT_H
 
+#include "convert/folder_name.h"
 #include "convert/result.h"
 
 #include <sys/stat.h>
@@ -25,6 +26,8 @@ struct entry_report {
 	std::string name; // the leaf name, as the entry has it
 	entry_outcome outcome;
 	std::string what; // in a person's words
+	// The name in UTF-8 it took, where its name was none.
+	std::string renamed = std::string();
 };
 
 // The name as it may be shown: control characters, a backslash and bytes
@@ -53,10 +56,24 @@ std::string text_set(int32_t style);
 // "Textwend: NAME: WHAT".
 std::string report_line(const entry_report& report);
 
-// The end-of-batch alert's text for the entries that were not converted and
-// those converted with doubt, out of total; empty when every entry was
-// converted without doubt.
+// The end-of-batch alert's text for the entries that were not converted,
+// those converted with doubt and those that kept a name that is no UTF-8,
+// out of total; empty when every entry was converted without doubt and
+// took its name in UTF-8 where it had none.
 std::string batch_alert_text(const std::vector<entry_report>& notConverted,
-		const std::vector<entry_report>& doubtful, int total);
+		const std::vector<entry_report>& doubtful, int total,
+		const std::vector<entry_report>& namesKept = {});
+
+// What was done with a folder's name.
+enum folder_step {
+	kFolderRenamed,     // rename_folder
+	kFolderRenamedBack, // rename_folder_back
+	kFolderPlanned,     // plan_folder_rename: what it would do
+};
+
+// What became of a folder's name, in a person's words: empty where there
+// is nothing to tell (a name that is UTF-8, a folder never renamed).
+std::string describe_folder_rename(
+		const folder_rename& rename, folder_step step);
 
 #endif // ADDON_REPORT_H

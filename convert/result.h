@@ -31,6 +31,15 @@ struct convert_result {
 	// when it stayed under its own name).
 	std::string output;
 	std::string backup;
+	// The output took the name in UTF-8 of a name that was none (for an
+	// undo: the original took its name back).
+	bool renamed = false;
+	// The set the name was read in, and another that reads it the same.
+	int32_t nameStyle = 0;
+	int32_t nameSameText = 0;
+	// Why a name that is no UTF-8 stayed, in the person's words and
+	// language; empty when it did not, or is UTF-8.
+	std::string nameKept;
 	// Why the file was left as it was, in the person's words and language;
 	// empty on success.
 	std::string reason;

@@ -65,7 +65,10 @@ format_stamp(const conversion_stamp& stamp)
 			"2 %" PRIu64 " %016" PRIx64 " %" PRIu64 " %016" PRIx64 " ",
 			stamp.size, stamp.checksum, stamp.originalSize,
 			stamp.originalChecksum);
-	return numbers + backup_name(std::string(), stamp.backup);
+	std::string text = numbers + backup_name(std::string(), stamp.backup);
+	if (!stamp.originalName.empty())
+		text += " " + stamp.originalName;
+	return text;
 }
 
 
@@ -91,8 +94,14 @@ parse_stamp(const std::string& text, conversion_stamp& stamp)
 			return EINVAL;
 		at = end + 1;
 	}
-	int backup = backup_number(text.substr(at));
-	if (backup == 0)
+	// The suffix, and the original's name where the file was renamed.
+	size_t space = text.find(' ', at);
+	int backup = backup_number(text.substr(at, space - at));
+	std::string name = space != std::string::npos ? text.substr(space + 1)
+												  : std::string();
+	if (backup == 0 || (space != std::string::npos && name.empty())
+			|| name.find('/') != std::string::npos
+			|| name.find('\0') != std::string::npos)
 		return EINVAL;
 	uint64_t value[kNumbers];
 	for (int i = 0; i < kNumbers; i++) {
@@ -106,6 +115,7 @@ parse_stamp(const std::string& text, conversion_stamp& stamp)
 	stamp.originalSize = value[2];
 	stamp.originalChecksum = value[3];
 	stamp.backup = backup;
+	stamp.originalName = name;
 	return 0;
 }
 
@@ -226,6 +236,14 @@ backup_name(const std::string& leaf, int n)
 	if (n > 1)
 		name += std::to_string(n);
 	return name;
+}
+
+
+std::string
+stamped_backup(const std::string& leaf, const conversion_stamp& stamp)
+{
+	return backup_name(stamp.originalName.empty() ? leaf : stamp.originalName,
+			stamp.backup);
 }
 
 

@@ -27,13 +27,20 @@ struct conversion_stamp {
 	uint64_t checksum = 0;
 	uint64_t originalSize = 0; // the text of the original, as it was read
 	uint64_t originalChecksum = 0;
+	// The name the original had where it was no UTF-8 and the converted
+	// text took the name in UTF-8; the backup's name then adds to this one.
+	// Empty when the name stays.
+	std::string originalName;
 };
 
 // The stamp's text: "2 SIZE CHECKSUM ORIGINAL-SIZE ORIGINAL-CHECKSUM
 // SUFFIX", the checksums in 16 hex digits, SUFFIX what the backup's name
-// adds to the converted file's ("-BAK", "-BAK2"). For a letter it is short
-// enough that the file system keeps it in the file's own record, which
-// costs no block of its own.
+// adds to the converted file's ("-BAK", "-BAK2"); for a conversion that
+// gave the file its name in UTF-8, followed by a space and the original's
+// name, its bytes as they were, to the end ("... -BAK Br\x81cke.txt"), and
+// the backup's name adds to that one. For a letter it is short enough that
+// the file system keeps it in the file's own record, which costs no block
+// of its own.
 std::string format_stamp(const conversion_stamp& stamp);
 
 // read_stamp's answer for a stamp of the earlier kind ("1 SIZE CHECKSUM
@@ -90,6 +97,11 @@ int read_stamp(int fd, conversion_stamp& stamp);
 
 // The n-th candidate for a backup name of leaf: leaf-BAK, leaf-BAK2, ...
 std::string backup_name(const std::string& leaf, int n);
+
+// The name of the backup that stamp names, for the converted file leaf: of
+// the original's name where the conversion gave the file another one.
+std::string stamped_backup(
+		const std::string& leaf, const conversion_stamp& stamp);
 
 // n for a suffix "-BAK" (1) or "-BAKn" (n from 2 on); 0 for anything else.
 int backup_number(const std::string& suffix);

@@ -11,6 +11,10 @@
  * exists is ever replaced; a file changed meanwhile, or held open for
  * writing, by another program keeps that program's version; and the
  * original always keeps a name: no name goes that this run did not make.
+ * A name that is no UTF-8 comes last: once the converted text has the
+ * name, one rename that replaces nothing gives it the name in UTF-8, and
+ * the stamp, written before, names the original's. Cut off before that
+ * rename, a conversion has left what one that kept its name leaves.
  */
 #include "convert/convert.h"
 
@@ -18,6 +22,7 @@
 #include "charmap/options.h"
 #include "convert/batch.h"
 #include "convert/family.h"
+#include "convert/names.h"
 #include "convert/new_file.h"
 #include "convert/result.h"
 #include "convert/run_lock.h"
@@ -233,6 +238,7 @@ private:
 	bool Replace();
 	bool ReplaceByRename(const std::string& hidden);
 	bool PlaceBeside();
+	void Rename();
 
 	std::string
 	Backup() const
@@ -259,6 +265,8 @@ private:
 	struct stat fBackup = {}; // what the backup is
 	std::string fSuffix;      // of the name beside the source
 	std::string fPlaced;      // the name the text took
+	name_plan fName;          // the name in UTF-8 of a name that is none
+	bool fRenamed = false;    // the text took it
 	convert_result fRecord;   // what detection noted of it
 	std::string fNotices;     // for standard error, once it is done
 	// The set its map was loaded for: ostyle belongs to the file at hand,
@@ -290,6 +298,13 @@ converted_text::Prepare(mt* map, const uint8_t* data, size_t length)
 		result_left_alone(refusal);
 		return false;
 	}
+
+	// A name that is no UTF-8 is read in the set of the text, or the set
+	// chosen; the name of a text in UTF-8 or ASCII, in the set it reads in
+	// alone.
+	fName = plan_file_name(fSource.leaf, fStyle);
+	if (fReplace)
+		fStamp.originalName = fName.name.empty() ? "" : fSource.leaf;
 
 	// Writable by its owner until the attributes are on: the host asks for
 	// that to set them.
@@ -740,8 +755,10 @@ converted_text::PlaceBeside()
 		result_left_alone(_(kChangedMeanwhile));
 		return false;
 	}
+	// Beside it, the new file takes the name in UTF-8 from the start.
+	const std::string& base = fName.name.empty() ? fSource.leaf : fName.name;
 	for (int n = 1; n <= kMaxNumber; n++) {
-		fPlaced = fSource.leaf + fSuffix;
+		fPlaced = base + fSuffix;
 		if (n > 1)
 			fPlaced += std::to_string(n);
 		int error = fTarget.TakeFreeName(fPlaced);
@@ -760,6 +777,51 @@ converted_text::PlaceBeside()
 }
 
 
+// The converted text, which has the source's name now, takes the name in
+// UTF-8 in one rename that replaces nothing: a folder view that follows
+// the host's report of it keeps the file, and its selection, under the new
+// name. A name that is taken, or that the file system refuses, stays, and
+// says why; so does one that is no longer the converted text's.
+void
+converted_text::Rename()
+{
+	int folder = fSource.folder;
+	const std::string& leaf = fSource.leaf;
+	step("renaming");
+	int error
+			= names_file(folder, leaf, fTarget.Status(), name_match::kSameFile)
+			? move_name(folder, leaf, fName.name)
+			: ENOENT;
+	if (error == 0
+			&& !names_file(folder, fName.name, fTarget.Status(),
+					name_match::kSameFile)) {
+		// Another program's file came under the name in the instant
+		// between: it goes back.
+		if (move_name(folder, fName.name, leaf) != 0)
+			fNotices += notice(fSource.path,
+					filled(_("another program's file has taken the name %s"),
+							{fName.name}));
+		error = ENOENT;
+	}
+	if (error == 0) {
+		fRenamed = true;
+		step("renamed");
+		return;
+	}
+	if (error == EEXIST)
+		fName.reason = filled(_("%s is taken already"), {fName.name});
+	else if (error == ENOENT)
+		fName.reason = _("it was changed meanwhile");
+	else if (error == EACCES || error == EPERM || error == EROFS)
+		fName.reason = filled(
+				_("the folder cannot be written: %s"), {strerror(error)});
+	else
+		fName.reason = filled(_("the file system refuses %s: %s"),
+				{fName.name, strerror(error)});
+	fName.name.clear();
+}
+
+
 void
 converted_text::Finish(int synced)
 {
@@ -771,6 +833,10 @@ converted_text::Finish(int synced)
 	else
 		done = !fReplace ? PlaceBeside() : Replace();
 	int closed = fTarget.Close();
+	// Closed first: NFS would keep a name it gives up while the file is
+	// open as a hidden one of its own.
+	if (done && fReplace && !fName.name.empty())
+		Rename();
 	// Alone, its change of names is on the disk before it is told; a batch
 	// syncs each file system once for all of them.
 	int moved = done && fAlone && fsync(fSource.folder) != 0 ? errno : 0;
@@ -782,13 +848,24 @@ converted_text::Finish(int synced)
 
 	std::string folder = FolderPath();
 	last_result.converted = true;
-	last_result.output = folder + (fReplace ? fSource.leaf : fPlaced);
+	last_result.output = folder
+			+ (!fReplace               ? fPlaced
+							: fRenamed ? fName.name
+									   : fSource.leaf);
+	last_result.renamed = fRenamed || (!fReplace && !fName.name.empty());
+	last_result.nameKept = fName.reason;
+	last_result.nameStyle = fName.style;
+	last_result.nameSameText = fName.sameText;
 	if (fReplace) {
 		last_result.backup = folder + Backup();
 		printf("\n rename: '%s' \n \t to: '%s'",
 				recorded_name(fSource.path).c_str(),
 				recorded_name(last_result.backup).c_str());
 	}
+	if (fRenamed)
+		printf("\n rename: '%s' \n \t to: '%s'",
+				recorded_name(fSource.path).c_str(),
+				recorded_name(last_result.output).c_str());
 	printf("\n\n\n");
 	echo_values(fAttributes.echoes);
 	// Written and on the disk before its name came, so nothing can be lost

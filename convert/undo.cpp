@@ -2,13 +2,19 @@
  * Undoing a conversion: the original, kept as the backup that the stamp of
  * the converted file names, takes its name back. Both carry the run's mark
  * (run_lock.h) from the moment they are opened, so that no other run works
- * on either meanwhile, and neither may be held by another program.
+ * on either meanwhile, and neither may be held by another program. A
+ * converted file that took the name in UTF-8 of a name that was none first
+ * takes the original's name back, in one rename that replaces nothing;
+ * cut off after it, an undo has left what a conversion that kept the name
+ * leaves.
  */
 #include "convert/undo.h"
 
 #include "app/text_domain.h"
+#include "convert/backup_owner.h"
 #include "convert/convert.h"
 #include "convert/family.h"
+#include "convert/names.h"
 #include "convert/new_file.h"
 #include "convert/result.h"
 #include "convert/run_lock.h"
@@ -273,6 +279,33 @@ put_back(source_file& converted, const std::string& backup,
 }
 
 
+// The converted file takes the name name in one rename that replaces
+// nothing, while its own name is still the file as it was checked: the name
+// its conversion gave it back to the original's, so that a folder view that
+// follows the host's report keeps it, and the other way where the undo
+// cannot go on. Empty, or why not.
+std::string
+take_name(source_file& converted, const std::string& name,
+		const std::string& folder)
+{
+	int error = names_file(converted.folder, converted.leaf, converted.status,
+						name_match::kSameVersion)
+			? move_name(converted.folder, converted.leaf, name)
+			: ENOENT;
+	if (error == EEXIST)
+		return filled(_("its original name %s is taken"), {name});
+	if (error == ENOENT)
+		return _(kChangedMeanwhile);
+	if (error != 0)
+		return folder_reason(
+				_("it cannot take its original name back: %s"), error);
+	converted.leaf = name;
+	converted.path = folder + name;
+	step("renamed");
+	return std::string();
+}
+
+
 // A name beside a file that holds what a run cut off left, and what to say
 // of it.
 struct cut_off {
@@ -454,16 +487,22 @@ undo_opened(source_file& selected, const std::string& opened)
 		named.leaf = leaf;
 		named.status = selected.status;
 		hasNamed = named.folder >= 0 && named.fd >= 0;
-	} else if (!leaf.empty()
-			&& fstatat(selected.folder, leaf.c_str(), &seen,
-					   AT_SYMLINK_NOFOLLOW)
-					== 0) {
-		reason = open_source_at(selected.folder, leaf, folder + leaf, named);
-		if (reason == _(kOtherRun) || reason == _(kLockedElsewhere)) {
-			result_left_alone(reason);
-			return;
+	} else if (!leaf.empty()) {
+		// The file whose backup it is; where the conversion gave it the
+		// name in UTF-8, the one whose stamp names this backup.
+		std::string owner = leaf;
+		if (fstatat(selected.folder, leaf.c_str(), &seen, AT_SYMLINK_NOFOLLOW)
+				!= 0)
+			owner = backup_owner(selected.folder, selected.leaf);
+		if (!owner.empty()) {
+			reason = open_source_at(
+					selected.folder, owner, folder + owner, named);
+			if (reason == _(kOtherRun) || reason == _(kLockedElsewhere)) {
+				result_left_alone(reason);
+				return;
+			}
+			hasNamed = reason.empty();
 		}
-		hasNamed = reason.empty();
 	}
 	// What runs cut off left beside the file whose name is at stake goes
 	// first, whatever comes of the undo.
@@ -529,20 +568,28 @@ undo_opened(source_file& selected, const std::string& opened)
 	source_file* converted = &selected;
 	conversion_stamp other;
 	if (hasNamed && read_stamp(named.fd, other) == 0) {
-		if (backup_name(leaf, other.backup) == selected.leaf) {
+		if (stamped_backup(named.leaf, other) == selected.leaf) {
 			converted = &named;
 			stamp = other;
 			error = 0;
 		} else if (error != 0) {
 			result_left_alone(
 					filled(_("%s was converted again since; undo that first"),
-							{leaf}));
+							{named.leaf}));
 			return;
 		}
 	}
-	std::string backup = backup_name(converted->leaf, stamp.backup);
+	std::string backup = stamped_backup(converted->leaf, stamp);
 	reason = stamp_problem(error);
 	last_result.unstamped = error == ENODATA || error == ENOTSUP;
+	// The name the original had: only the name its conversion gave the
+	// file is taken back, not one a person gave it since.
+	std::string originalName = error == 0 && !stamp.originalName.empty()
+			? stamp.originalName
+			: converted->leaf;
+	if (reason.empty() && !reads_as(originalName, converted->leaf))
+		reason = filled(_("it was renamed since it was converted from %s"),
+				{originalName});
 	if (reason.empty()
 			&& (error = checksum_file(converted->fd, size, checksum)) != 0)
 		reason = filled(_("it cannot be read: %s"), {strerror(error)});
@@ -555,8 +602,23 @@ undo_opened(source_file& selected, const std::string& opened)
 		reason = refusal(
 				*converted, selected, stamp, size, checksum, backup, original);
 	std::string warning;
+	std::string renamedFrom; // the name in UTF-8 its conversion gave it
+	if (reason.empty() && originalName != converted->leaf) {
+		renamedFrom = converted->leaf;
+		reason = take_name(*converted, originalName, folder);
+		if (!reason.empty())
+			renamedFrom.clear();
+	}
 	if (reason.empty())
 		reason = put_back(*converted, backup, original, warning);
+	// Where the converted text is still under the original's name, it goes
+	// back to the name its conversion gave it.
+	if (!reason.empty() && !renamedFrom.empty()
+			&& names_file(converted->folder, converted->leaf, converted->status,
+					name_match::kSameFile)
+			&& !take_name(*converted, renamedFrom, folder).empty())
+		reason += filled(
+				_("; the converted text is named %s now"), {converted->leaf});
 	if (!reason.empty()) {
 		result_left_alone(reason);
 		return;
@@ -565,6 +627,11 @@ undo_opened(source_file& selected, const std::string& opened)
 	last_result.converted = true;
 	last_result.output = folder + converted->leaf;
 	last_result.backup = folder + backup;
+	last_result.renamed = !renamedFrom.empty();
+	if (last_result.renamed)
+		printf("\n rename: '%s' \n \t to: '%s'",
+				recorded_name(folder + renamedFrom).c_str(),
+				recorded_name(last_result.output).c_str());
 	printf("\n rename: '%s' \n \t to: '%s'\n",
 			recorded_name(last_result.backup).c_str(),
 			recorded_name(last_result.output).c_str());

@@ -204,9 +204,11 @@ TEST(Batch, EachEntryIsReportedInAPersonsWords)
 					"found, line ends only; original kept as plain.txt-BAK"},
 			{"Bilder", "", "Bilder: a folder, passed over"},
 			{"leer.txt", "", "leer.txt: an empty file, passed over"},
+			// Its name takes its letters in the text's set, its control
+			// character as it is: both names shown escaped.
 			{"new\nline\xFF", "K\xE4se\n",
-					"new\\x0Aline\\xFF: Windows ANSI; "
-					"original kept as new\\x0Aline\\xFF-BAK"},
+					"new\\x0Aline\\xFF: Windows ANSI; now named "
+					"new\\x0Alineÿ; original kept as new\\x0Aline\\xFF-BAK"},
 			// Larger than the files the host may write.
 			{"big.txt", big, "big.txt: left as it was: "},
 	};

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -113,41 +115,60 @@ TEST(FolderView, NameOperationsAsGioReportsThem)
 
 // After a conversion, an undo, a second conversion and a failure, the
 // events show the folder as the disk has it: the converted file and its
-// backup both.
+// backup both. A file that takes its name in UTF-8 with its conversion, or
+// its old name back with its undo, is one rename to a monitor that watches
+// moves (GNOME Files), which keeps it selected under its new name.
 TEST(FolderView, StaysTrueThroughABatch)
 {
 	const std::string big = kDosLetter + std::string(8192, 'x');
+	const std::string dos = "Br\x81"
+							"cke.txt";
 	const struct {
 		const char* label;
-		std::vector<std::string> converted; // converted before the batch
+		std::string name;
+		bool convertedBefore;
 		std::string content;
 		const char* image;
 		rlim_t fileSizeLimit;
+		std::string renamed; // the rename a watch of moves reports last
 	} cases[] = {
-			{"convert", {}, kDosLetter, "Textwend", RLIM_INFINITY},
-			{"undo", {"a.txt"}, kDosLetter, "Textwend-Undo", RLIM_INFINITY},
-			{"a second convert, to -BAK2", {"a.txt"}, kDosLetter, "Textwend",
-					RLIM_INFINITY},
-			{"a failure", {}, big, "Textwend", 4096},
+			{"convert", "a.txt", false, kDosLetter, "Textwend", RLIM_INFINITY,
+					""},
+			{"undo", "a.txt", true, kDosLetter, "Textwend-Undo", RLIM_INFINITY,
+					""},
+			{"a second convert, to -BAK2", "a.txt", true, kDosLetter,
+					"Textwend", RLIM_INFINITY, ""},
+			{"a failure", "a.txt", false, big, "Textwend", 4096, ""},
+			{"convert, the name in UTF-8", dos, false, kDosLetter, "Textwend",
+					RLIM_INFINITY, dos + "\tBrücke.txt"},
+			{"undo, the old name back", dos, true, kDosLetter, "Textwend-Undo",
+					RLIM_INFINITY, "Brücke.txt\t" + dos},
 	};
 	for (const auto& c : cases) {
 		for (const char* moves : kMoves) {
 			SCOPED_TRACE(std::string(c.label) + ", moves: " + moves);
 			Folder folder;
-			write_file(folder / "a.txt", c.content);
-			for (const std::string& name : c.converted) {
-				ASSERT_EQ(test::run_program(
-								  {kHost, kImages + "/Textwend", folder / name})
+			write_file(folder / c.name, c.content);
+			std::string selected = c.name;
+			if (c.convertedBefore) {
+				ASSERT_EQ(test::run_program({kHost, kImages + "/Textwend",
+													folder / c.name})
 								  .status,
 						0);
+				selected = c.renamed.empty() ? c.name : "Brücke.txt";
 			}
 			View view = watch(folder, moves,
-					{"--run", kHost, kImages + "/" + c.image, "a.txt"},
+					{"--run", kHost, kImages + "/" + c.image, selected},
 					c.fileSizeLimit);
 			if (view.status == kSkipped)
 				GTEST_SKIP() << view.log;
 			ASSERT_NE(view.disk, "") << view.log;
 			EXPECT_EQ(view.shown, view.disk) << view.log;
+			if (!c.renamed.empty() && strcmp(moves, "watch") == 0) {
+				EXPECT_NE(view.log.find("event\trenamed\t" + c.renamed + "\n"),
+						std::string::npos)
+						<< view.log;
+			}
 		}
 	}
 }

@@ -82,6 +82,63 @@ TEST(Report, TheAlertListsDoubtAfterWhatWasNotConverted)
 			"c.txt: taken for Macintosh, next best Windows ANSI");
 }
 
+// A name from an old machine: the line shows the old name escaped, as the
+// entry's, and the new one, or why the name stays; the alert names a
+// renamed file by both names, and those that kept their names; a folder
+// says what became of its name.
+TEST(Report, NamesFromOldMachinesAreShownOldAndNew)
+{
+	convert_result r;
+	r.converted = true;
+	r.style = kStyleBe;
+	r.output = "/f/Brücke.txt";
+	r.backup = "/f/Br\201cke.txt-BAK";
+	r.renamed = true;
+	r.nameStyle = kStyleTos;
+	r.nameSameText = kStylePc;
+	EXPECT_EQ(describe_conversion(r, "/f/Br\201cke.txt"),
+			"already UTF-8; now named Brücke.txt (its name read as Atari ST "
+			"or DOS code page 437, the same name in both); original kept as "
+			"Br\\x81cke.txt-BAK");
+	r.renamed = false;
+	r.output = "/f/Br\201cke.txt";
+	r.nameKept = "Brücke.txt is taken already";
+	EXPECT_EQ(describe_conversion(r, r.output),
+			"already UTF-8; its name stays: Brücke.txt is taken already; "
+			"original kept as Br\\x81cke.txt-BAK");
+	r.renamed = true;
+	r.nameKept.clear();
+	test::OptionScope undo(undo_mod, 1);
+	EXPECT_EQ(describe_conversion(r, "/f/Brücke.txt"),
+			"conversion undone; the original is back from "
+			"Br\\x81cke.txt-BAK, under its name Br\\x81cke.txt again");
+
+	std::vector<entry_report> doubtful = {{"Br\201cke.txt", kEntryConverted,
+			"taken for Atari ST, next best Macintosh", "Brücke.txt"}};
+	std::vector<entry_report> kept = {
+			{"x\377.txt", kEntryConverted, "no known character set reads it"}};
+	EXPECT_EQ(batch_alert_text({}, doubtful, 2, kept),
+			"Textwend-AddOn\n\t1 of 2 entries was converted with doubt; check "
+			"it, and undo it if it reads wrong:\n\n"
+			"Br\\x81cke.txt (now Brücke.txt): taken for Atari ST, next best "
+			"Macintosh\n\n"
+			"\t1 of 2 entries kept its name, which is no UTF-8:\n\n"
+			"x\\xFF.txt: no known character set reads it");
+
+	folder_rename folder;
+	folder.name = "Brücke\007";
+	folder.style = kStylePc;
+	folder.done = true;
+	EXPECT_EQ(describe_folder_rename(folder, kFolderRenamed),
+			"renamed to Brücke\\x07 (DOS code page 437)");
+	EXPECT_EQ(describe_folder_rename(folder, kFolderRenamedBack),
+			"renamed back to Brücke\\x07");
+	folder.done = false;
+	EXPECT_EQ(describe_folder_rename(folder, kFolderPlanned),
+			"would be renamed to Brücke\\x07 (DOS code page 437)");
+	EXPECT_EQ(describe_folder_rename(folder_rename(), kFolderRenamed), "");
+}
+
 // The notification counts each file by what became of it, and names the
 // names made beside the files: the backups, or the new texts of a build
 // that writes beside them.

@@ -340,14 +340,16 @@ TEST(FileSystems, PowerCutAtAnyPointLeavesOriginalsOrWholeTexts)
 	const struct {
 		std::string name;
 		std::string before;
-		std::string after; // empty: not looked at, undo checks it
+		std::string after;   // empty: not looked at, undo checks it
+		std::string renamed; // the name in UTF-8 it takes, if any
 	} letters[] = {
-			{"large.txt", large, ""},
+			{"large.txt", large, "", ""},
 			{"a.txt",
 					"Gr\x81\xE1"
 					"e\r\n",
-					"Grüße\n"},
-			{"b.txt", kBefore, kAfter},
+					"Grüße\n", ""},
+			{"b.txt", kBefore, kAfter, ""},
+			{"c\xE4.txt", kBefore, kAfter, "cä.txt"},
 	};
 	for (int cut = 1;; cut++) {
 		test::Mount ext4("ext4");
@@ -384,7 +386,10 @@ TEST(FileSystems, PowerCutAtAnyPointLeavesOriginalsOrWholeTexts)
 
 		for (const auto& letter : letters) {
 			std::string path = folder + "/" + letter.name;
-			std::string now = read_file(path);
+			// Renamed, or cut off before its new name: converted either way.
+			std::string renamed = folder + "/" + letter.renamed;
+			bool hasNewName = !letter.renamed.empty() && test::exists(renamed);
+			std::string now = read_file(hasNewName ? renamed : path);
 			bool converted = now != letter.before;
 			EXPECT_TRUE(
 					!converted || letter.after.empty() || now == letter.after)
@@ -395,7 +400,7 @@ TEST(FileSystems, PowerCutAtAnyPointLeavesOriginalsOrWholeTexts)
 					<< letter.name << ": the original is back after the batch";
 			// Undone, whatever was converted or left over goes.
 			std::string left = path + "-BAK";
-			std::string undo = converted ? path : left;
+			std::string undo = hasNewName ? renamed : converted ? path : left;
 			if (converted || test::exists(left)) {
 				testing::internal::CaptureStdout();
 				testing::internal::CaptureStderr();

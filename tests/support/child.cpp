@@ -74,13 +74,15 @@ refuse(unsigned refused)
 		return false;
 	}
 	// Each refusal: the call, the argument holding its flags, the flags
-	// that are refused (0: the call as a whole), and the error.
+	// that are refused (0: the call as a whole), and the error; exactly
+	// those flags and no others, where exact.
 	struct refusal {
 		unsigned what;
 		int call;
 		int argument;
 		uint32_t flags;
 		int error;
+		bool exact = false;
 	};
 	const refusal all[] = {
 			{kNoNameSwap, SYS_renameat2, 4, RENAME_EXCHANGE, EINVAL},
@@ -98,6 +100,14 @@ refuse(unsigned refused)
 			{kNoAttributes, SYS_llistxattr, 0, 0, ENOTSUP},
 			{kNoAttributes, SYS_getxattr, 0, 0, ENOTSUP},
 			{kNoAttributes, SYS_lgetxattr, 0, 0, ENOTSUP},
+			{kForbiddenNames, SYS_renameat2, 4, RENAME_NOREPLACE, EINVAL},
+			{kForbiddenNames, SYS_renameat2, 4, 0, EINVAL, true},
+			{kForbiddenNames, SYS_renameat, 0, 0, EINVAL},
+			{kForbiddenNames, SYS_linkat, 4, 0, EINVAL, true},
+#ifdef SYS_rename
+			{kForbiddenNames, SYS_rename, 0, 0, EINVAL},
+			{kForbiddenNames, SYS_link, 0, 0, EINVAL},
+#endif
 	};
 	std::vector<sock_filter> program = {
 			BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
@@ -110,7 +120,7 @@ refuse(unsigned refused)
 		uint32_t answer = SECCOMP_RET_ERRNO | (uint32_t)r.error;
 		program.push_back(
 				BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)));
-		if (r.flags == 0) {
+		if (r.flags == 0 && !r.exact) {
 			program.push_back(BPF_JUMP(
 					BPF_JMP | BPF_JEQ | BPF_K, (uint32_t)r.call, 0, 1));
 			program.push_back(BPF_STMT(BPF_RET | BPF_K, answer));
@@ -122,7 +132,9 @@ refuse(unsigned refused)
 		uint32_t at = (uint32_t)(offsetof(seccomp_data, args)
 				+ r.argument * sizeof(uint64_t));
 		program.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, at));
-		program.push_back(BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, r.flags, 0, 1));
+		program.push_back(
+				BPF_JUMP(BPF_JMP | (r.exact ? BPF_JEQ : BPF_JSET) | BPF_K,
+						r.flags, 0, 1));
 		program.push_back(BPF_STMT(BPF_RET | BPF_K, answer));
 	}
 	program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));

@@ -26,7 +26,11 @@ const int kChildSetupFailed = 77;
 // What some file systems cannot do, for ChildOptions::refused: trade two
 // names in one step, make a file with no name, give a file a second name,
 // take any flag of renameat2 (NFS, CIFS), keep extended attributes (FAT);
-// and a disk with no room left for attributes (set or removed).
+// and a disk with no room left for attributes (set or removed). Last, a
+// file system that refuses every new name a file or folder is moved to,
+// as FAT refuses names with its forbidden characters (" * : < > ? | \):
+// a rename, and a second name made by path; an exchange of names and a
+// second name of an open file still work.
 enum : unsigned {
 	kNoNameSwap = 1,
 	kNoNamelessFiles = 2,
@@ -34,6 +38,7 @@ enum : unsigned {
 	kNoRenameFlags = 8,
 	kNoAttributeRoom = 16,
 	kNoAttributes = 32,
+	kForbiddenNames = 64,
 };
 
 struct ChildOptions {
