@@ -372,7 +372,8 @@ describe_check(const convert_result& result)
 		what += ends.empty() ? _("would write it anew")
 							 : filled(_("would convert %s"), {ends.substr(2)});
 	} else {
-		what = filled(_("would convert from %s"), {sets_taken(result)});
+		what = filled(_("would convert from %s"),
+				{sets_taken(result.style, result.sameText)});
 		if (set_name(result.umlautStyle) != NULL
 				&& result.umlautStyle != result.style
 				&& result.umlautStyle != result.sameText) {
@@ -384,6 +385,16 @@ describe_check(const convert_result& result)
 	if (result.doubtful) {
 		what += filled(_("; doubtful, next best %s"),
 				{short_set_name(result.nextBest)});
+	}
+	if (result.renamed) {
+		what += filled(
+				_("; would be named %s"), {shown_name(leaf_of(result.output))});
+		if (result.nameStyle != result.style)
+			what += filled(_(" (its name read as %s)"),
+					{name_sets(result.nameStyle, result.nameSameText)});
+	} else if (!result.nameKept.empty()) {
+		what += filled(
+				_("; its name would stay: %s"), {shown_name(result.nameKept)});
 	}
 	return what;
 }

@@ -17,6 +17,8 @@
 #include "convert/batch.h"
 #include "convert/convert.h"
 #include "convert/family.h"
+#include "convert/folder_name.h"
+#include "convert/names.h"
 #include "convert/result.h"
 #include "convert/stamp.h"
 #include "convert/undo.h"
@@ -77,6 +79,10 @@ private:
 	walk_answer _File(const walk_entry& file, const std::string& name);
 	walk_answer _Passed(
 			const walk_entry& entry, walk_passed kind, const std::string& name);
+	// A folder whose contents are done: its name, where it is no UTF-8,
+	// becomes one (or the one it had comes back, for the undo).
+	walk_answer _FolderDone(
+			int parent, const char* leaf, const std::string& name);
 	// Does the image's work on the file leaf of the open folder.
 	void _Handle(int folder, const char* leaf, const char* path);
 	// Tells and counts what the file handed on last came to, once it has
@@ -199,6 +205,10 @@ tree_runner::_Walk(const selected& folder)
 	hooks.passed = [&](const walk_entry& entry, walk_passed kind) {
 		return _Passed(entry, kind, shown_below(folder.name, entry));
 	};
+	hooks.folderDone = [&](const walk_entry& entry) {
+		return _FolderDone(
+				entry.folder, entry.name, shown_below(folder.name, entry));
+	};
 	walk_counts counts;
 	int error = walk_tree(folder.path.c_str(), hooks, counts);
 	if (error != 0 && error != ECANCELED) {
@@ -207,7 +217,55 @@ tree_runner::_Walk(const selected& folder)
 				[this, name = folder.name, why] {
 					tally_left(fTally, name, why);
 				});
+		return;
 	}
+	// The folder selected is done too, once everything inside it is.
+	size_t slash = folder.path.rfind('/');
+	if (error == 0 && slash != std::string::npos && folder.path != "/") {
+		std::string above
+				= slash == 0 ? std::string("/") : folder.path.substr(0, slash);
+		int parent = open(above.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+		if (parent >= 0) {
+			_FolderDone(parent, folder.path.c_str() + slash + 1, folder.name);
+			close(parent);
+		}
+	}
+}
+
+
+walk_answer
+tree_runner::_FolderDone(int parent, const char* leaf, const std::string& name)
+{
+	folder_rename rename;
+	folder_step step;
+	if (fTally.job == kTreeUndo) {
+		rename = rename_folder_back(parent, leaf);
+		step = kFolderRenamedBack;
+	} else if (name_is_utf8(leaf)) {
+		return kWalkOn;
+	} else if (fTally.job == kTreeCheck) {
+		rename = plan_folder_rename(parent, leaf);
+		step = kFolderPlanned;
+	} else {
+		// What waits inside is finished first, so that every record of
+		// it names the folder as it was then.
+		batch_end();
+		batch_begin(kWalkReserve);
+		fSinceWindow = 0;
+		rename = rename_folder(parent, leaf);
+		step = kFolderRenamed;
+	}
+	std::string what = describe_folder_rename(rename, step);
+	if (what.empty())
+		return kWalkOn;
+	bool renamed = rename.reason.empty();
+	_Say(name, what, [this, renamed] {
+		if (renamed)
+			fTally.foldersRenamed++;
+		else
+			fTally.folderNamesKept++;
+	});
+	return kWalkOn;
 }
 
 

@@ -201,6 +201,47 @@ tally_file(tree_tally& tally, const convert_result& result,
 }
 
 
+namespace {
+
+// What became of the names of folders that were no UTF-8; empty when
+// there were none.
+std::string
+folder_names(const tree_tally& tally)
+{
+	std::string text;
+	uint64_t renamed = tally.foldersRenamed;
+	if (renamed > 0) {
+		std::string count = grouped(renamed);
+		if (tally.job == kTreeCheck)
+			text = filled(
+					P_("%s folder would be renamed to UTF-8",
+							"%s folders would be renamed to UTF-8", renamed),
+					{count});
+		else if (tally.job == kTreeUndo)
+			text = filled(P_("%s folder renamed back",
+								  "%s folders renamed back", renamed),
+					{count});
+		else
+			text = filled(P_("%s folder renamed to UTF-8",
+								  "%s folders renamed to UTF-8", renamed),
+					{count});
+	}
+	uint64_t kept = tally.folderNamesKept;
+	if (kept > 0) {
+		if (!text.empty())
+			text += ", ";
+		text += filled(P_("%s folder kept its name, which is no UTF-8",
+							   "%s folders kept their names, which are no "
+							   "UTF-8",
+							   kept),
+				{grouped(kept)});
+	}
+	return text;
+}
+
+} // namespace
+
+
 void
 tally_left(tree_tally& tally, const std::string& name, const std::string& what)
 {
@@ -221,6 +262,9 @@ tree_alert_text(const tree_tally& tally)
 				+ filled(P_("%s already right", "%s already right",
 								 tally.alreadyRight),
 						{grouped(tally.alreadyRight)});
+	std::string folders = folder_names(tally);
+	if (!folders.empty())
+		text += "\n\t" + folders;
 	uint64_t passed = 0;
 	std::string kinds = passed_over(tally, passed);
 	if (!kinds.empty())
@@ -279,6 +323,9 @@ tree_notification_text(const tree_tally& tally)
 				+ filled(P_("%s already right", "%s already right",
 								 tally.alreadyRight),
 						{grouped(tally.alreadyRight)});
+	std::string folders = folder_names(tally);
+	if (!folders.empty())
+		text += ", " + folders;
 	uint64_t passed = 0;
 	passed_over(tally, passed);
 	if (passed > 0)

@@ -38,6 +38,10 @@ struct tree_tally {
 	uint64_t notText = 0;
 	uint64_t setId = 0;
 	uint64_t passed[kPassedKinds] = {};
+	// Folders renamed to UTF-8 (renamed back, for the undo; for the
+	// check, those that would be), and those whose name, no UTF-8, stays.
+	uint64_t foldersRenamed = 0;
+	uint64_t folderNamesKept = 0;
 	// Left as they were, folders that cannot be read among them.
 	uint64_t leftAlone = 0;
 	// The first names with doubt and of those left, with what to say.

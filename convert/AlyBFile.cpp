@@ -11,6 +11,7 @@
 #include "convert/chosen_set.h"
 #include "convert/contexts.h"
 #include "convert/detect.h"
+#include "convert/names.h"
 #include "convert/repair_utf8.h"
 #include "convert/result.h"
 #include "convert/scan_pieces.h"
@@ -536,13 +537,24 @@ convert_opened(source_file& source, const std::string& opened, convert_way way)
 			result_left_alone(source_fault(source, _(kCutShort)));
 			return;
 		}
-		if (same.same) {
+		// A name that is no UTF-8 but would take one is as much to convert
+		// as the text: the backup keeps it for the undo.
+		name_plan name = plan_file_name(source.leaf, ostyle);
+		if (same.same && name.name.empty()) {
 			last_result.alreadyRight = true;
 			result_passed_over(_("already right"));
 			return;
 		}
 		if (way == kConvertLookOnly) {
 			last_result.wouldConvert = true;
+			last_result.renamed = !name.name.empty();
+			last_result.output
+					= source.path.substr(
+							  0, source.path.size() - source.leaf.size())
+					+ name.name;
+			last_result.nameStyle = name.style;
+			last_result.nameSameText = name.sameText;
+			last_result.nameKept = name.reason;
 			return;
 		}
 	}

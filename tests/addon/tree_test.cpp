@@ -290,6 +290,82 @@ TEST_F(Tree, CheckedConvertedAndUndoneATreeIsWhatItWas)
 }
 
 
+// A tree unpacked from a DOS archive: names and texts in code page 437.
+// The check says what would become of every name and changes nothing; the
+// conversion gives every name and text UTF-8, folders after what they
+// hold; the undo gives back every name, byte for byte.
+TEST_F(Tree, NamesFromAnOldArchiveComeOutInUtf8AndBack)
+{
+	chmod(fPlace.path().c_str(), 0755);
+	std::string tree = fPlace.add_folder("Diskette");
+	mkdir((tree + "/\x8Enderungen").c_str(), 0755);
+	mkdir((tree
+				  + "/\x8Enderungen/Br\x81"
+					"cke")
+					.c_str(),
+			0755);
+	write_file(tree
+					+ "/\x8Enderungen/Br\x81"
+					  "cke/M\x84rz.txt",
+			"Gr\x81\xE1"
+			"e aus K\x94ln\r\n");
+	write_file(tree
+					+ "/\x9A"
+					  "BERSICHT.TXT",
+			"Inhalt\n");
+	give_tree_to_child(fPlace.path());
+	test::TreeShot original = test::tree_shot(fPlace.path());
+
+	test::ChildResult check = run("Textwend-Check", fPlace, {tree});
+	if (check.status == test::kChildSetupFailed)
+		GTEST_SKIP() << "no unprivileged user for the runs: " << check.errors;
+	EXPECT_EQ(test::tree_shot(fPlace.path()), original);
+	test::ChildResult convert = run("Textwend-Folder", fPlace, {tree});
+	EXPECT_EQ(convert.status, 0) << convert.errors;
+	EXPECT_EQ(read_file(tree + "/Änderungen/Brücke/März.txt"),
+			"Grüße aus Köln\n");
+	EXPECT_EQ(read_file(tree + "/ÜBERSICHT.TXT"), "Inhalt\n");
+	test::ChildResult undo = run("Textwend-Folder-Undo", fPlace, {tree});
+	EXPECT_EQ(undo.status, 0) << undo.errors;
+	EXPECT_EQ(test::tree_shot(fPlace.path()), original);
+
+	const char* kSame
+			= " (Atari ST or DOS code page 437, the same name in both)";
+	const struct {
+		const test::ChildResult& run;
+		std::string line;
+	} lines[] = {
+			{check,
+					"\\x8Enderungen: would be renamed to Änderungen"
+							+ std::string(kSame)},
+			{check,
+					"\\x8Enderungen/Br\\x81"
+					"cke/M\\x84rz.txt: would convert "
+					"from Atari ST or DOS code page 437, the same text in "
+					"both, CR LF → LF; would be named März.txt"},
+			{convert,
+					"\\x8Enderungen/Br\\x81"
+					"cke: renamed to Brücke"
+							+ std::string(kSame)},
+			{convert,
+					"\\x9A"
+					"BERSICHT.TXT: no known character set found, line "
+					"ends only; now named ÜBERSICHT.TXT (its name read as "
+					"Atari ST or DOS code page 437, the same name in both); "
+					"original kept as \\x9A"
+					"BERSICHT.TXT-BAK"},
+			{undo, "Änderungen: renamed back to \\x8Enderungen"},
+	};
+	for (const auto& l : lines)
+		EXPECT_NE(l.run.errors.find("\nTextwend: Diskette/" + l.line + "\n"),
+				std::string::npos)
+				<< l.run.errors;
+	EXPECT_NE(convert.errors.find("\t2 folders renamed to UTF-8\n"),
+			std::string::npos)
+			<< convert.errors;
+}
+
+
 // A folder below at, by descriptor: paths longer than the host takes.
 int
 make_folder(int at, const std::string& name)
