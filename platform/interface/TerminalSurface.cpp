@@ -46,16 +46,28 @@ const font_height kNominalFontHeight = {8, 3, 1};
 
 
 // Control characters would break the line (or the terminal's state); they
-// become '?'. Tabs stay, and line breaks where they are wanted.
+// become '?', and so does a byte that is no UTF-8, such as the name of a
+// file from an old machine, where a terminal of 8 bits would take 0x9B
+// for the start of a command. Tabs stay, and line breaks where they are
+// wanted.
 void
 append_printable(std::string& line, const char* text, bool keepLineBreaks)
 {
-	for (const char* c = text; *c != '\0'; c++) {
-		unsigned char byte = static_cast<unsigned char>(*c);
-		bool control = (byte < 0x20 && byte != '\t') || byte == 0x7f;
-		if (byte == '\n' && keepLineBreaks)
+	int32 length = static_cast<int32>(strlen(text));
+	for (int32 at = 0; at < length;) {
+		char32_t character;
+		int32 size
+				= BPrivate::next_character(text + at, length - at, &character);
+		bool control = (character < 0x20 && character != '\t')
+				|| (character >= 0x7f && character < 0xa0)
+				|| (character == U'\uFFFD' && size == 1);
+		if (character == '\n' && keepLineBreaks)
 			control = false;
-		line += control ? '?' : *c;
+		if (control)
+			line += '?';
+		else
+			line.append(text + at, size);
+		at += size;
 	}
 }
 

@@ -345,6 +345,14 @@ TEST(TerminalTest, WindowsAreLinesOnStandardError)
 			{"control characters", "a\nb\tc\x1b",
 					"window \"Strip\": first | second\n"
 					"window \"Strip\": a?b\tc?\n"},
+			// A name from DOS: 0x9B is a command to a terminal of 8 bits.
+			{"bytes that are no UTF-8",
+					"Br\x81"
+					"cke\x9B"
+					"1m \xC2\x9B"
+					"2m",
+					"window \"Strip\": first | second\n"
+					"window \"Strip\": Br?cke?1m ?2m\n"},
 	};
 	for (const Case& c : cases) {
 		test::ChildResult run = test::run_child([&] {
