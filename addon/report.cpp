@@ -6,6 +6,7 @@
 #include "app/text_domain.h"
 #include "charmap/options.h"
 #include "convert/convert.h"
+#include "convert/utf8.h"
 
 #include <stdint.h>
 #include <stdio.h>
@@ -15,34 +16,6 @@ namespace {
 
 // The most entries an alert names; the rest are counted.
 const size_t kAlertNames = 10;
-
-
-// The length of the UTF-8 character at text[i], or 0 when the bytes there
-// are no character or a C1 control.
-size_t
-character_length(const std::string& text, size_t i)
-{
-	unsigned char first = static_cast<unsigned char>(text[i]);
-	if (first >= 0x20 && first < 0x7f)
-		return 1;
-	if (first < 0xc2 || first > 0xf4)
-		return 0;
-	size_t length = first < 0xe0 ? 2 : first < 0xf0 ? 3 : 4;
-	if (i + length > text.size())
-		return 0;
-	for (size_t k = 1; k < length; k++) {
-		if ((static_cast<unsigned char>(text[i + k]) & 0xc0) != 0x80)
-			return 0;
-	}
-	unsigned char second = static_cast<unsigned char>(text[i + 1]);
-	// C1 controls, overlong forms, surrogates and beyond U+10FFFF.
-	if ((first == 0xc2 && second < 0xa0) || (first == 0xe0 && second < 0xa0)
-			|| (first == 0xed && second > 0x9f)
-			|| (first == 0xf0 && second < 0x90)
-			|| (first == 0xf4 && second > 0x8f))
-		return 0;
-	return length;
-}
 
 
 std::string
@@ -149,7 +122,7 @@ shown_name(const std::string& name)
 {
 	std::string text;
 	for (size_t i = 0; i < name.size();) {
-		size_t length = character_length(name, i);
+		size_t length = printable_at(name, i);
 		if (name[i] == '\\') {
 			text += "\\\\";
 			i++;

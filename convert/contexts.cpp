@@ -7,6 +7,7 @@
 #include "convert/contexts.h"
 
 #include "charmap/processor.h"
+#include "convert/utf8.h"
 
 #include <string.h>
 
@@ -86,35 +87,6 @@ context_of(const uint8_t* data, size_t at)
 			| (unsigned)(data[at] & 0x7F) << 4 | kNeighbours.of[data[at + 1]];
 }
 
-
-// What a byte opens as the first of a UTF-8 sequence: how many
-// continuation bytes follow, and the range of the first of them, which
-// keeps out overlong forms, surrogates and code points beyond U+10FFFF.
-struct Lead {
-	uint8_t need;
-	uint8_t low;
-	uint8_t high;
-};
-
-constexpr Lead
-lead_of(int c)
-{
-	if (c >= 0xC2 && c <= 0xDF)
-		return {1, 0x80, 0xBF};
-	if (c == 0xE0)
-		return {2, 0xA0, 0xBF};
-	if (c == 0xED)
-		return {2, 0x80, 0x9F};
-	if (c >= 0xE1 && c <= 0xEF)
-		return {2, 0x80, 0xBF};
-	if (c == 0xF0)
-		return {3, 0x90, 0xBF};
-	if (c >= 0xF1 && c <= 0xF3)
-		return {3, 0x80, 0xBF};
-	if (c == 0xF4)
-		return {3, 0x80, 0x8F};
-	return {0, 0, 0};
-}
 
 struct Leads {
 	Lead lead[256];

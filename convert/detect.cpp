@@ -13,6 +13,7 @@
 
 #include "charmap/processor.h"
 #include "charmap/styles.h"
+#include "convert/utf8.h"
 
 #include <string.h>
 
@@ -218,36 +219,6 @@ const uint64_t kLfSeen = (uint64_t)0x01 << (8 * kLines);
 const uint64_t kCrSeen = (uint64_t)0x02 << (8 * kLines);
 const uint64_t kAtariSignSeen = (uint64_t)0x01 << (8 * kAtariSigns);
 
-
-// What a byte from 0x80 up opens as the first byte of a UTF-8 sequence: how
-// many continuation bytes follow, and the range of the first of them, which
-// keeps out overlong forms, surrogates and code points beyond U+10FFFF. A
-// need of 0 means the byte cannot start a sequence.
-struct Lead {
-	uint8_t need;
-	uint8_t low;
-	uint8_t high;
-};
-
-constexpr Lead
-lead_of(int c)
-{
-	if (c >= 0xC2 && c <= 0xDF)
-		return {1, 0x80, 0xBF};
-	if (c == 0xE0)
-		return {2, 0xA0, 0xBF};
-	if (c == 0xED)
-		return {2, 0x80, 0x9F};
-	if (c >= 0xE1 && c <= 0xEF)
-		return {2, 0x80, 0xBF};
-	if (c == 0xF0)
-		return {3, 0x90, 0xBF};
-	if (c >= 0xF1 && c <= 0xF3)
-		return {3, 0x80, 0xBF};
-	if (c == 0xF4)
-		return {3, 0x80, 0x8F};
-	return {0, 0, 0};
-}
 
 struct Leads {
 	Lead lead[128];

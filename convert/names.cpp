@@ -8,6 +8,7 @@
 #include "convert/contexts.h"
 #include "convert/detect.h"
 #include "convert/second_opinion.h"
+#include "convert/utf8.h"
 
 #include <limits.h>
 
@@ -55,32 +56,6 @@ table_of(int32_t style)
 }
 
 
-// The length of the valid UTF-8 sequence at name[at]; 0 when none starts
-// there.
-size_t
-sequence_at(const std::string& name, size_t at)
-{
-	uint8_t first = (uint8_t)name[at];
-	if (first < 0x80)
-		return 1;
-	if (first < 0xC2 || first > 0xF4)
-		return 0;
-	size_t length = first < 0xE0 ? 2 : first < 0xF0 ? 3 : 4;
-	if (at + length > name.size())
-		return 0;
-	for (size_t k = 1; k < length; k++) {
-		if (((uint8_t)name[at + k] & 0xC0) != 0x80)
-			return 0;
-	}
-	uint8_t second = (uint8_t)name[at + 1];
-	// Overlong forms, surrogates and beyond U+10FFFF.
-	if ((first == 0xE0 && second < 0xA0) || (first == 0xED && second > 0x9F)
-			|| (first == 0xF0 && second < 0x90)
-			|| (first == 0xF4 && second > 0x8F))
-		return 0;
-	return length;
-}
-
 } // namespace
 
 
@@ -88,7 +63,7 @@ bool
 name_is_utf8(const std::string& name)
 {
 	for (size_t at = 0; at < name.size();) {
-		size_t length = sequence_at(name, at);
+		size_t length = utf8_length_at(name, at);
 		if (length == 0)
 			return false;
 		at += length;

@@ -1,0 +1,80 @@
+/*
+ * What is UTF-8, byte by byte: for the loops that tell UTF-8 from an 8-bit
+ * set, and for names, which are shown as they are only where they are.
+ */
+#ifndef CONVERT_UTF8_H
+#define CONVERT_UTF8_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <string>
+
+// What a byte opens as the first of a UTF-8 sequence: how many
+// continuation bytes follow, and the range of the first of them, which
+// keeps out overlong forms, surrogates and code points beyond U+10FFFF.
+
+struct Lead {
+	uint8_t need; // 0: the byte cannot start a sequence
+	uint8_t low;
+	uint8_t high;
+};
+
+constexpr Lead
+lead_of(int c)
+{
+	if (c >= 0xC2 && c <= 0xDF)
+		return {1, 0x80, 0xBF};
+	if (c == 0xE0)
+		return {2, 0xA0, 0xBF};
+	if (c == 0xED)
+		return {2, 0x80, 0x9F};
+	if (c >= 0xE1 && c <= 0xEF)
+		return {2, 0x80, 0xBF};
+	if (c == 0xF0)
+		return {3, 0x90, 0xBF};
+	if (c >= 0xF1 && c <= 0xF3)
+		return {3, 0x80, 0xBF};
+	if (c == 0xF4)
+		return {3, 0x80, 0x8F};
+	return {0, 0, 0};
+}
+
+
+// The length of the valid UTF-8 sequence at text[at] (1 for an ASCII
+// byte); 0 when none starts there.
+inline size_t
+utf8_length_at(const std::string& text, size_t at)
+{
+	uint8_t first = (uint8_t)text[at];
+	if (first < 0x80)
+		return 1;
+	Lead lead = lead_of(first);
+	if (lead.need == 0 || text.size() - at <= lead.need)
+		return 0;
+	uint8_t second = (uint8_t)text[at + 1];
+	if (second < lead.low || second > lead.high)
+		return 0;
+	for (size_t k = 2; k <= lead.need; k++) {
+		if (((uint8_t)text[at + k] & 0xC0) != 0x80)
+			return 0;
+	}
+	return lead.need + 1u;
+}
+
+// The length of the character at text[at] that may be shown as it is, to
+// a terminal or in an alert; 0 for a control character (C1 among them) and
+// for a byte that is no UTF-8, which are shown escaped.
+inline size_t
+printable_at(const std::string& text, size_t at)
+{
+	size_t length = utf8_length_at(text, at);
+	uint8_t first = (uint8_t)text[at];
+	if (length == 1 && (first < 0x20 || first == 0x7F))
+		return 0;
+	if (length == 2 && first == 0xC2 && (uint8_t)text[at + 1] < 0xA0)
+		return 0;
+	return length;
+}
+
+#endif // CONVERT_UTF8_H
