@@ -19,7 +19,8 @@ namespace {
 
 // Conversions wait in windows, each ended by one sync, as many as the
 // descriptors they hold leave room for what one more conversion and the
-// held streams need meanwhile.
+// held streams need meanwhile. tracker-run makes room in the kernel's table
+// of descriptors for a window this large before it starts a thread.
 const size_t kMaxWaiting = 4096;
 const size_t kReserve = 16;
 

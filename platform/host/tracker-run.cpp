@@ -19,6 +19,7 @@
 
 #include <dlfcn.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <locale.h>
 #include <pthread.h>
 #include <spawn.h>
@@ -46,6 +47,11 @@ const char kTrackerAddOns[] = "Tracker";
 enum { kExitDone = 0, kExitLeftAlone = 1, kExitFailure = 2 };
 
 typedef void (*process_refs_hook)(entry_ref, BMessage*, void*);
+
+// The most descriptors an add-on's batch holds at once: 4,096 files that
+// wait, three descriptors each, and those open beside them. The kernel's
+// table for that many takes 128 KiB.
+const rlim_t kBatchDescriptors = 16384;
 
 
 // What the add-on's thread needs.
@@ -360,6 +366,31 @@ find_image(const char* argument, std::string* image)
 }
 
 
+// Grows the process's table of descriptors to room for limit of them, or
+// for what a batch holds where the limit allows more. The kernel grows the
+// table by doubling as descriptors are opened, and once a second thread
+// shares it each doubling waits for every processor to pass a quiescent
+// state (an RCU grace period, 10 to 30 ms on a virtual machine): a batch of
+// thousands of files waited eight times for that. Grown here, while the
+// host has one thread, it waits for nothing.
+void
+grow_descriptor_table(rlim_t limit)
+{
+	rlim_t wanted = limit < kBatchDescriptors ? limit : kBatchDescriptors;
+	if (wanted == 0)
+		return;
+	int anchor = open("/", O_PATH | O_CLOEXEC);
+	if (anchor < 0)
+		return;
+	// The lowest free descriptor from the last wanted on: one taken
+	// already is left as it is.
+	int last = fcntl(anchor, F_DUPFD_CLOEXEC, static_cast<int>(wanted - 1));
+	if (last >= 0)
+		close(last);
+	close(anchor);
+}
+
+
 // Loads the image and finds its entry point; a failure is reported with
 // one line on standard error.
 void*
@@ -409,10 +440,13 @@ main(int argc, char** argv)
 	// limit allows: as many as the hard limit gives, since nothing here
 	// waits with select(), which would not take the higher ones.
 	struct rlimit descriptors;
-	if (getrlimit(RLIMIT_NOFILE, &descriptors) == 0
-			&& descriptors.rlim_cur < descriptors.rlim_max) {
+	if (getrlimit(RLIMIT_NOFILE, &descriptors) == 0) {
+		rlim_t given = descriptors.rlim_cur;
 		descriptors.rlim_cur = descriptors.rlim_max;
-		setrlimit(RLIMIT_NOFILE, &descriptors);
+		if (given < descriptors.rlim_max
+				&& setrlimit(RLIMIT_NOFILE, &descriptors) != 0)
+			descriptors.rlim_cur = given;
+		grow_descriptor_table(descriptors.rlim_cur);
 	}
 	bind_text_domain();
 	int first = 1;

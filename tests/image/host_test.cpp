@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -122,6 +124,35 @@ TEST_F(HostTest, EmptySelectionIsCalledOnItsOwnThreadWithTheApplicationSet)
 	expect_ref(lines_of(run, "dir")[0], "dir", {fFolder, "sub"});
 	// The image is unloaded once the call has returned.
 	EXPECT_EQ(lines.back(), Fields({"unloaded"}));
+}
+
+
+TEST_F(HostTest, TheAddOnFindsRoomForTheDescriptorsOfABatch)
+{
+	// Room the kernel made while the host had one thread, up to what a
+	// batch holds (16,384) or the limit allows: made later, each doubling
+	// of the table waits for the kernel.
+	struct rlimit inherited;
+	ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &inherited), 0);
+	struct {
+		rlim_t limit;
+		unsigned long room;
+	} cases[] = {
+			{RLIM_INFINITY,
+					(unsigned long)std::min<rlim_t>(inherited.rlim_max, 16384)},
+			{1000, 1000},
+	};
+	for (const auto& test : cases) {
+		SCOPED_TRACE(test.limit);
+		test::ChildOptions options;
+		options.descriptorLimit = test.limit;
+		options.folder = fFolder;
+		test::ChildResult run = test::run_program({kHost, kImage}, options);
+		ASSERT_EQ(run.status, 0) << run.errors;
+		std::vector<Fields> room = lines_of(run, "descriptors");
+		ASSERT_EQ(room.size(), 1u) << run.output;
+		EXPECT_GE(std::stoul(room[0][1]), test.room);
+	}
 }
 
 

@@ -42,6 +42,26 @@ print_ref(const char* label, const entry_ref& ref)
 			ref.name != NULL ? ref.name : "?", shown);
 }
 
+
+// The room the kernel's table of descriptors has now: "FDSize" of the
+// process's status.
+std::string
+descriptor_room()
+{
+	FILE* status = fopen("/proc/self/status", "r");
+	if (status == NULL)
+		return "?";
+	char line[256];
+	std::string room = "?";
+	while (fgets(line, sizeof(line), status) != NULL) {
+		unsigned long size;
+		if (sscanf(line, "FDSize: %lu", &size) == 1)
+			room = std::to_string(size);
+	}
+	fclose(status);
+	return room;
+}
+
 } // namespace
 
 
@@ -53,6 +73,7 @@ process_refs(entry_ref directory, BMessage* refs, void* reserved)
 	printf("thread\t%s\n", find_thread(NULL) == getpid() ? "main" : "own");
 	printf("be_app\t%s\n", be_app != NULL ? "set" : "none");
 	printf("reserved\t%s\n", reserved == NULL ? "null" : "set");
+	printf("descriptors\t%s\n", descriptor_room().c_str());
 	print_ref("dir", directory);
 	if (refs == NULL) {
 		printf("message\tnull\n");
