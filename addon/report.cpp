@@ -59,16 +59,25 @@ short_set_name(int32_t style)
 }
 
 
-// The set a name was read in, with the other that reads it the same.
+// A set, or two that read the same, in the order of the sets: sameness
+// says what they share ("%s or %s, the same text in both").
 std::string
-name_sets(int32_t style, int32_t sameText)
+one_or_two_sets(int32_t style, int32_t sameText, const char* sameness)
 {
 	if (sameText == 0)
 		return set_name(style);
 	int32_t first = style < sameText ? style : sameText;
 	int32_t second = style < sameText ? sameText : style;
-	return filled(_("%s or %s, the same name in both"),
-			{short_set_name(first), set_name(second)});
+	return filled(sameness, {short_set_name(first), set_name(second)});
+}
+
+
+// The set a name was read in, with the other that reads it the same.
+std::string
+name_sets(int32_t style, int32_t sameText)
+{
+	return one_or_two_sets(
+			style, sameText, _("%s or %s, the same name in both"));
 }
 
 
@@ -76,12 +85,8 @@ name_sets(int32_t style, int32_t sameText)
 std::string
 sets_taken(int32_t style, int32_t sameText)
 {
-	if (sameText == 0)
-		return set_name(style);
-	int32_t first = style < sameText ? style : sameText;
-	int32_t second = style < sameText ? sameText : style;
-	return filled(_("%s or %s, the same text in both"),
-			{short_set_name(first), set_name(second)});
+	return one_or_two_sets(
+			style, sameText, _("%s or %s, the same text in both"));
 }
 
 
