@@ -88,40 +88,6 @@ context_of(const uint8_t* data, size_t at)
 }
 
 
-struct Leads {
-	Lead lead[256];
-};
-
-constexpr Leads
-make_leads()
-{
-	Leads leads {};
-	for (int c = 0; c < 256; c++)
-		leads.lead[c] = lead_of(c);
-	return leads;
-}
-
-constexpr Leads kLeads = make_leads();
-
-inline size_t
-sequence_at(const uint8_t* data, size_t at, size_t length, bool& cut)
-{
-	const Lead& lead = kLeads.lead[data[at]];
-	if (lead.need == 0)
-		return 0;
-	for (size_t k = 1; k <= lead.need; k++) {
-		if (at + k >= length) {
-			cut = true;
-			return 0;
-		}
-		uint8_t c = data[at + k];
-		if (c < (k == 1 ? lead.low : 0x80) || c > (k == 1 ? lead.high : 0xBF))
-			return 0;
-	}
-	return (size_t)lead.need + 1;
-}
-
-
 // A character of Western letters: a letter or sign of Latin-1 or of the
 // Windows set, punctuation, currency, ™, frames. Bytes of an 8-bit text
 // seldom make one of these by chance.
@@ -179,7 +145,7 @@ size_t
 text_contexts::Lead(const uint8_t* data, size_t at, size_t length)
 {
 	bool cut = false;
-	size_t size = sequence_at(data, at, length, cut);
+	size_t size = utf8_sequence_at(data, at, length, cut);
 	if (size > 0) {
 		fSequences++;
 		fLetterSequences += is_letter_character(data + at, size);
@@ -281,7 +247,8 @@ void
 text_contexts::Sample(const uint8_t* data, size_t at, size_t length)
 {
 	bool cut = false;
-	size_t size = data[at] >= 0xC2 ? sequence_at(data, at, length, cut) : 0;
+	size_t size
+			= data[at] >= 0xC2 ? utf8_sequence_at(data, at, length, cut) : 0;
 	if (size > 0) {
 		fSampledSequences++;
 		fSampledLetters += is_letter_character(data + at, size);
@@ -292,7 +259,7 @@ text_contexts::Sample(const uint8_t* data, size_t at, size_t length)
 		if (data[at - back] < 0x80)
 			break;
 		if (data[at - back] >= 0xC2) {
-			if (sequence_at(data, at - back, length, cut) > back)
+			if (utf8_sequence_at(data, at - back, length, cut) > back)
 				return;
 			break;
 		}
@@ -521,13 +488,6 @@ text_contexts::MostlyUtf8() const
 	uint64_t weight = sequences + (kLetterWeight - 1) * letters
 			+ (fCutBytes > 0 ? kLetterWeight : 0);
 	return weight > 0 && weight > strays;
-}
-
-
-size_t
-utf8_sequence_at(const uint8_t* data, size_t at, size_t length, bool& cut)
-{
-	return sequence_at(data, at, length, cut);
 }
 
 

@@ -13,6 +13,7 @@
 #include "charmap/mt.h"
 #include "charmap/styles.h"
 #include "convert/detect.h"
+#include "convert/utf8.h"
 
 #include <string.h>
 
