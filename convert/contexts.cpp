@@ -275,33 +275,6 @@ text_contexts::Sample(const uint8_t* data, size_t at, size_t length)
 
 namespace {
 
-// The byte values from 0x80 up still wanted, as the rows of a table for a
-// byte shuffle: by the low four bits, one bit for each of the top ones.
-struct wanted_values {
-	alignas(16) uint8_t rows[16];
-
-	void
-	Take(uint8_t byte)
-	{
-		rows[byte & 15] &= (uint8_t) ~(1 << ((byte >> 4) & 7));
-	}
-
-	bool
-	Wants(uint8_t byte) const
-	{
-		return (rows[byte & 15] >> ((byte >> 4) & 7)) & 1;
-	}
-
-	bool
-	Any() const
-	{
-		uint8_t any = 0;
-		for (uint8_t row : rows)
-			any |= row;
-		return any != 0;
-	}
-};
-
 #ifdef TEXTWEND_X86
 
 // The first place of each wanted value in [from, to), 32 bytes at a time:
