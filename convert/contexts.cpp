@@ -94,19 +94,12 @@ context_of(const uint8_t* data, size_t at)
 bool
 is_letter_character(const uint8_t* sequence, size_t size)
 {
-	if (size == 2) {
-		uint32_t codePoint
-				= (uint32_t)(sequence[0] & 0x1F) << 6 | (sequence[1] & 0x3F);
-		return (codePoint >= 0xA0 && codePoint <= 0xFF) || codePoint == 0x152
-				|| codePoint == 0x153 || codePoint == 0x160
-				|| codePoint == 0x161 || codePoint == 0x178
-				|| codePoint == 0x17D || codePoint == 0x17E;
-	}
-	if (size != 3)
-		return false;
-	uint32_t codePoint = (uint32_t)(sequence[0] & 0x0F) << 12
-			| (uint32_t)(sequence[1] & 0x3F) << 6 | (sequence[2] & 0x3F);
-	return (codePoint >= 0x2010 && codePoint <= 0x20CF) || codePoint == 0x2122
+	uint32_t codePoint = utf8_code_point(sequence, size);
+	return (codePoint >= 0xA0 && codePoint <= 0xFF) || codePoint == 0x152
+			|| codePoint == 0x153 || codePoint == 0x160 || codePoint == 0x161
+			|| codePoint == 0x178 || codePoint == 0x17D || codePoint == 0x17E
+			|| (codePoint >= 0x2010 && codePoint <= 0x20CF)
+			|| codePoint == 0x2122
 			|| (codePoint >= 0x2500 && codePoint <= 0x25FF);
 }
 

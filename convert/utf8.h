@@ -78,6 +78,17 @@ utf8_sequence_at(const uint8_t* data, size_t at, size_t length, bool& cut)
 	return (size_t)lead.need + 1;
 }
 
+// The code point of a valid sequence of size bytes.
+inline uint32_t
+utf8_code_point(const uint8_t* sequence, size_t size)
+{
+	static const uint8_t kLeadBits[] = {0x7F, 0x1F, 0x0F, 0x07};
+	uint32_t codePoint = sequence[0] & kLeadBits[size - 1];
+	for (size_t k = 1; k < size; k++)
+		codePoint = codePoint << 6 | (sequence[k] & 0x3F);
+	return codePoint;
+}
+
 
 // The length of the valid UTF-8 sequence at text[at] (1 for an ASCII
 // byte); 0 when none starts there.
