@@ -38,13 +38,9 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import letters  # noqa: E402
 
-# Name, image of the set, codec, line end.
-ATARI = ("Atari ST", "Textwend-Atari", "atari", "\r\n")
-DOS = ("DOS 437", "Textwend-DOS", "cp437", "\r\n")
-MAC = ("Macintosh", "Textwend-Mac", "mac_roman", "\r")
-WINDOWS = ("Windows ANSI", "Textwend-Windows", "cp1252", "\r\n")
-LATIN1 = ("ISO 8859-1", "Textwend-Windows", "latin-1", "\r\n")
-EIGHT_BIT = [ATARI, DOS, MAC, WINDOWS, LATIN1]
+# The 8-bit sets of letters.py: name, image of the set, codec, line end.
+EIGHT_BIT = [s for s in letters.SETS if s[1] is not None]
+ATARI, DOS, MAC, WINDOWS, LATIN1 = EIGHT_BIT
 
 ASCII = str.maketrans({"ä": "ae", "ö": "oe", "ü": "ue", "Ä": "Ae",
                        "Ö": "Oe", "Ü": "Ue", "ß": "ss"})

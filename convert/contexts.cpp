@@ -88,59 +88,18 @@ context_of(const uint8_t* data, size_t at)
 }
 
 
-struct Leads {
-	Lead lead[256];
-};
-
-constexpr Leads
-make_leads()
-{
-	Leads leads {};
-	for (int c = 0; c < 256; c++)
-		leads.lead[c] = lead_of(c);
-	return leads;
-}
-
-constexpr Leads kLeads = make_leads();
-
-inline size_t
-sequence_at(const uint8_t* data, size_t at, size_t length, bool& cut)
-{
-	const Lead& lead = kLeads.lead[data[at]];
-	if (lead.need == 0)
-		return 0;
-	for (size_t k = 1; k <= lead.need; k++) {
-		if (at + k >= length) {
-			cut = true;
-			return 0;
-		}
-		uint8_t c = data[at + k];
-		if (c < (k == 1 ? lead.low : 0x80) || c > (k == 1 ? lead.high : 0xBF))
-			return 0;
-	}
-	return (size_t)lead.need + 1;
-}
-
-
 // A character of Western letters: a letter or sign of Latin-1 or of the
 // Windows set, punctuation, currency, ™, frames. Bytes of an 8-bit text
 // seldom make one of these by chance.
 bool
 is_letter_character(const uint8_t* sequence, size_t size)
 {
-	if (size == 2) {
-		uint32_t codePoint
-				= (uint32_t)(sequence[0] & 0x1F) << 6 | (sequence[1] & 0x3F);
-		return (codePoint >= 0xA0 && codePoint <= 0xFF) || codePoint == 0x152
-				|| codePoint == 0x153 || codePoint == 0x160
-				|| codePoint == 0x161 || codePoint == 0x178
-				|| codePoint == 0x17D || codePoint == 0x17E;
-	}
-	if (size != 3)
-		return false;
-	uint32_t codePoint = (uint32_t)(sequence[0] & 0x0F) << 12
-			| (uint32_t)(sequence[1] & 0x3F) << 6 | (sequence[2] & 0x3F);
-	return (codePoint >= 0x2010 && codePoint <= 0x20CF) || codePoint == 0x2122
+	uint32_t codePoint = utf8_code_point(sequence, size);
+	return (codePoint >= 0xA0 && codePoint <= 0xFF) || codePoint == 0x152
+			|| codePoint == 0x153 || codePoint == 0x160 || codePoint == 0x161
+			|| codePoint == 0x178 || codePoint == 0x17D || codePoint == 0x17E
+			|| (codePoint >= 0x2010 && codePoint <= 0x20CF)
+			|| codePoint == 0x2122
 			|| (codePoint >= 0x2500 && codePoint <= 0x25FF);
 }
 
@@ -179,7 +138,7 @@ size_t
 text_contexts::Lead(const uint8_t* data, size_t at, size_t length)
 {
 	bool cut = false;
-	size_t size = sequence_at(data, at, length, cut);
+	size_t size = utf8_sequence_at(data, at, length, cut);
 	if (size > 0) {
 		fSequences++;
 		fLetterSequences += is_letter_character(data + at, size);
@@ -281,7 +240,8 @@ void
 text_contexts::Sample(const uint8_t* data, size_t at, size_t length)
 {
 	bool cut = false;
-	size_t size = data[at] >= 0xC2 ? sequence_at(data, at, length, cut) : 0;
+	size_t size
+			= data[at] >= 0xC2 ? utf8_sequence_at(data, at, length, cut) : 0;
 	if (size > 0) {
 		fSampledSequences++;
 		fSampledLetters += is_letter_character(data + at, size);
@@ -292,7 +252,7 @@ text_contexts::Sample(const uint8_t* data, size_t at, size_t length)
 		if (data[at - back] < 0x80)
 			break;
 		if (data[at - back] >= 0xC2) {
-			if (sequence_at(data, at - back, length, cut) > back)
+			if (utf8_sequence_at(data, at - back, length, cut) > back)
 				return;
 			break;
 		}
@@ -307,33 +267,6 @@ text_contexts::Sample(const uint8_t* data, size_t at, size_t length)
 
 
 namespace {
-
-// The byte values from 0x80 up still wanted, as the rows of a table for a
-// byte shuffle: by the low four bits, one bit for each of the top ones.
-struct wanted_values {
-	alignas(16) uint8_t rows[16];
-
-	void
-	Take(uint8_t byte)
-	{
-		rows[byte & 15] &= (uint8_t) ~(1 << ((byte >> 4) & 7));
-	}
-
-	bool
-	Wants(uint8_t byte) const
-	{
-		return (rows[byte & 15] >> ((byte >> 4) & 7)) & 1;
-	}
-
-	bool
-	Any() const
-	{
-		uint8_t any = 0;
-		for (uint8_t row : rows)
-			any |= row;
-		return any != 0;
-	}
-};
 
 #ifdef TEXTWEND_X86
 
@@ -521,13 +454,6 @@ text_contexts::MostlyUtf8() const
 	uint64_t weight = sequences + (kLetterWeight - 1) * letters
 			+ (fCutBytes > 0 ? kLetterWeight : 0);
 	return weight > 0 && weight > strays;
-}
-
-
-size_t
-utf8_sequence_at(const uint8_t* data, size_t at, size_t length, bool& cut)
-{
-	return sequence_at(data, at, length, cut);
 }
 
 

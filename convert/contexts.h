@@ -129,12 +129,6 @@ place_position(uint64_t place)
 	return (size_t)(place & ((uint64_t(1) << 48) - 1));
 }
 
-// The length of the valid UTF-8 sequence at data[at], of a text length
-// bytes long; 0 when the byte there starts none, and then cut says whether
-// the text ends inside one that was valid so far.
-size_t utf8_sequence_at(
-		const uint8_t* data, size_t at, size_t length, bool& cut);
-
 // Gathers the contexts of a whole text at once; data[length] readable.
 text_contexts gather_contexts(const uint8_t* data, size_t length);
 

@@ -220,22 +220,6 @@ const uint64_t kCrSeen = (uint64_t)0x02 << (8 * kLines);
 const uint64_t kAtariSignSeen = (uint64_t)0x01 << (8 * kAtariSigns);
 
 
-struct Leads {
-	Lead lead[128];
-};
-
-constexpr Leads
-make_leads()
-{
-	Leads leads {};
-	for (int c = 0x80; c < 0x100; c++)
-		leads.lead[c - 0x80] = lead_of(c);
-	return leads;
-}
-
-constexpr Leads kLeads = make_leads();
-
-
 // One byte from 0x80 up at position p. Only these need a look: an ASCII byte
 // where a continuation was awaited shows when the next high byte is not at
 // the awaited position, or when the text ends with the sequence open.
@@ -255,7 +239,7 @@ check_utf8(text_scanner::utf8_state& state, uint8_t c, size_t p)
 		state.high = 0xBF;
 		return;
 	}
-	const Lead& lead = kLeads.lead[c - 0x80];
+	const Lead& lead = kLeads.lead[c];
 	if (lead.need == 0) {
 		state.invalid = true;
 		return;
@@ -530,7 +514,7 @@ open_sequence(text_scanner::utf8_state& state, const uint8_t* data,
 			return;
 		if (c < 0xC0)
 			continue;
-		const Lead& lead = kLeads.lead[c - 0x80];
+		const Lead& lead = kLeads.lead[c];
 		if (lead.need == 0)
 			state.invalid = true; // C0, C1 or F5 and up, cut off by end
 		else if ((size_t)lead.need + 1 > back) {
@@ -855,7 +839,7 @@ latex_output_is_utf8(const uint8_t* data, size_t length)
 		}
 		if (c < 0x80 || c == 0xB7 || c == 0xFF)
 			continue;
-		const Lead& lead = kLeads.lead[c - 0x80];
+		const Lead& lead = kLeads.lead[c];
 		if (lead.need == 0)
 			return false;
 		need = lead.need;

@@ -35,17 +35,10 @@ const int kScanPaths = kScanAvx2 + 1;
 bool processor_has(scan_path path);
 scan_path widest_scan_path();
 
-// The first place of each byte value from 0x80 up in a piece of a text
-// that is no UTF-8, found by the scan where its widest path looks at blocks
-// anyway: a value still wanted costs no more than a byte that can still set
-// a flag. The blocks looked at so run from begin to end; what comes before
-// and after is for the caller to look at.
-struct value_places {
+// The byte values from 0x80 up still wanted, as the rows of a table for a
+// byte shuffle: by the low four bits, one bit for each of the top ones.
+struct wanted_values {
 	alignas(16) uint8_t rows[16]; // wanted: bit (b >> 4) & 7 of row b & 15
-	size_t places[128];
-	unsigned count = 0;
-	size_t begin = SIZE_MAX; // none looked at yet
-	size_t end = SIZE_MAX;
 
 	bool
 	Wants(uint8_t byte) const
@@ -54,9 +47,36 @@ struct value_places {
 	}
 
 	void
-	Take(uint8_t byte, size_t at)
+	Take(uint8_t byte)
 	{
 		rows[byte & 15] &= (uint8_t) ~(1 << ((byte >> 4) & 7));
+	}
+
+	bool
+	Any() const
+	{
+		uint8_t any = 0;
+		for (uint8_t row : rows)
+			any |= row;
+		return any != 0;
+	}
+};
+
+// The first place of each byte value from 0x80 up in a piece of a text
+// that is no UTF-8, found by the scan where its widest path looks at blocks
+// anyway: a value still wanted costs no more than a byte that can still set
+// a flag. The blocks looked at so run from begin to end; what comes before
+// and after is for the caller to look at.
+struct value_places : wanted_values {
+	size_t places[128];
+	unsigned count = 0;
+	size_t begin = SIZE_MAX; // none looked at yet
+	size_t end = SIZE_MAX;
+
+	void
+	Take(uint8_t byte, size_t at)
+	{
+		wanted_values::Take(byte);
 		places[count++] = at;
 	}
 };

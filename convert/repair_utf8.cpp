@@ -1,7 +1,7 @@
 #include "convert/repair_utf8.h"
 
 #include "charmap/styles.h"
-#include "convert/contexts.h"
+#include "convert/utf8.h"
 
 #include <stdlib.h>
 #include <string.h>

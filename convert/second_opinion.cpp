@@ -13,6 +13,7 @@
 #include "charmap/mt.h"
 #include "charmap/styles.h"
 #include "convert/detect.h"
+#include "convert/utf8.h"
 
 #include <string.h>
 
@@ -241,12 +242,9 @@ code_point_of(const mt& entry, int byte)
 	size_t length = strnlen(entry.str, sizeof(entry.str));
 	if (length == 0)
 		return 0;
-	if (length == 2 && (text[0] & 0xE0) == 0xC0)
-		return (uint32_t)(text[0] & 0x1F) << 6 | (text[1] & 0x3F);
-	if (length == 3 && (text[0] & 0xF0) == 0xE0) {
-		return (uint32_t)(text[0] & 0x0F) << 12
-				| (uint32_t)(text[1] & 0x3F) << 6 | (text[2] & 0x3F);
-	}
+	if ((length == 2 && (text[0] & 0xE0) == 0xC0)
+			|| (length == 3 && (text[0] & 0xF0) == 0xE0))
+		return utf8_code_point(text, length);
 	return length == 1 ? text[0] : 0x100 + byte;
 }
 

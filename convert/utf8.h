@@ -40,26 +40,65 @@ lead_of(int c)
 	return {0, 0, 0};
 }
 
+// The same for every byte, looked up: the loops ask it per byte.
+struct Leads {
+	Lead lead[256];
+};
+
+constexpr Leads
+make_leads()
+{
+	Leads leads {};
+	for (int c = 0; c < 256; c++)
+		leads.lead[c] = lead_of(c);
+	return leads;
+}
+
+inline constexpr Leads kLeads = make_leads();
+
+
+// The length of the valid UTF-8 sequence at data[at], of a text length
+// bytes long; 0 when the byte there starts none (an ASCII byte among them),
+// and then cut says whether the text ends inside one that was valid so far.
+inline size_t
+utf8_sequence_at(const uint8_t* data, size_t at, size_t length, bool& cut)
+{
+	const Lead& lead = kLeads.lead[data[at]];
+	if (lead.need == 0)
+		return 0;
+	for (size_t k = 1; k <= lead.need; k++) {
+		if (at + k >= length) {
+			cut = true;
+			return 0;
+		}
+		uint8_t c = data[at + k];
+		if (c < (k == 1 ? lead.low : 0x80) || c > (k == 1 ? lead.high : 0xBF))
+			return 0;
+	}
+	return (size_t)lead.need + 1;
+}
+
+// The code point of a valid sequence of size bytes.
+inline uint32_t
+utf8_code_point(const uint8_t* sequence, size_t size)
+{
+	static const uint8_t kLeadBits[] = {0x7F, 0x1F, 0x0F, 0x07};
+	uint32_t codePoint = sequence[0] & kLeadBits[size - 1];
+	for (size_t k = 1; k < size; k++)
+		codePoint = codePoint << 6 | (sequence[k] & 0x3F);
+	return codePoint;
+}
+
 
 // The length of the valid UTF-8 sequence at text[at] (1 for an ASCII
 // byte); 0 when none starts there.
 inline size_t
 utf8_length_at(const std::string& text, size_t at)
 {
-	uint8_t first = (uint8_t)text[at];
-	if (first < 0x80)
+	if ((uint8_t)text[at] < 0x80)
 		return 1;
-	Lead lead = lead_of(first);
-	if (lead.need == 0 || text.size() - at <= lead.need)
-		return 0;
-	uint8_t second = (uint8_t)text[at + 1];
-	if (second < lead.low || second > lead.high)
-		return 0;
-	for (size_t k = 2; k <= lead.need; k++) {
-		if (((uint8_t)text[at + k] & 0xC0) != 0x80)
-			return 0;
-	}
-	return lead.need + 1u;
+	bool cut = false;
+	return utf8_sequence_at((const uint8_t*)text.data(), at, text.size(), cut);
 }
 
 // The length of the character at text[at] that may be shown as it is, to
