@@ -346,18 +346,16 @@ remove_leftovers(const source_file& kept, const std::vector<cut_off>& names,
 }
 
 
-// For the file named, which carries no stamp: the names beside it that hold
-// what runs cut off left, second names of it or converted texts of what it
-// holds (an undo's), under a backup's name or set aside. backup receives
-// the backup they stand for.
+// For the file named, which carries no stamp and whose text has size bytes
+// and the checksum checksum: the names beside it that hold what runs cut
+// off left, second names of it or converted texts of what it holds (an
+// undo's), under a backup's name or set aside. backup receives the backup
+// they stand for.
 std::vector<cut_off>
-cut_off_names(const source_file& named, std::string& backup)
+cut_off_names(const source_file& named, uint64_t size, uint64_t checksum,
+		std::string& backup)
 {
 	std::vector<cut_off> found;
-	uint64_t size = 0;
-	uint64_t checksum = 0;
-	if (checksum_file(named.fd, size, checksum) != 0)
-		return found;
 	struct stat status;
 	for (int n = 0; n <= kMaxBackups; n++) {
 		// The name set aside first, then the backups while they follow.
@@ -546,7 +544,7 @@ undo_opened(source_file& selected, const std::string& opened)
 	error = read_stamp(selected.fd, stamp);
 	std::string shown;
 	std::vector<cut_off> found = leaf.empty() && error == ENODATA
-			? cut_off_names(selected, shown)
+			? cut_off_names(selected, size, checksum, shown)
 			: std::vector<cut_off>();
 	if (!found.empty()) {
 		reason = remove_leftovers(selected, found, folder, shown);
@@ -590,7 +588,8 @@ undo_opened(source_file& selected, const std::string& opened)
 	if (reason.empty() && !reads_as(originalName, converted->leaf))
 		reason = filled(_("it was renamed since it was converted from %s"),
 				{originalName});
-	if (reason.empty()
+	// The file whose leftovers were cleared was summed then already.
+	if (reason.empty() && converted != file
 			&& (error = checksum_file(converted->fd, size, checksum)) != 0)
 		reason = filled(_("it cannot be read: %s"), {strerror(error)});
 	std::string notices;
