@@ -225,6 +225,14 @@ source_fault(const source_file& source, const char* changed)
 }
 
 
+void
+replace_step(const char* step)
+{
+	if (replace_step_hook != NULL)
+		replace_step_hook(step);
+}
+
+
 std::string
 descriptor_path(int fd)
 {

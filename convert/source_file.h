@@ -95,4 +95,7 @@ extern source_file* current_source;
 // there who changes the file or the folder meanwhile.
 extern void (*replace_step_hook)(const char* step);
 
+// Hands step to replace_step_hook, where there is one.
+void replace_step(const char* step);
+
 #endif // CONVERT_SOURCE_FILE_H

@@ -54,14 +54,6 @@ const char kChangedMeanwhile[]
 		= N_("it was changed by another program while being converted");
 
 
-void
-step(const char* name)
-{
-	if (replace_step_hook != NULL)
-		replace_step_hook(name);
-}
-
-
 std::string
 user_name(uid_t uid)
 {
@@ -337,7 +329,7 @@ converted_text::Prepare(mt* map, const uint8_t* data, size_t length)
 				_("the new text cannot be written: %s"), {strerror(error)}));
 		return false;
 	}
-	step("written");
+	replace_step("written");
 
 	if (fReplace) {
 		error = MakeBackup();
@@ -347,7 +339,7 @@ converted_text::Prepare(mt* map, const uint8_t* data, size_t length)
 			return false;
 		}
 		fBackedUp = true;
-		step("backup");
+		replace_step("backup");
 	}
 	fStamp.originalSize = (uint64_t)fSource.status.st_size;
 	fStamp.originalChecksum = fSource.checksum;
@@ -502,7 +494,7 @@ converted_text::CopyBackup()
 	if (close(fd) != 0 && error == 0)
 		error = errno;
 	if (error == 0)
-		step("copied");
+		replace_step("copied");
 	// A name taken in the meantime is passed by.
 	for (; error == 0; n++) {
 		if (n > kMaxNumber) {
@@ -552,7 +544,7 @@ converted_text::WriteCopy(int fd)
 				done += written;
 		}
 		if (at == 0)
-			step("copying");
+			replace_step("copying");
 		at += got;
 	}
 	attribute_copy ignored;
@@ -629,14 +621,14 @@ converted_text::Replace()
 		reason = folder_reason(_("the new text cannot be named: %s"), error);
 	if (!reason.empty())
 		return LeaveAlone(reason);
-	step("checked");
+	replace_step("checked");
 	error = fTarget.TradeWith(fSource.leaf);
 	if (cannot_trade(error))
 		return ReplaceByRename(hidden);
 	if (error != 0)
 		return LeaveAlone(folder_reason(
 				_("the new text cannot take its name: %s"), error));
-	step("exchanged");
+	replace_step("exchanged");
 	// What was traded away must be the source as it was read, with nobody
 	// writing to it: another program's version goes back.
 	reason = names_file(fSource.folder, hidden, fSource.status,
@@ -706,7 +698,7 @@ converted_text::ReplaceByRename(const std::string& hidden)
 			reason += filled(_("; that version is kept as %s"), {aside});
 		return LeaveAlone(reason);
 	}
-	step("aside");
+	replace_step("aside");
 	error = fTarget.TakeFreeName(leaf);
 	if (error == EEXIST) {
 		// Saved by another program in that moment: its version keeps the
@@ -723,7 +715,7 @@ converted_text::ReplaceByRename(const std::string& hidden)
 			reason += filled(_("; the original is kept as %s"), {aside});
 		return LeaveAlone(reason);
 	}
-	step("placed");
+	replace_step("placed");
 	// Written meanwhile through a descriptor opened before the check: the
 	// original, with what was written, goes back under its name.
 	struct stat now;
@@ -787,7 +779,7 @@ converted_text::Rename()
 {
 	int folder = fSource.folder;
 	const std::string& leaf = fSource.leaf;
-	step("renaming");
+	replace_step("renaming");
 	int error
 			= names_file(folder, leaf, fTarget.Status(), name_match::kSameFile)
 			? move_name(folder, leaf, fName.name)
@@ -805,7 +797,7 @@ converted_text::Rename()
 	}
 	if (error == 0) {
 		fRenamed = true;
-		step("renamed");
+		replace_step("renamed");
 		return;
 	}
 	if (error == EEXIST)
@@ -962,7 +954,7 @@ toNFile(char* buffer, off_t length, char* path)
 	std::unique_ptr<waiting_conversion> text;
 	converted_text* converted = new converted_text(std::move(*source));
 	text.reset(converted);
-	step("read");
+	replace_step("read");
 	size_t size = length > 0 ? (size_t)length : 0;
 	if (!converted->Prepare(map, (const uint8_t*)buffer, size)) {
 		converted->Tell();

@@ -41,14 +41,6 @@ const char kChangedMeanwhile[]
 const int kMaxBackups = 1000;
 
 
-void
-step(const char* name)
-{
-	if (replace_step_hook != NULL)
-		replace_step_hook(name);
-}
-
-
 std::string
 folder_of(const char* path, const std::string& leaf)
 {
@@ -213,7 +205,7 @@ put_back_by_rename(source_file& converted, const std::string& backup,
 			reason += filled(_("; that version is kept as %s"), {aside});
 		return reason;
 	}
-	step("aside");
+	replace_step("aside");
 	std::string stale;
 	error = move_name(folder, backup, leaf, &stale);
 	if (error == EEXIST) {
@@ -230,7 +222,7 @@ put_back_by_rename(source_file& converted, const std::string& backup,
 			reason += filled(_("; the converted text is kept as %s"), {aside});
 		return reason;
 	}
-	step("placed");
+	replace_step("placed");
 	close(original.fd);
 	original.fd = -1;
 	drop_stale(folder, stale, original.status);
@@ -252,7 +244,7 @@ put_back(source_file& converted, const std::string& backup,
 {
 	int folder = converted.folder;
 	const std::string& leaf = converted.leaf;
-	step("checked");
+	replace_step("checked");
 	if (renameat2(folder, leaf.c_str(), folder, backup.c_str(), RENAME_EXCHANGE)
 			!= 0) {
 		if (cannot_trade(errno))
@@ -260,7 +252,7 @@ put_back(source_file& converted, const std::string& backup,
 		return folder_reason(
 				_("the original cannot take its name back: %s"), errno);
 	}
-	step("exchanged");
+	replace_step("exchanged");
 	if (!names_file(folder, backup, converted.status, name_match::kSameVersion)
 			|| !names_file(
 					folder, leaf, original.status, name_match::kSameVersion)
@@ -301,7 +293,7 @@ take_name(source_file& converted, const std::string& name,
 				_("it cannot take its original name back: %s"), error);
 	converted.leaf = name;
 	converted.path = folder + name;
-	step("renamed");
+	replace_step("renamed");
 	return std::string();
 }
 
