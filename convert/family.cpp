@@ -2,6 +2,7 @@
 
 #include "app/text_domain.h"
 #include "convert/new_file.h"
+#include "convert/result.h"
 #include "convert/run_lock.h"
 #include "convert/stamp.h"
 
@@ -306,11 +307,10 @@ clear_leftovers(const source_file& source, uint64_t size, uint64_t checksum,
 							"a text found nowhere else; it is kept"),
 					{name});
 		if (found == leftover::kRemoved)
-			notices += "Textwend: '" + folder + name + "': "
-					+ (member == family_member::kAside
-									? _("left by an interrupted run; removed")
-									: _(kRemoved))
-					+ "\n";
+			notices += notice(folder + name,
+					member == family_member::kAside
+							? _("left by an interrupted run; removed")
+							: _(kRemoved));
 	}
 	return std::string();
 }
@@ -339,9 +339,11 @@ put_back_set_aside(
 	close(fd);
 	drop_stale(folder, stale, status);
 	if (error == 0)
-		fprintf(stderr, "Textwend: '%s': %s\n", (folderPath + aside).c_str(),
-				filled(_("left by an interrupted run; put back as %s"), {leaf})
-						.c_str());
+		fputs(notice(folderPath + aside,
+					  filled(_("left by an interrupted run; put back as %s"),
+							  {leaf}))
+						.c_str(),
+				stderr);
 	return error;
 }
 

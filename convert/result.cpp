@@ -41,3 +41,10 @@ folder_reason(const char* what, int error)
 		return filled(_("the folder cannot be written: %s"), {strerror(error)});
 	return filled(what, {strerror(error)});
 }
+
+
+std::string
+notice(const std::string& file, const std::string& what)
+{
+	return "Textwend: '" + file + "': " + what + "\n";
+}

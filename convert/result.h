@@ -79,4 +79,8 @@ void result_passed_over(const std::string& reason);
 // host's error put in for its %s; a refusal by the folder is named as such.
 std::string folder_reason(const char* what, int error);
 
+// A line for standard error about file: what, in the person's words and
+// language, after the program's name and the file's.
+std::string notice(const std::string& file, const std::string& what);
+
 #endif // CONVERT_RESULT_H

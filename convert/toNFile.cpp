@@ -70,14 +70,6 @@ group_name(gid_t gid)
 }
 
 
-// A line for standard error about file; what comes translated.
-std::string
-notice(const std::string& file, const std::string& what)
-{
-	return "Textwend: '" + file + "': " + what + "\n";
-}
-
-
 // The source's owner and group on the new file fd, whose own are own; why
 // they cannot be, or empty. Where the owner may not be given, the group
 // alone may, when the runner is a member; the owner must then be the

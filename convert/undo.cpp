@@ -51,7 +51,7 @@ folder_of(const char* path, const std::string& leaf)
 void
 tell(const std::string& path, const std::string& what)
 {
-	fprintf(stderr, "Textwend: '%s': %s\n", path.c_str(), what.c_str());
+	fputs(notice(path, what).c_str(), stderr);
 }
 
 
