@@ -209,6 +209,21 @@ clear_one(int folder, const std::string& name, family_member member,
 	return verdict;
 }
 
+
+// Where renameat2 cannot refuse to replace: from gets the name to by a
+// rename once to is seen free. 0, EEXIST when it is taken, or the host's
+// error.
+int
+rename_if_free(int folder, const std::string& from, const std::string& to)
+{
+	struct stat taken;
+	if (fstatat(folder, to.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0)
+		return EEXIST;
+	if (errno != ENOENT)
+		return errno;
+	return renameat(folder, from.c_str(), folder, to.c_str()) == 0 ? 0 : errno;
+}
+
 } // namespace
 
 
@@ -250,7 +265,7 @@ move_name(int folder, const std::string& from, const std::string& to,
 		return errno;
 	// Neither (FAT under an old kernel, some FUSE file systems): a rename
 	// only while to is free, in the instant after looking.
-	return move_into_family(folder, from, to);
+	return rename_if_free(folder, from, to);
 }
 
 
@@ -262,12 +277,7 @@ move_into_family(int folder, const std::string& from, const std::string& to)
 		return 0;
 	if (!cannot_here(errno))
 		return errno;
-	struct stat taken;
-	if (fstatat(folder, to.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0)
-		return EEXIST;
-	if (errno != ENOENT)
-		return errno;
-	return renameat(folder, from.c_str(), folder, to.c_str()) == 0 ? 0 : errno;
+	return rename_if_free(folder, from, to);
 }
 
 
