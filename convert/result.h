@@ -83,4 +83,8 @@ std::string folder_reason(const char* what, int error);
 // language, after the program's name and the file's.
 std::string notice(const std::string& file, const std::string& what);
 
+// The name as it may be shown: control characters, a backslash and bytes
+// that are no UTF-8 come out escaped (\x0A, \\).
+std::string shown_name(const std::string& name);
+
 #endif // CONVERT_RESULT_H
