@@ -295,8 +295,7 @@ std::string
 clear_leftovers(const source_file& source, uint64_t size, uint64_t checksum,
 		std::string& notices)
 {
-	std::string folder
-			= source.path.substr(0, source.path.size() - source.leaf.size());
+	std::string folder = folder_path(source);
 	std::unique_ptr<kept_texts> kept;
 	for (family_member member : {family_member::kNew, family_member::kCopy,
 				 family_member::kHidden, family_member::kAside}) {

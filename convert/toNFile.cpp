@@ -230,13 +230,6 @@ private:
 		return backup_name(fSource.leaf, fStamp.backup);
 	}
 
-	std::string
-	FolderPath() const
-	{
-		return fSource.path.substr(
-				0, fSource.path.size() - fSource.leaf.size());
-	}
-
 	source_file fSource;
 	new_file fTarget;
 	conversion_stamp fStamp;
@@ -386,12 +379,12 @@ converted_text::BackupTaken(const std::string& name, bool copies)
 		return true;
 	if (remove_undo_leftover(folder, name, (uint64_t)fSource.status.st_size,
 				fSource.checksum)) {
-		fNotices += notice(
-				FolderPath() + name, _("left by an interrupted undo; removed"));
+		fNotices += notice(folder_path(fSource) + name,
+				_("left by an interrupted undo; removed"));
 		return false;
 	}
 	if (is_leftover(folder, name)) {
-		fNotices += notice(FolderPath() + name,
+		fNotices += notice(folder_path(fSource) + name,
 				_("left by an interrupted conversion of an earlier "
 				  "Textwend; kept"));
 		return false;
@@ -830,7 +823,7 @@ converted_text::Finish(int synced)
 		return;
 	}
 
-	std::string folder = FolderPath();
+	std::string folder = folder_path(fSource);
 	last_result.converted = true;
 	last_result.output = folder
 			+ (!fReplace               ? fPlaced

@@ -41,13 +41,6 @@ const char kChangedMeanwhile[]
 const int kMaxBackups = 1000;
 
 
-std::string
-folder_of(const char* path, const std::string& leaf)
-{
-	return std::string(path, strlen(path) - leaf.length());
-}
-
-
 void
 tell(const std::string& path, const std::string& what)
 {
@@ -447,8 +440,7 @@ undo_opened(source_file& selected, const std::string& opened)
 		result_left_alone(reason);
 		return;
 	}
-	const char* path = selected.path.c_str();
-	std::string folder = folder_of(path, selected.leaf);
+	std::string folder = folder_path(selected);
 	int error = 0;
 
 	// What an earlier Textwend left when it was interrupted: the converted
