@@ -28,9 +28,6 @@ const char kSuffixes[][8] = {"", "-new", "-copy", "-old"};
 const size_t kWholeLeaf = NAME_MAX - 15;
 const size_t kChecksumDigits = 16;
 
-// Backups are looked at up to this number, while they follow each other.
-const int kMaxBackups = 1000;
-
 const char kRemoved[] = N_("left by an interrupted conversion; removed");
 
 

@@ -37,9 +37,6 @@ namespace {
 const char kChangedMeanwhile[]
 		= N_("it was changed by another program while being undone");
 
-// Backups are looked at up to this number, while they follow each other.
-const int kMaxBackups = 1000;
-
 
 void
 tell(const std::string& path, const std::string& what)
