@@ -6,7 +6,6 @@
 #include "app/text_domain.h"
 #include "charmap/options.h"
 #include "convert/convert.h"
-#include "convert/utf8.h"
 
 #include <stdint.h>
 #include <stdio.h>
@@ -120,30 +119,6 @@ append_names(std::string& text, const std::vector<entry_report>& entries,
 }
 
 } // namespace
-
-
-std::string
-shown_name(const std::string& name)
-{
-	std::string text;
-	for (size_t i = 0; i < name.size();) {
-		size_t length = printable_at(name, i);
-		if (name[i] == '\\') {
-			text += "\\\\";
-			i++;
-		} else if (length == 0) {
-			char escape[8];
-			snprintf(escape, sizeof(escape), "\\x%02X",
-					static_cast<unsigned char>(name[i]));
-			text += escape;
-			i++;
-		} else {
-			text.append(name, i, length);
-			i += length;
-		}
-	}
-	return text;
-}
 
 
 std::string

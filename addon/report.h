@@ -30,10 +30,6 @@ struct entry_report {
 	std::string renamed = std::string();
 };
 
-// The name as it may be shown: control characters, a backslash and bytes
-// that are no UTF-8 come out escaped (\x0A, \\).
-std::string shown_name(const std::string& name);
-
 // Why an entry that the batch does not take was passed over.
 std::string passed_over_reason(const struct stat& st);
 

@@ -365,8 +365,7 @@ convert_opened(source_file& source, const std::string& opened, convert_way way)
 		result_left_alone(reason);
 		return;
 	}
-	if (replace_step_hook != NULL)
-		replace_step_hook("opened");
+	replace_step("opened");
 	if (way != kConvertAlways && stamped(source.fd)) {
 		last_result.convertedBefore = true;
 		result_passed_over(_("converted before, passed over"));
@@ -437,8 +436,7 @@ convert_opened(source_file& source, const std::string& opened, convert_way way)
 	// a mapping can fault when another program cuts the file short.
 	text_contexts contexts;
 	if (data.mapped != NULL) {
-		if (replace_step_hook != NULL)
-			replace_step_hook("mapped");
+		replace_step("mapped");
 		if (!scan_and_sum((const uint8_t*)buffer, (size_t)size, scanner,
 					contexts, sum)) {
 			record("\n\tBFile error");

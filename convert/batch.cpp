@@ -229,12 +229,12 @@ finish_waiting()
 			int error = last_result.converted ? named[next.conversion->Device()]
 											  : 0;
 			if (error != 0)
-				fprintf(stderr, "Textwend: '%s': %s\n",
-						last_result.output.c_str(),
-						filled(_("its new name could not be put on the disk: "
-								 "%s"),
-								{strerror(error)})
-								.c_str());
+				fputs(notice(last_result.output,
+							  filled(_("its new name could not be put on the "
+									   "disk: %s"),
+									  {strerror(error)}))
+								.c_str(),
+						stderr);
 			next.conversion.reset();
 		} else if (next.then) {
 			if (!next.ownRecord)

@@ -51,10 +51,9 @@ void
 not_carried_over(attribute_copy& copy, const char* file, const char* attribute,
 		int error)
 {
-	copy.warnings += std::string("Textwend: '") + file + "': "
-			+ filled(_("attribute '%s' not carried over: %s"),
-					{attribute, strerror(error)})
-			+ "\n";
+	copy.warnings += notice(file,
+			filled(_("attribute '%s' not carried over: %s"),
+					{attribute, strerror(error)}));
 }
 
 
@@ -177,11 +176,10 @@ copy_untyped(int from, int to, const std::vector<char>& names, const char* file,
 		else if (strncmp(name, kUserNamespace, sizeof(kUserNamespace) - 1) == 0)
 			not_written(copy, name, errno);
 		else if (label_refused(name, errno))
-			copy.warnings += std::string("Textwend: '") + file + "': "
-					+ filled(_("security label '%s' not carried over: the "
-							   "system keeps it to itself (%s)"),
-							{name, strerror(errno)})
-					+ "\n";
+			copy.warnings += notice(file,
+					filled(_("security label '%s' not carried over: the "
+							 "system keeps it to itself (%s)"),
+							{name, strerror(errno)}));
 		else
 			not_carried_over(copy, file, name, errno);
 	}

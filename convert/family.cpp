@@ -2,6 +2,7 @@
 
 #include "app/text_domain.h"
 #include "convert/new_file.h"
+#include "convert/result.h"
 #include "convert/run_lock.h"
 #include "convert/stamp.h"
 
@@ -26,9 +27,6 @@ const char kSuffixes[][8] = {"", "-new", "-copy", "-old"};
 // no character goes on, and a checksum of the whole.
 const size_t kWholeLeaf = NAME_MAX - 15;
 const size_t kChecksumDigits = 16;
-
-// Backups are looked at up to this number, while they follow each other.
-const int kMaxBackups = 1000;
 
 const char kRemoved[] = N_("left by an interrupted conversion; removed");
 
@@ -208,6 +206,21 @@ clear_one(int folder, const std::string& name, family_member member,
 	return verdict;
 }
 
+
+// Where renameat2 cannot refuse to replace: from gets the name to by a
+// rename once to is seen free. 0, EEXIST when it is taken, or the host's
+// error.
+int
+rename_if_free(int folder, const std::string& from, const std::string& to)
+{
+	struct stat taken;
+	if (fstatat(folder, to.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0)
+		return EEXIST;
+	if (errno != ENOENT)
+		return errno;
+	return renameat(folder, from.c_str(), folder, to.c_str()) == 0 ? 0 : errno;
+}
+
 } // namespace
 
 
@@ -249,7 +262,7 @@ move_name(int folder, const std::string& from, const std::string& to,
 		return errno;
 	// Neither (FAT under an old kernel, some FUSE file systems): a rename
 	// only while to is free, in the instant after looking.
-	return move_into_family(folder, from, to);
+	return rename_if_free(folder, from, to);
 }
 
 
@@ -261,12 +274,7 @@ move_into_family(int folder, const std::string& from, const std::string& to)
 		return 0;
 	if (!cannot_here(errno))
 		return errno;
-	struct stat taken;
-	if (fstatat(folder, to.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0)
-		return EEXIST;
-	if (errno != ENOENT)
-		return errno;
-	return renameat(folder, from.c_str(), folder, to.c_str()) == 0 ? 0 : errno;
+	return rename_if_free(folder, from, to);
 }
 
 
@@ -284,8 +292,7 @@ std::string
 clear_leftovers(const source_file& source, uint64_t size, uint64_t checksum,
 		std::string& notices)
 {
-	std::string folder
-			= source.path.substr(0, source.path.size() - source.leaf.size());
+	std::string folder = folder_path(source);
 	std::unique_ptr<kept_texts> kept;
 	for (family_member member : {family_member::kNew, family_member::kCopy,
 				 family_member::kHidden, family_member::kAside}) {
@@ -306,11 +313,10 @@ clear_leftovers(const source_file& source, uint64_t size, uint64_t checksum,
 							"a text found nowhere else; it is kept"),
 					{name});
 		if (found == leftover::kRemoved)
-			notices += "Textwend: '" + folder + name + "': "
-					+ (member == family_member::kAside
-									? _("left by an interrupted run; removed")
-									: _(kRemoved))
-					+ "\n";
+			notices += notice(folder + name,
+					member == family_member::kAside
+							? _("left by an interrupted run; removed")
+							: _(kRemoved));
 	}
 	return std::string();
 }
@@ -339,9 +345,11 @@ put_back_set_aside(
 	close(fd);
 	drop_stale(folder, stale, status);
 	if (error == 0)
-		fprintf(stderr, "Textwend: '%s': %s\n", (folderPath + aside).c_str(),
-				filled(_("left by an interrupted run; put back as %s"), {leaf})
-						.c_str());
+		fputs(notice(folderPath + aside,
+					  filled(_("left by an interrupted run; put back as %s"),
+							  {leaf}))
+						.c_str(),
+				stderr);
 	return error;
 }
 

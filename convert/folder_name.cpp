@@ -37,14 +37,6 @@ const size_t kTextStart = 16 * 1024;
 const int32_t kTieOrder[] = {kStyleAnsi, kStyleMac, kStylePc, kStyleTos};
 
 
-void
-step(const char* name)
-{
-	if (replace_step_hook != NULL)
-		replace_step_hook(name);
-}
-
-
 // The open folder name in parent, links not followed; -1 with errno set.
 int
 open_folder(int parent, const char* name)
@@ -314,13 +306,13 @@ rename_folder(int parent, const char* name)
 		rename.name.clear();
 		return rename;
 	}
-	step("recorded");
+	replace_step("recorded");
 	int error = names_file(parent, name, status, name_match::kSameFile)
 			? move_name(parent, name, rename.name)
 			: ENOENT;
 	if (error == 0) {
 		rename.done = true;
-		step("renamed");
+		replace_step("renamed");
 		return rename;
 	}
 	// As it was: its name, and no record.
@@ -375,7 +367,7 @@ rename_folder_back(int parent, const char* name)
 								  : refused(error, original);
 		return rename;
 	}
-	step("renamed");
+	replace_step("renamed");
 	// Back under its own name, a record that names it tells nothing.
 	fremovexattr(folder.fd, kRenamedFolder);
 	rename.name = original;

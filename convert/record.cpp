@@ -6,31 +6,11 @@
 #include "convert/convert.h"
 
 #include "convert/batch.h"
-#include "convert/utf8.h"
-
-#include <stdio.h>
+#include "convert/result.h"
 
 
 std::string
 recorded_name(const std::string& name)
 {
-	if (!output_is_terminal())
-		return name;
-	std::string shown;
-	for (size_t i = 0; i < name.size();) {
-		size_t length = printable_at(name, i);
-		if (name[i] == '\\') {
-			shown += "\\\\";
-			i++;
-		} else if (length == 0) {
-			char escape[8];
-			snprintf(escape, sizeof(escape), "\\x%02X", (unsigned char)name[i]);
-			shown += escape;
-			i++;
-		} else {
-			shown.append(name, i, length);
-			i += length;
-		}
-	}
-	return shown;
+	return output_is_terminal() ? shown_name(name) : name;
 }

@@ -79,4 +79,12 @@ void result_passed_over(const std::string& reason);
 // host's error put in for its %s; a refusal by the folder is named as such.
 std::string folder_reason(const char* what, int error);
 
+// A line for standard error about file: what, in the person's words and
+// language, after the program's name and the file's.
+std::string notice(const std::string& file, const std::string& what);
+
+// The name as it may be shown: control characters, a backslash and bytes
+// that are no UTF-8 come out escaped (\x0A, \\).
+std::string shown_name(const std::string& name);
+
 #endif // CONVERT_RESULT_H

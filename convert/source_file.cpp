@@ -51,16 +51,15 @@ source_file::source_file(source_file&& other)
 
 namespace {
 
-// Opens source.leaf in source.folder, which is open; prefix names the folder
-// in messages.
+// Opens source.leaf in source.folder, which is open.
 std::string
-open_in_folder(
-		source_file& source, const std::string& prefix, open_purpose purpose)
+open_in_folder(source_file& source, open_purpose purpose)
 {
 	if (source.leaf.empty() || source.leaf == "." || source.leaf == ".."
 			|| source.leaf.find('/') != std::string::npos)
 		return _("it is not a regular file");
 	bool look = purpose == open_purpose::kLook;
+	std::string prefix = folder_path(source);
 
 	// A backup whose name's file was set aside by a run cut off: that file
 	// goes back under its name first, and the backup is what it was.
@@ -143,8 +142,7 @@ open_source(const char* path, source_file& source)
 	source.folder = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 	if (source.folder < 0)
 		return filled(_("its folder cannot be opened: %s"), {strerror(errno)});
-	std::string prefix(path, strlen(path) - source.leaf.size());
-	return open_in_folder(source, prefix, open_purpose::kChange);
+	return open_in_folder(source, open_purpose::kChange);
 }
 
 
@@ -159,11 +157,18 @@ open_source_at(int folder, const std::string& leaf, const std::string& path,
 	source.folder = fcntl(folder, F_DUPFD_CLOEXEC, 0);
 	if (source.folder < 0)
 		return filled(_("its folder cannot be opened: %s"), {strerror(errno)});
+	return open_in_folder(source, purpose);
+}
+
+
+std::string
+folder_path(const source_file& source)
+{
+	const std::string& path = source.path;
+	const std::string& leaf = source.leaf;
 	bool named = path.size() >= leaf.size()
 			&& path.compare(path.size() - leaf.size(), leaf.size(), leaf) == 0;
-	std::string prefix
-			= named ? path.substr(0, path.size() - leaf.size()) : std::string();
-	return open_in_folder(source, prefix, purpose);
+	return named ? path.substr(0, path.size() - leaf.size()) : std::string();
 }
 
 
@@ -222,6 +227,14 @@ source_fault(const source_file& source, const char* changed)
 	if (fstat(source.fd, &now) == 0 && now.st_size < source.status.st_size)
 		return changed;
 	return filled(_("it could not be read: %s"), {strerror(EIO)});
+}
+
+
+void
+replace_step(const char* step)
+{
+	if (replace_step_hook != NULL)
+		replace_step_hook(step);
 }
 
 

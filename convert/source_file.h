@@ -40,6 +40,11 @@ struct source_file {
 // moment when it was set aside, is put back under its name first.
 std::string open_source(const char* path, source_file& source);
 
+// The folder of source.path as the path gives it, up to and with its last
+// '/', for messages: empty for a file in the current folder, or where the
+// path does not end with the leaf.
+std::string folder_path(const source_file& source);
+
 // Why a file is opened.
 enum class open_purpose {
 	kChange, // to be converted or undone
@@ -94,5 +99,8 @@ extern source_file* current_source;
 // ("mapped", "read", "written", "backup", "checked"): tests play a neighbour
 // there who changes the file or the folder meanwhile.
 extern void (*replace_step_hook)(const char* step);
+
+// Hands step to replace_step_hook, where there is one.
+void replace_step(const char* step);
 
 #endif // CONVERT_SOURCE_FILE_H

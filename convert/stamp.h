@@ -98,6 +98,9 @@ int read_stamp(int fd, conversion_stamp& stamp);
 // The n-th candidate for a backup name of leaf: leaf-BAK, leaf-BAK2, ...
 std::string backup_name(const std::string& leaf, int n);
 
+// Backups are looked at up to this number, while they follow each other.
+const int kMaxBackups = 1000;
+
 // The name of the backup that stamp names, for the converted file leaf: of
 // the original's name where the conversion gave the file another one.
 std::string stamped_backup(

@@ -54,14 +54,6 @@ const char kChangedMeanwhile[]
 		= N_("it was changed by another program while being converted");
 
 
-void
-step(const char* name)
-{
-	if (replace_step_hook != NULL)
-		replace_step_hook(name);
-}
-
-
 std::string
 user_name(uid_t uid)
 {
@@ -75,14 +67,6 @@ group_name(gid_t gid)
 {
 	struct group* group = getgrgid(gid);
 	return group != NULL ? group->gr_name : std::to_string(gid);
-}
-
-
-// A line for standard error about file; what comes translated.
-std::string
-notice(const std::string& file, const std::string& what)
-{
-	return "Textwend: '" + file + "': " + what + "\n";
 }
 
 
@@ -246,13 +230,6 @@ private:
 		return backup_name(fSource.leaf, fStamp.backup);
 	}
 
-	std::string
-	FolderPath() const
-	{
-		return fSource.path.substr(
-				0, fSource.path.size() - fSource.leaf.size());
-	}
-
 	source_file fSource;
 	new_file fTarget;
 	conversion_stamp fStamp;
@@ -337,7 +314,7 @@ converted_text::Prepare(mt* map, const uint8_t* data, size_t length)
 				_("the new text cannot be written: %s"), {strerror(error)}));
 		return false;
 	}
-	step("written");
+	replace_step("written");
 
 	if (fReplace) {
 		error = MakeBackup();
@@ -347,7 +324,7 @@ converted_text::Prepare(mt* map, const uint8_t* data, size_t length)
 			return false;
 		}
 		fBackedUp = true;
-		step("backup");
+		replace_step("backup");
 	}
 	fStamp.originalSize = (uint64_t)fSource.status.st_size;
 	fStamp.originalChecksum = fSource.checksum;
@@ -402,12 +379,12 @@ converted_text::BackupTaken(const std::string& name, bool copies)
 		return true;
 	if (remove_undo_leftover(folder, name, (uint64_t)fSource.status.st_size,
 				fSource.checksum)) {
-		fNotices += notice(
-				FolderPath() + name, _("left by an interrupted undo; removed"));
+		fNotices += notice(folder_path(fSource) + name,
+				_("left by an interrupted undo; removed"));
 		return false;
 	}
 	if (is_leftover(folder, name)) {
-		fNotices += notice(FolderPath() + name,
+		fNotices += notice(folder_path(fSource) + name,
 				_("left by an interrupted conversion of an earlier "
 				  "Textwend; kept"));
 		return false;
@@ -502,7 +479,7 @@ converted_text::CopyBackup()
 	if (close(fd) != 0 && error == 0)
 		error = errno;
 	if (error == 0)
-		step("copied");
+		replace_step("copied");
 	// A name taken in the meantime is passed by.
 	for (; error == 0; n++) {
 		if (n > kMaxNumber) {
@@ -552,7 +529,7 @@ converted_text::WriteCopy(int fd)
 				done += written;
 		}
 		if (at == 0)
-			step("copying");
+			replace_step("copying");
 		at += got;
 	}
 	attribute_copy ignored;
@@ -629,14 +606,14 @@ converted_text::Replace()
 		reason = folder_reason(_("the new text cannot be named: %s"), error);
 	if (!reason.empty())
 		return LeaveAlone(reason);
-	step("checked");
+	replace_step("checked");
 	error = fTarget.TradeWith(fSource.leaf);
 	if (cannot_trade(error))
 		return ReplaceByRename(hidden);
 	if (error != 0)
 		return LeaveAlone(folder_reason(
 				_("the new text cannot take its name: %s"), error));
-	step("exchanged");
+	replace_step("exchanged");
 	// What was traded away must be the source as it was read, with nobody
 	// writing to it: another program's version goes back.
 	reason = names_file(fSource.folder, hidden, fSource.status,
@@ -706,7 +683,7 @@ converted_text::ReplaceByRename(const std::string& hidden)
 			reason += filled(_("; that version is kept as %s"), {aside});
 		return LeaveAlone(reason);
 	}
-	step("aside");
+	replace_step("aside");
 	error = fTarget.TakeFreeName(leaf);
 	if (error == EEXIST) {
 		// Saved by another program in that moment: its version keeps the
@@ -723,7 +700,7 @@ converted_text::ReplaceByRename(const std::string& hidden)
 			reason += filled(_("; the original is kept as %s"), {aside});
 		return LeaveAlone(reason);
 	}
-	step("placed");
+	replace_step("placed");
 	// Written meanwhile through a descriptor opened before the check: the
 	// original, with what was written, goes back under its name.
 	struct stat now;
@@ -787,7 +764,7 @@ converted_text::Rename()
 {
 	int folder = fSource.folder;
 	const std::string& leaf = fSource.leaf;
-	step("renaming");
+	replace_step("renaming");
 	int error
 			= names_file(folder, leaf, fTarget.Status(), name_match::kSameFile)
 			? move_name(folder, leaf, fName.name)
@@ -805,7 +782,7 @@ converted_text::Rename()
 	}
 	if (error == 0) {
 		fRenamed = true;
-		step("renamed");
+		replace_step("renamed");
 		return;
 	}
 	if (error == EEXIST)
@@ -846,7 +823,7 @@ converted_text::Finish(int synced)
 		return;
 	}
 
-	std::string folder = FolderPath();
+	std::string folder = folder_path(fSource);
 	last_result.converted = true;
 	last_result.output = folder
 			+ (!fReplace               ? fPlaced
@@ -962,7 +939,7 @@ toNFile(char* buffer, off_t length, char* path)
 	std::unique_ptr<waiting_conversion> text;
 	converted_text* converted = new converted_text(std::move(*source));
 	text.reset(converted);
-	step("read");
+	replace_step("read");
 	size_t size = length > 0 ? (size_t)length : 0;
 	if (!converted->Prepare(map, (const uint8_t*)buffer, size)) {
 		converted->Tell();

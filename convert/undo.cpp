@@ -37,29 +37,11 @@ namespace {
 const char kChangedMeanwhile[]
 		= N_("it was changed by another program while being undone");
 
-// Backups are looked at up to this number, while they follow each other.
-const int kMaxBackups = 1000;
-
-
-void
-step(const char* name)
-{
-	if (replace_step_hook != NULL)
-		replace_step_hook(name);
-}
-
-
-std::string
-folder_of(const char* path, const std::string& leaf)
-{
-	return std::string(path, strlen(path) - leaf.length());
-}
-
 
 void
 tell(const std::string& path, const std::string& what)
 {
-	fprintf(stderr, "Textwend: '%s': %s\n", path.c_str(), what.c_str());
+	fputs(notice(path, what).c_str(), stderr);
 }
 
 
@@ -213,7 +195,7 @@ put_back_by_rename(source_file& converted, const std::string& backup,
 			reason += filled(_("; that version is kept as %s"), {aside});
 		return reason;
 	}
-	step("aside");
+	replace_step("aside");
 	std::string stale;
 	error = move_name(folder, backup, leaf, &stale);
 	if (error == EEXIST) {
@@ -230,7 +212,7 @@ put_back_by_rename(source_file& converted, const std::string& backup,
 			reason += filled(_("; the converted text is kept as %s"), {aside});
 		return reason;
 	}
-	step("placed");
+	replace_step("placed");
 	close(original.fd);
 	original.fd = -1;
 	drop_stale(folder, stale, original.status);
@@ -252,7 +234,7 @@ put_back(source_file& converted, const std::string& backup,
 {
 	int folder = converted.folder;
 	const std::string& leaf = converted.leaf;
-	step("checked");
+	replace_step("checked");
 	if (renameat2(folder, leaf.c_str(), folder, backup.c_str(), RENAME_EXCHANGE)
 			!= 0) {
 		if (cannot_trade(errno))
@@ -260,7 +242,7 @@ put_back(source_file& converted, const std::string& backup,
 		return folder_reason(
 				_("the original cannot take its name back: %s"), errno);
 	}
-	step("exchanged");
+	replace_step("exchanged");
 	if (!names_file(folder, backup, converted.status, name_match::kSameVersion)
 			|| !names_file(
 					folder, leaf, original.status, name_match::kSameVersion)
@@ -301,7 +283,7 @@ take_name(source_file& converted, const std::string& name,
 				_("it cannot take its original name back: %s"), error);
 	converted.leaf = name;
 	converted.path = folder + name;
-	step("renamed");
+	replace_step("renamed");
 	return std::string();
 }
 
@@ -346,18 +328,16 @@ remove_leftovers(const source_file& kept, const std::vector<cut_off>& names,
 }
 
 
-// For the file named, which carries no stamp: the names beside it that hold
-// what runs cut off left, second names of it or converted texts of what it
-// holds (an undo's), under a backup's name or set aside. backup receives
-// the backup they stand for.
+// For the file named, which carries no stamp and whose text has size bytes
+// and the checksum checksum: the names beside it that hold what runs cut
+// off left, second names of it or converted texts of what it holds (an
+// undo's), under a backup's name or set aside. backup receives the backup
+// they stand for.
 std::vector<cut_off>
-cut_off_names(const source_file& named, std::string& backup)
+cut_off_names(const source_file& named, uint64_t size, uint64_t checksum,
+		std::string& backup)
 {
 	std::vector<cut_off> found;
-	uint64_t size = 0;
-	uint64_t checksum = 0;
-	if (checksum_file(named.fd, size, checksum) != 0)
-		return found;
 	struct stat status;
 	for (int n = 0; n <= kMaxBackups; n++) {
 		// The name set aside first, then the backups while they follow.
@@ -457,8 +437,7 @@ undo_opened(source_file& selected, const std::string& opened)
 		result_left_alone(reason);
 		return;
 	}
-	const char* path = selected.path.c_str();
-	std::string folder = folder_of(path, selected.leaf);
+	std::string folder = folder_path(selected);
 	int error = 0;
 
 	// What an earlier Textwend left when it was interrupted: the converted
@@ -546,7 +525,7 @@ undo_opened(source_file& selected, const std::string& opened)
 	error = read_stamp(selected.fd, stamp);
 	std::string shown;
 	std::vector<cut_off> found = leaf.empty() && error == ENODATA
-			? cut_off_names(selected, shown)
+			? cut_off_names(selected, size, checksum, shown)
 			: std::vector<cut_off>();
 	if (!found.empty()) {
 		reason = remove_leftovers(selected, found, folder, shown);
@@ -590,7 +569,8 @@ undo_opened(source_file& selected, const std::string& opened)
 	if (reason.empty() && !reads_as(originalName, converted->leaf))
 		reason = filled(_("it was renamed since it was converted from %s"),
 				{originalName});
-	if (reason.empty()
+	// The file whose leftovers were cleared was summed then already.
+	if (reason.empty() && converted != file
 			&& (error = checksum_file(converted->fd, size, checksum)) != 0)
 		reason = filled(_("it cannot be read: %s"), {strerror(error)});
 	std::string notices;
