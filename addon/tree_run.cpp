@@ -92,6 +92,8 @@ private:
 	void _Say(const std::string& name, const std::string& line,
 			const std::function<void()>& count);
 	void _Done();
+	// Finishes what the batch holds, in order, and opens the next window.
+	void _NextWindow();
 	bool _Stopping();
 	void _Summary();
 
@@ -194,9 +196,7 @@ tree_runner::_Walk(const selected& folder)
 {
 	// What the batch did before is in place first: a file of this tree
 	// converted with an entry above is then converted before, not twice.
-	batch_end();
-	batch_begin(kWalkReserve);
-	fSinceWindow = 0;
+	_NextWindow();
 
 	walk_hooks hooks;
 	hooks.file = [&](const walk_entry& file) {
@@ -249,9 +249,7 @@ tree_runner::_FolderDone(int parent, const char* leaf, const std::string& name)
 	} else {
 		// What waits inside is finished first, so that every record of
 		// it names the folder as it was then.
-		batch_end();
-		batch_begin(kWalkReserve);
-		fSinceWindow = 0;
+		_NextWindow();
 		rename = rename_folder(parent, leaf);
 		step = kFolderRenamed;
 	}
@@ -421,8 +419,14 @@ void
 tree_runner::_Done()
 {
 	fTally.done++;
-	if (++fSinceWindow < kFilesPerWindow)
-		return;
+	if (++fSinceWindow >= kFilesPerWindow)
+		_NextWindow();
+}
+
+
+void
+tree_runner::_NextWindow()
+{
 	batch_end();
 	batch_begin(kWalkReserve);
 	fSinceWindow = 0;
