@@ -14,10 +14,6 @@
 
 namespace {
 
-// The most entries an alert names; the rest are counted.
-const size_t kAlertNames = 10;
-
-
 std::string
 leaf_of(const std::string& path)
 {
@@ -128,8 +124,11 @@ name_note(const convert_result& result)
 }
 
 
+} // namespace
+
+
 void
-append_names(std::string& text, const std::vector<entry_report>& entries,
+append_alert_names(std::string& text, const std::vector<entry_report>& entries,
 		size_t& shown)
 {
 	for (size_t i = 0; i < entries.size() && shown < kAlertNames;
@@ -144,8 +143,6 @@ append_names(std::string& text, const std::vector<entry_report>& entries,
 		text += entries[i].what;
 	}
 }
-
-} // namespace
 
 
 std::string
@@ -292,7 +289,7 @@ batch_alert_text(const std::vector<entry_report>& notConverted,
 								: P_(" was not converted:",
 										" were not converted:", n))
 				+ "\n";
-		append_names(text, notConverted, shown);
+		append_alert_names(text, notConverted, shown);
 	}
 	if (!doubtful.empty()) {
 		size_t n = doubtful.size();
@@ -304,7 +301,7 @@ batch_alert_text(const std::vector<entry_report>& notConverted,
 						"what reads wrong:",
 						n)
 				+ "\n";
-		append_names(text, doubtful, shown);
+		append_alert_names(text, doubtful, shown);
 	}
 	if (!namesKept.empty()) {
 		size_t n = namesKept.size();
@@ -313,7 +310,7 @@ batch_alert_text(const std::vector<entry_report>& notConverted,
 				+ P_(" kept its name, which is no UTF-8:",
 						" kept their names, which are no UTF-8:", n)
 				+ "\n";
-		append_names(text, namesKept, shown);
+		append_alert_names(text, namesKept, shown);
 	}
 	size_t all = notConverted.size() + doubtful.size() + namesKept.size();
 	if (all > kAlertNames) {
