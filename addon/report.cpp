@@ -13,10 +13,6 @@
 
 namespace {
 
-// The most entries an alert names; the rest are counted.
-const size_t kAlertNames = 10;
-
-
 std::string
 leaf_of(const std::string& path)
 {
@@ -101,8 +97,37 @@ line_ends(const convert_result& result)
 }
 
 
+// The other set the umlaut codes fit, where there is one the set taken
+// does not name already; empty for none.
+std::string
+umlaut_note(const convert_result& result)
+{
+	if (set_name(result.umlautStyle) == NULL
+			|| result.umlautStyle == result.style
+			|| result.umlautStyle == result.sameText)
+		return std::string();
+	return filled(_(" (its umlaut codes also fit %s)"),
+			{short_set_name(result.umlautStyle)});
+}
+
+
+// The set a file's name was read in, where it is not the text's: a text of
+// UTF-8 or ASCII says nothing of its name's set. Empty otherwise.
+std::string
+name_note(const convert_result& result)
+{
+	if (result.nameStyle == result.style)
+		return std::string();
+	return filled(_(" (its name read as %s)"),
+			{name_sets(result.nameStyle, result.nameSameText)});
+}
+
+
+} // namespace
+
+
 void
-append_names(std::string& text, const std::vector<entry_report>& entries,
+append_alert_names(std::string& text, const std::vector<entry_report>& entries,
 		size_t& shown)
 {
 	for (size_t i = 0; i < entries.size() && shown < kAlertNames;
@@ -117,8 +142,6 @@ append_names(std::string& text, const std::vector<entry_report>& entries,
 		text += entries[i].what;
 	}
 }
-
-} // namespace
 
 
 std::string
@@ -163,7 +186,7 @@ describe_conversion(const convert_result& result, const std::string& path)
 	const char* set = set_name(result.style);
 	// A build that loads no table converts the line ends alone, whatever
 	// set was found.
-	if (set == NULL || static_cast<uint32_t>(pop_ind) >= 50)
+	if (set == NULL || static_cast<uint32_t>(pop_ind) >= kPopIndNoTable)
 		what = _("no known character set found, line ends only");
 	else if (result.strayBytes > 0) {
 		unsigned long long strays = result.strayBytes;
@@ -173,31 +196,15 @@ describe_conversion(const convert_result& result, const std::string& path)
 	} else if (result.style == kStyleBe && set_name(fix_set) != NULL)
 		what = filled(_("%s, not read as %s"), {set, set_name(fix_set)});
 	else {
-		what = sets_taken(result.style, result.sameText);
-		if (set_name(result.umlautStyle) != NULL
-				&& result.umlautStyle != result.style
-				&& result.umlautStyle != result.sameText) {
-			what += filled(_(" (its umlaut codes also fit %s)"),
-					{short_set_name(result.umlautStyle)});
-		}
-		if (result.lineEnds == (kLineEndCr | kLineEndLf))
-			what += ", CR LF → LF";
-		else if (result.lineEnds == kLineEndCr)
-			what += ", CR → LF";
+		what = sets_taken(result.style, result.sameText) + umlaut_note(result)
+				+ line_ends(result);
 	}
-	if (result.strayBytes > 0 && set != NULL) {
-		if (result.lineEnds == (kLineEndCr | kLineEndLf))
-			what += ", CR LF → LF";
-		else if (result.lineEnds == kLineEndCr)
-			what += ", CR → LF";
-	}
+	if (result.strayBytes > 0 && set != NULL)
+		what += line_ends(result);
 	if (result.renamed && r_modus != kRModusBeside) {
 		what += filled(
 				_("; now named %s"), {shown_name(leaf_of(result.output))});
-		// A text of UTF-8 or ASCII says nothing of its name's set.
-		if (result.nameStyle != result.style)
-			what += filled(_(" (its name read as %s)"),
-					{name_sets(result.nameStyle, result.nameSameText)});
+		what += name_note(result);
 	} else if (!result.output.empty() && result.output != path) {
 		what += filled(
 				_("; written as %s"), {shown_name(leaf_of(result.output))});
@@ -257,7 +264,7 @@ batch_alert_text(const std::vector<entry_report>& notConverted,
 								: P_(" was not converted:",
 										" were not converted:", n))
 				+ "\n";
-		append_names(text, notConverted, shown);
+		append_alert_names(text, notConverted, shown);
 	}
 	if (!doubtful.empty()) {
 		size_t n = doubtful.size();
@@ -269,7 +276,7 @@ batch_alert_text(const std::vector<entry_report>& notConverted,
 						"what reads wrong:",
 						n)
 				+ "\n";
-		append_names(text, doubtful, shown);
+		append_alert_names(text, doubtful, shown);
 	}
 	if (!namesKept.empty()) {
 		size_t n = namesKept.size();
@@ -278,7 +285,7 @@ batch_alert_text(const std::vector<entry_report>& notConverted,
 				+ P_(" kept its name, which is no UTF-8:",
 						" kept their names, which are no UTF-8:", n)
 				+ "\n";
-		append_names(text, namesKept, shown);
+		append_alert_names(text, namesKept, shown);
 	}
 	size_t all = notConverted.size() + doubtful.size() + namesKept.size();
 	if (all > kAlertNames) {
@@ -326,14 +333,8 @@ describe_check(const convert_result& result)
 							 : filled(_("would convert %s"), {ends.substr(2)});
 	} else {
 		what = filled(_("would convert from %s"),
-				{sets_taken(result.style, result.sameText)});
-		if (set_name(result.umlautStyle) != NULL
-				&& result.umlautStyle != result.style
-				&& result.umlautStyle != result.sameText) {
-			what += filled(_(" (its umlaut codes also fit %s)"),
-					{short_set_name(result.umlautStyle)});
-		}
-		what += ends;
+					   {sets_taken(result.style, result.sameText)})
+				+ umlaut_note(result) + ends;
 	}
 	if (result.doubtful) {
 		what += filled(_("; doubtful, next best %s"),
@@ -342,9 +343,7 @@ describe_check(const convert_result& result)
 	if (result.renamed) {
 		what += filled(
 				_("; would be named %s"), {shown_name(leaf_of(result.output))});
-		if (result.nameStyle != result.style)
-			what += filled(_(" (its name read as %s)"),
-					{name_sets(result.nameStyle, result.nameSameText)});
+		what += name_note(result);
 	} else if (!result.nameKept.empty()) {
 		what += filled(
 				_("; its name would stay: %s"), {shown_name(result.nameKept)});

@@ -10,6 +10,7 @@
 #include "convert/folder_name.h"
 #include "convert/result.h"
 
+#include <stddef.h>
 #include <sys/stat.h>
 
 #include <string>
@@ -48,6 +49,15 @@ std::string describe_check(const convert_result& result);
 // The set a converted text came from, as a summary counts it: "Atari ST",
 // "DOS code page 437", "UTF-8" (line ends, a few bytes), "ASCII".
 std::string text_set(int32_t style);
+
+// The most entries an alert names; the rest are counted.
+const size_t kAlertNames = 10;
+
+// Appends a line "NAME: WHAT" to text for each of entries, with the name in
+// UTF-8 it took where it was renamed, as long as fewer than kAlertNames
+// were shown; shown counts those.
+void append_alert_names(std::string& text,
+		const std::vector<entry_report>& entries, size_t& shown);
 
 // "Textwend: NAME: WHAT".
 std::string report_line(const entry_report& report);

@@ -32,20 +32,6 @@
 
 namespace {
 
-// Dark text on light grey. Alpha 0 as the window has always had it; the kit
-// paints every colour opaque.
-const rgb_color kTextColor = {10, 10, 10, 0};
-const rgb_color kBackgroundColor = {217, 217, 217, 0};
-
-
-void
-set_colors(BView* view)
-{
-	view->SetHighColor(kTextColor);
-	view->SetViewColor(kBackgroundColor);
-	view->SetLowColor(kBackgroundColor);
-}
-
 // How often the window of a tree is drawn at most.
 const std::chrono::milliseconds kDrawInterval(250);
 
@@ -105,9 +91,9 @@ statWindow::Open()
 		fWindow->Show();
 		return;
 	}
-	set_colors(box);
-	set_colors(fName);
-	set_colors(label);
+	set_strip_colors(box);
+	set_strip_colors(fName);
+	set_strip_colors(label);
 	// The add-on's name whole in its view: it is 75 pixels wide, a pixel
 	// short of the name in the plain 10-pixel face.
 	label->SetFontSize(9);

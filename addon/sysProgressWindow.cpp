@@ -18,7 +18,8 @@
 
 namespace {
 
-// The strip's colours, alpha 0 as it has always had them.
+// Dark text on light grey. Alpha 0 as the strip has always had it; the kit
+// paints every colour opaque.
 const rgb_color kTextColor = {10, 10, 10, 0};
 const rgb_color kBackgroundColor = {217, 217, 217, 0};
 
@@ -31,16 +32,16 @@ const BRect kBarFrame(6, 9, 310, 37);
 const BRect kButtonFrame(321, 18, 395, 40);
 const float kBarHeight = 13;
 
+} // namespace
+
 
 void
-set_colors(BView* view)
+set_strip_colors(BView* view)
 {
 	view->SetHighColor(kTextColor);
 	view->SetViewColor(kBackgroundColor);
 	view->SetLowColor(kBackgroundColor);
 }
-
-} // namespace
 
 
 sysProgressWindow::sysProgressWindow(std::shared_ptr<std::atomic<bool>> stop)
@@ -68,10 +69,10 @@ sysProgressWindow::sysProgressWindow(std::shared_ptr<std::atomic<bool>> stop)
 		fStopButton = NULL;
 		return;
 	}
-	set_colors(box);
-	set_colors(label);
-	set_colors(fBar);
-	set_colors(fStopButton);
+	set_strip_colors(box);
+	set_strip_colors(label);
+	set_strip_colors(fBar);
+	set_strip_colors(fStopButton);
 	label->SetFontSize(9);
 	fBar->SetBarHeight(kBarHeight);
 	fBar->SetMaxValue(0);

@@ -15,6 +15,10 @@
 class BButton;
 class BStatusBar;
 
+// Gives view the strip's colours, which both status windows have: dark text
+// on light grey.
+void set_strip_colors(BView* view);
+
 // What the Stop button and Escape send to the window.
 const uint32 kStopRun = 'stop';
 

@@ -92,6 +92,8 @@ private:
 	void _Say(const std::string& name, const std::string& line,
 			const std::function<void()>& count);
 	void _Done();
+	// Finishes what the batch holds, in order, and opens the next window.
+	void _NextWindow();
 	bool _Stopping();
 	void _Summary();
 
@@ -121,6 +123,23 @@ left_line(tree_job job, const std::string& why)
 	return filled(job == kTreeCheck ? _("would be left as it is: %s")
 									: _("left as it was: %s"),
 			{why});
+}
+
+
+// Opens the folder that holds path, which is absolute, and tells where the
+// leaf starts in path; -1 with errno for "/", which no folder holds, and
+// for a folder that cannot be opened.
+int
+open_parent(const std::string& path, size_t& leaf)
+{
+	size_t slash = path.rfind('/');
+	if (slash == std::string::npos || path == "/") {
+		errno = ENOENT;
+		return -1;
+	}
+	leaf = slash + 1;
+	std::string above = slash == 0 ? std::string("/") : path.substr(0, slash);
+	return open(above.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
 
@@ -194,9 +213,7 @@ tree_runner::_Walk(const selected& folder)
 {
 	// What the batch did before is in place first: a file of this tree
 	// converted with an entry above is then converted before, not twice.
-	batch_end();
-	batch_begin(kWalkReserve);
-	fSinceWindow = 0;
+	_NextWindow();
 
 	walk_hooks hooks;
 	hooks.file = [&](const walk_entry& file) {
@@ -220,15 +237,11 @@ tree_runner::_Walk(const selected& folder)
 		return;
 	}
 	// The folder selected is done too, once everything inside it is.
-	size_t slash = folder.path.rfind('/');
-	if (error == 0 && slash != std::string::npos && folder.path != "/") {
-		std::string above
-				= slash == 0 ? std::string("/") : folder.path.substr(0, slash);
-		int parent = open(above.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-		if (parent >= 0) {
-			_FolderDone(parent, folder.path.c_str() + slash + 1, folder.name);
-			close(parent);
-		}
+	size_t leaf;
+	int parent = error == 0 ? open_parent(folder.path, leaf) : -1;
+	if (parent >= 0) {
+		_FolderDone(parent, folder.path.c_str() + leaf, folder.name);
+		close(parent);
 	}
 }
 
@@ -249,9 +262,7 @@ tree_runner::_FolderDone(int parent, const char* leaf, const std::string& name)
 	} else {
 		// What waits inside is finished first, so that every record of
 		// it names the folder as it was then.
-		batch_end();
-		batch_begin(kWalkReserve);
-		fSinceWindow = 0;
+		_NextWindow();
 		rename = rename_folder(parent, leaf);
 		step = kFolderRenamed;
 	}
@@ -342,11 +353,8 @@ tree_runner::_Selected(const selected& file)
 				[this] { fTally.alreadyRight++; });
 	} else if (fTally.job == kTreeCheck) {
 		// Looked at through its folder, as a file in a tree is.
-		std::string path = file.path;
-		size_t slash = path.rfind('/');
-		std::string folder
-				= slash == 0 ? std::string("/") : path.substr(0, slash);
-		int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+		size_t leaf;
+		int fd = open_parent(file.path, leaf);
 		if (fd < 0) {
 			std::string why = filled(
 					_("its folder cannot be opened: %s"), {strerror(errno)});
@@ -355,7 +363,7 @@ tree_runner::_Selected(const selected& file)
 						tally_left(fTally, name, why);
 					});
 		} else {
-			_Handle(fd, path.c_str() + slash + 1, path.c_str());
+			_Handle(fd, file.path.c_str() + leaf, file.path.c_str());
 			close(fd);
 			_Tell(file.name, file.path);
 		}
@@ -421,8 +429,14 @@ void
 tree_runner::_Done()
 {
 	fTally.done++;
-	if (++fSinceWindow < kFilesPerWindow)
-		return;
+	if (++fSinceWindow >= kFilesPerWindow)
+		_NextWindow();
+}
+
+
+void
+tree_runner::_NextWindow()
+{
 	batch_end();
 	batch_begin(kWalkReserve);
 	fSinceWindow = 0;

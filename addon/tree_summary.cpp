@@ -10,10 +10,6 @@
 
 namespace {
 
-// The most names the alert shows; the rest are counted.
-const size_t kAlertNames = 10;
-
-
 void
 keep_name(std::vector<entry_report>& names, entry_report&& entry)
 {
@@ -148,19 +144,6 @@ stopped_after(const tree_tally& tally)
 			{grouped(tally.done), grouped(tally.total)});
 }
 
-
-void
-append_names(std::string& text, const std::vector<entry_report>& names,
-		size_t& shown)
-{
-	for (size_t i = 0; i < names.size() && shown < kAlertNames; i++, shown++) {
-		text += '\n';
-		text += shown_name(names[i].name);
-		text += ": ";
-		text += names[i].what;
-	}
-}
-
 } // namespace
 
 
@@ -291,11 +274,11 @@ tree_alert_text(const tree_tally& tally)
 								 tally.doubtful),
 						{count});
 		text += "\n";
-		append_names(text, tally.doubtfulNames, shown);
+		append_alert_names(text, tally.doubtfulNames, shown);
 	}
 	if (tally.leftAlone > 0) {
 		text += "\n\n\t" + left_count(tally) + ":\n";
-		append_names(text, tally.leftNames, shown);
+		append_alert_names(text, tally.leftNames, shown);
 	}
 	uint64_t names = tally.doubtful + tally.leftAlone;
 	if (names > kAlertNames) {

@@ -8,6 +8,7 @@
  * standard error.
  */
 #include "app/text_domain.h"
+#include "convert/utf8.h"
 
 #include <add_on_status.h>
 #include <Application.h>
@@ -108,37 +109,20 @@ std::string
 shown(const std::string& name)
 {
 	std::string text;
-	for (size_t i = 0; i < name.size(); i++) {
-		unsigned char byte = static_cast<unsigned char>(name[i]);
-		size_t length = 0;
-		if (byte >= 0x20 && byte < 0x7f)
-			length = 1;
-		else if (byte >= 0xc2 && byte <= 0xf4) {
-			length = byte < 0xe0 ? 2 : byte < 0xf0 ? 3 : 4;
-			if (i + length > name.size())
-				length = 0;
-			for (size_t k = 1; k < length; k++) {
-				if ((static_cast<unsigned char>(name[i + k]) & 0xc0) != 0x80)
-					length = 0;
-			}
-			// Overlong forms, surrogates, beyond U+10FFFF and C1 controls.
-			unsigned char next = static_cast<unsigned char>(
-					i + 1 < name.size() ? name[i + 1] : 0);
-			if ((byte == 0xe0 && next < 0xa0) || (byte == 0xed && next > 0x9f)
-					|| (byte == 0xf0 && next < 0x90)
-					|| (byte == 0xf4 && next > 0x8f)
-					|| (byte == 0xc2 && next < 0xa0))
-				length = 0;
-		}
-		if (byte == '\\') {
+	for (size_t i = 0; i < name.size();) {
+		size_t length = printable_at(name, i);
+		if (name[i] == '\\') {
 			text += "\\\\";
+			i++;
 		} else if (length == 0) {
 			char escape[8];
-			snprintf(escape, sizeof(escape), "\\x%02X", byte);
+			snprintf(escape, sizeof(escape), "\\x%02X",
+					static_cast<unsigned char>(name[i]));
 			text += escape;
+			i++;
 		} else {
 			text.append(name, i, length);
-			i += length - 1;
+			i += length;
 		}
 	}
 	return text;

@@ -10,6 +10,7 @@
 #include <string.h>
 
 #include <new>
+#include <vector>
 
 
 namespace {
@@ -322,15 +323,29 @@ BStatusBar::_DrawTexts(float baseline)
 		DrawString(text, size, BPoint(room - width, baseline));
 		return;
 	}
+	// The first character from which the rest fits: what is left of the
+	// text only narrows as the cut moves on, so the starts of its
+	// characters are searched by halves, not measured one by one.
 	float ellipsis = StringWidth(kEllipsis);
-	int32 start = 0;
+	std::vector<int32> starts;
 	char32_t character;
-	while (start < size
-			&& left + ellipsis + StringWidth(text + start, size - start) > room)
-		start += BPrivate::next_character(
-				text + start, size - start, &character);
-	if (start >= size)
+	for (int32 at = 0; at < size;) {
+		starts.push_back(at);
+		at += BPrivate::next_character(text + at, size - at, &character);
+	}
+	size_t low = 0;
+	size_t high = starts.size();
+	while (low < high) {
+		size_t middle = low + (high - low) / 2;
+		int32 at = starts[middle];
+		if (left + ellipsis + StringWidth(text + at, size - at) > room)
+			low = middle + 1;
+		else
+			high = middle;
+	}
+	if (low >= starts.size())
 		return;
+	int32 start = starts[low];
 	width = ellipsis + StringWidth(text + start, size - start);
 	DrawString(kEllipsis, BPoint(room - width, baseline));
 	DrawString(text + start, size - start,
