@@ -99,7 +99,7 @@ struct set_votes {
 			return;
 		const uint8_t* data = (const uint8_t*)name.c_str();
 		text_findings findings = scan_text(data, name.size(), false);
-		Add(second_opinion(data, name.size(), decide_style(findings, false)));
+		Add(second_opinion(data, name.size(), findings));
 	}
 
 	bool
@@ -131,7 +131,7 @@ vote_for_text(int folder, const char* name, set_votes& votes)
 	int32_t umlaut = decide_style(findings, false);
 	if (findings.validUtf8 || umlaut == kStyleBe)
 		return;
-	votes.Add(second_opinion(start.get(), (size_t)got, umlaut));
+	votes.Add(second_opinion(start.get(), (size_t)got, findings));
 }
 
 

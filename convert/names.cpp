@@ -140,8 +140,7 @@ plan_name(const std::string& name, int32_t style)
 		// how its letters read as words.
 		const uint8_t* data = (const uint8_t*)name.c_str();
 		text_findings findings = scan_text(data, name.size(), false);
-		set_opinion opinion = second_opinion(
-				data, name.size(), decide_style(findings, false));
+		set_opinion opinion = second_opinion(data, name.size(), findings);
 		if (opinion.style == 0 || !reads_well(name, opinion.style)) {
 			plan.reason = _("no known character set reads it");
 			return plan;

@@ -815,3 +815,13 @@ second_opinion(const uint8_t* data, size_t length, int32_t umlaut)
 	bool atariSigns = scan_text(data, length, false).atariSigns;
 	return second_opinion(data, length, umlaut, contexts, atariSigns);
 }
+
+
+set_opinion
+second_opinion(
+		const uint8_t* data, size_t length, const text_findings& findings)
+{
+	text_contexts contexts = gather_contexts(data, length);
+	return second_opinion(data, length, decide_style(findings, false), contexts,
+			findings.atariSigns);
+}

@@ -75,4 +75,9 @@ set_opinion stray_opinion(const uint8_t* data, size_t length,
 // The same for a whole text in memory, with its contexts gathered here.
 set_opinion second_opinion(const uint8_t* data, size_t length, int32_t umlaut);
 
+// The same for a text in memory that the scan has read already: its umlaut
+// codes and its Atari signs taken from what the scan found.
+set_opinion second_opinion(
+		const uint8_t* data, size_t length, const text_findings& findings);
+
 #endif // CONVERT_SECOND_OPINION_H
