@@ -274,7 +274,7 @@ void
 walker::_Enter(const char* name)
 {
 	folder& parent = fStack.back();
-	identity found;
+	identity found = {};
 	mode_t mode;
 	int error = identify(parent.fd, name, 0, found, &mode);
 	if (error == ENOENT)

@@ -105,7 +105,9 @@ append_status_bar(std::string& line, BStatusBar* bar)
 	if (bar->MaxValue() > 0) {
 		int percent = static_cast<int>(
 				floorf(100 * bar->CurrentValue() / bar->MaxValue()));
-		add(("[" + std::to_string(percent) + "%]").c_str());
+		char shown[16];
+		snprintf(shown, sizeof(shown), "[%d%%]", percent);
+		add(shown);
 	}
 	add(bar->TrailingText());
 	add(bar->TrailingLabel());
